@@ -1,0 +1,47 @@
+# Front door of the build: `make run` and `make test` install what is missing, build and go.
+BUILD_DIR   ?= build
+BUILD_TYPE  ?= RelWithDebInfo
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Debian packages the build and the tests need.
+DEPS := cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsdl2-dev libvorbis-dev \
+        fonts-liberation
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+STAMP := $(BUILD_DIR)/.configured
+
+.PHONY: all deps build run test clean distclean format
+
+all: build
+
+deps:
+	@missing=""; for p in $(DEPS); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(STAMP): CMakeLists.txt | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	@touch $@
+
+build: deps $(STAMP)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/bin/tollvik-alerts
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	-cmake --build $(BUILD_DIR) --target clean
+
+distclean:
+	rm -rf $(BUILD_DIR)

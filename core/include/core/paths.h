@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace tollvik {
+
+// The path functions every subsystem shares. Where the Windows program split and joined paths at
+// a backslash, these use the platform's native separator.
+
+// True when the file exists and is at least one byte long; every error counts as false.
+[[nodiscard]] bool Exists(const QString& path);
+
+// True when the path names a normal file: not a folder, not hidden.
+[[nodiscard]] bool FileExists(const QString& path);
+
+// The path with exactly one trailing separator added when it has none. Never removes one.
+[[nodiscard]] QString RPP(const QString& path);
+
+// The part of the path after its last separator; the whole path when it has none.
+[[nodiscard]] QString GetFileName(const QString& path);
+
+// The native separator as a string ("/" here, "\" on Windows).
+[[nodiscard]] QString nativeSeparator();
+
+// The folder of the running executable, with its trailing separator: the program folder that
+// Temp/, Modified/, Tollvik.ini and the audio library live in.
+[[nodiscard]] QString programFolderOfExecutable();
+
+} // namespace tollvik

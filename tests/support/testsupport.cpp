@@ -1,0 +1,55 @@
+#include "testsupport.h"
+
+#include "core/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tollvik::test {
+
+ProgramFolder::ProgramFolder()
+{
+    QDir dir(m_dir.path());
+    dir.mkpath(QStringLiteral("Temp"));
+    dir.mkpath(QStringLiteral("Modified"));
+}
+
+QString ProgramFolder::path() const
+{
+    return RPP(QDir::toNativeSeparators(m_dir.path()));
+}
+
+QString ProgramFolder::temp(const QString& name) const
+{
+    return path() + QStringLiteral("Temp") + nativeSeparator() + name;
+}
+
+QString ProgramFolder::modified(const QString& name) const
+{
+    return path() + QStringLiteral("Modified") + nativeSeparator() + name;
+}
+
+QString ProgramFolder::file(const QString& relative) const
+{
+    return path() + QDir::toNativeSeparators(relative);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool writeAll(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(data) == data.size();
+}
+
+} // namespace tollvik::test

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/logsink.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace tollvik::test {
+
+// A log sink that keeps every line, for comparing logs exactly.
+class RecordingLog : public LogSink
+{
+public:
+    void AddText(const QString& text) override { lines.append(text); }
+    QStringList lines;
+};
+
+// A program folder in a temporary directory, with Temp/ and Modified/ beside it.
+class ProgramFolder
+{
+public:
+    ProgramFolder();
+    [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
+    // The folder with its trailing separator, as the program forms paths from it.
+    [[nodiscard]] QString path() const;
+    [[nodiscard]] QString temp(const QString& name = {}) const;
+    [[nodiscard]] QString modified(const QString& name = {}) const;
+    [[nodiscard]] QString file(const QString& relative) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Whole content of a file; an empty array when it cannot be read.
+[[nodiscard]] QByteArray readAll(const QString& path);
+// Writes a file, creating folders on the way; fails the calling test on error.
+bool writeAll(const QString& path, const QByteArray& data);
+
+// A real Ogg Vorbis stream of a sine tone, encoded with libvorbisenc.
+[[nodiscard]] QByteArray makeOggSine(double frequencyHz = 440.0, double seconds = 0.5,
+                                     int sampleRate = 22050, int channels = 1);
+
+} // namespace tollvik::test
