@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/fileio.h"
+#include "core/logsink.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tollvik {
+
+// The settings file reader and writer. Files are 8-bit Windows-1252 text with CR LF line ends;
+// a section is a line "[name]" with nothing else on it and runs to the next line that contains a
+// "[" anywhere; a key line is "name=value". Section and key names are compared without regard to
+// letter case, values are kept exactly. Every call rereads the whole file; a write rewrites it
+// whole and replaces the old file only once the new one is complete. File permissions are left
+// as the user set them: a read-only file is reported, never made writable.
+
+// The value of `key` in `section`, or an empty string when the section or the key is not there.
+// Creates an empty file at `path` when none exists. When the file cannot be created or read, the
+// result is empty and `error` (when given) receives the failure.
+QString ReadIniValue(const QString& path, const QString& section, const QString& key,
+                     FileResult* error = nullptr);
+
+// Sets `key` in `section` to `value` and rewrites the file, creating the file, the section or the
+// key as needed (a new key becomes the first line of its section). Refuses, writing nothing, a
+// section, key or value with a character Windows-1252 cannot store.
+[[nodiscard]] FileResult WriteIniValue(const QString& path, const QString& section,
+                                       const QString& key, const QString& value);
+
+// Exchanges the 30 menu texts with "Tollvik.ini" in `programFolder` (which ends in a separator),
+// section "MenuText", keys "Item01" to "Item30". When the file is missing or empty it is written
+// from `menuTexts`; otherwise every entry of `menuTexts` is replaced by its stored value (empty
+// when the key is missing). `menuTexts` always holds 30 entries afterwards. On a file error one
+// line naming the file and the reason goes to `log`, `menuTexts` keeps the texts it had, and
+// the failure is returned.
+[[nodiscard]] FileResult GetINIData(const QString& programFolder, QStringList& menuTexts,
+                                    LogSink& log);
+
+} // namespace tollvik
