@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <filesystem>
 #include <system_error>
 

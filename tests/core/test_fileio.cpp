@@ -46,8 +46,7 @@ private Q_SLOTS:
         test::ProgramFolder folder;
         const QString path = folder.temp(QStringLiteral("a.bin"));
         QVERIFY(test::writeAll(path, "keep"));
-        const QString roundabout =
-            folder.path() + QStringLiteral("Modified/../Temp/./a.bin");
+        const QString roundabout = folder.path() + QStringLiteral("Modified/../Temp/./a.bin");
         QVERIFY(isSameFile(path, roundabout));
         QVERIFY(!copyFileAtomically(roundabout, path).ok);
         QVERIFY(QFile::link(path, folder.file(QStringLiteral("link.bin"))));

@@ -1,10 +1,9 @@
 #include "testsupport.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <vorbis/vorbisenc.h>
 
 namespace tollvik::test {
 namespace {

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/logsink.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tollvik {
+
+class FileDialogBackend;
+class GraphicalButton;
+class AudioPreviewService;
+struct ChkListing;
+
+// What the window needs from the outside world. Tests pass a temporary program folder, a dialog
+// backend that answers at once and a beep counter.
+struct AppContext
+{
+    QString programFolder;                // ends in a separator
+    FileDialogBackend* dialogs = nullptr; // null: the real file dialogs
+    AudioPreviewService* audio = nullptr; // null: no audio engine (sound buttons only beep)
+    std::function<void()> beep;           // null: the toolkit's beep
+};
+
+// The main window: the 30 warning slots, the navigator row, the sound archive row, the progress
+// log and the information frame. It owns the window-level state; the subsystems do the work.
+class frmmemory : public QWidget, public LogSink
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kSlots = 30;
+
+    explicit frmmemory(AppContext context, QWidget* parent = nullptr);
+    ~frmmemory() override;
+
+    // The start-up sequence of the window: defaults, settings file, hidden buttons, folders.
+    void Form_Load();
+
+    // Appends one line to the progress log.
+    void AddText(const QString& text) override;
+
+    // Highlights a slot and shows its buttons as far as the state allows.
+    void Hilight(int slot);
+
+    // Controls, by the names the rest of the program knows them by.
+    [[nodiscard]] QLineEdit* Text1(int index) const { return m_text1.at(index); }
+    [[nodiscard]] QPushButton* Command1(int slot) const { return m_command1.at(slot); }
+    [[nodiscard]] QPushButton* Command3(int slot) const { return m_command3.at(slot); }
+    [[nodiscard]] QPushButton* Command4(int slot) const { return m_command4.at(slot); }
+    [[nodiscard]] QLabel* Label3(int index) const { return m_label3.at(index); }
+    [[nodiscard]] QLabel* Label2(int index) const { return m_label2.at(index); }
+    [[nodiscard]] QLabel* Label1() const { return m_label1; }
+    [[nodiscard]] QLabel* Image2() const { return m_image2; }
+    [[nodiscard]] QLabel* Image3() const { return m_image3; }
+    [[nodiscard]] QLabel* Image4() const { return m_image4; }
+    [[nodiscard]] QLineEdit* Text2() const { return m_text2; }
+    [[nodiscard]] QLineEdit* Text3() const { return m_text3; }
+    [[nodiscard]] QPlainTextEdit* Text4() const { return m_text4; }
+    [[nodiscard]] GraphicalButton* Command5() const { return m_command5; }
+    [[nodiscard]] GraphicalButton* Command7() const { return m_command7; }
+    [[nodiscard]] QPushButton* Load1() const { return m_load1; }
+    [[nodiscard]] QPushButton* Load2() const { return m_load2; }
+    [[nodiscard]] QGroupBox* Frame1() const { return m_frame1; }
+
+    // Window-level state.
+    [[nodiscard]] bool archiveLoaded() const;
+    [[nodiscard]] qint16 HighlightedSlot() const;
+    [[nodiscard]] QString programFolder() const;
+    [[nodiscard]] QStringList menuTexts() const;
+    [[nodiscard]] QStringList logLines() const;
+
+public Q_SLOTS:
+    void Load1_Click();
+    void Command7_Click();
+    void Load2_Click();
+    void Command5_Click();
+    void Command1_Click(int slot);
+    void Command3_Click(int slot);
+    void Command4_Click(int slot);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct State;
+
+    void buildControls();
+    void buildSlot(int slot);
+    void setTabOrder();
+    void Form_Unload();
+    void restoreSlot(int slot);
+    void showSlotButtons(int slot);
+    void ensureWorkingFolders();
+    void beep();
+    void setSoundBoxText(int slot, const QString& text);
+    void applyListing(const ChkListing& listing);
+
+    std::unique_ptr<State> m_state;
+    std::array<QLineEdit*, 2 * kSlots> m_text1{};
+    std::array<QPushButton*, kSlots> m_command1{};
+    std::array<QPushButton*, kSlots> m_command3{};
+    std::array<QPushButton*, kSlots> m_command4{};
+    std::array<QLabel*, 5> m_label3{};
+    std::array<QLabel*, 9> m_label2{};
+    QLabel* m_label1 = nullptr;
+    QLabel* m_image2 = nullptr;
+    QLabel* m_image3 = nullptr;
+    QLabel* m_image4 = nullptr;
+    QLineEdit* m_text2 = nullptr;
+    QLineEdit* m_text3 = nullptr;
+    QPlainTextEdit* m_text4 = nullptr;
+    GraphicalButton* m_command5 = nullptr;
+    GraphicalButton* m_command7 = nullptr;
+    QPushButton* m_load1 = nullptr;
+    QPushButton* m_load2 = nullptr;
+    QGroupBox* m_frame1 = nullptr;
+};
+
+} // namespace tollvik

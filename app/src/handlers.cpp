@@ -1,0 +1,157 @@
+// The window's click handlers: each gathers its inputs from the controls, calls the subsystem
+// and shows the result.
+#include "app/frmmemory.h"
+#include "app/module2.h"
+#include "devicepictures.h"
+#include "dialogs/commondialog.h"
+#include "settings/ini.h"
+#include "windowstate.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tollvik {
+namespace {
+
+FileDialogBackend& backendOf(const AppContext& context)
+{
+    return context.dialogs ? *context.dialogs : defaultFileDialogBackend();
+}
+
+} // namespace
+
+void frmmemory::State::loadMenuTexts(frmmemory& window)
+{
+    QStringList texts = window.menuTexts();
+    // A failure has been logged; the default texts stay.
+    (void)GetINIData(context.programFolder, texts, window);
+    for (int slot = 0; slot < kSlots && slot < texts.size(); ++slot)
+        window.Text1(slot)->setText(texts[slot]);
+}
+
+void frmmemory::Load1_Click()
+{
+    cCommonDialog dialog(backendOf(m_state->context));
+    OpenFileArgs args;
+    args.Filename = QStringLiteral("*.*");
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args))
+        return;
+    NavigatorState& nav = m_state->navigator;
+    const LoadNavigatorResult result =
+        loadNavigatorFile(args.Filename, programFolder(), nav, *this);
+    switch (result.outcome) {
+    case LoadNavigatorResult::Outcome::RefusedSameFile:
+        beep();
+        return;
+    case LoadNavigatorResult::Outcome::Loaded:
+        break;
+    default:
+        return;
+    }
+    m_label1->setText(result.build->caption.toString());
+    m_label1->show();
+    const DevicePicture picture = result.build->picture;
+    m_image2->setVisible(picture == DevicePicture::GoDevice);
+    m_image3->setVisible(picture == DevicePicture::Handheld);
+    m_image4->setVisible(picture == DevicePicture::Phone);
+    m_text3->setReadOnly(false);
+    m_text3->setText(nav.workingCopyPath);
+    m_text3->setReadOnly(true);
+    m_command7->show();
+}
+
+void frmmemory::Command7_Click()
+{
+    std::array<QString, kSlots> texts;
+    for (int slot = 0; slot < kSlots; ++slot)
+        texts[static_cast<std::size_t>(slot)] = Text1(slot)->text();
+    NavigatorState& nav = m_state->navigator;
+    (void)saveModifiedNavigator(nav, texts, programFolder(), *this);
+    m_text3->setReadOnly(false);
+    m_text3->setText(nav.workingCopyPath);
+    m_text3->setReadOnly(true);
+}
+
+void frmmemory::Load2_Click()
+{
+    cCommonDialog dialog(backendOf(m_state->context));
+    OpenFileArgs args;
+    args.Filename = QStringLiteral("*.chk");
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args))
+        return;
+    const LoadBaseChkResult result = LoadBaseChk(args.Filename, programFolder(), *this);
+    if (result.outcome == LoadBaseChkResult::Outcome::RefusedSameFile) {
+        beep();
+        return;
+    }
+    if (result.outcome != LoadBaseChkResult::Outcome::Loaded)
+        return;
+    m_state->baseArchiveName = result.baseArchiveName;
+    m_text2->setReadOnly(false);
+    m_text2->setText(result.workingPath);
+    m_text2->setReadOnly(true);
+    applyListing(result.listing);
+    m_command5->show();
+}
+
+void frmmemory::applyListing(const ChkListing& listing)
+{
+    m_state->SlotSoundTable = listing.table;
+    for (int slot = 0; slot < kSlots; ++slot)
+        setSoundBoxText(slot, listing.labels.value(slot));
+    m_state->archiveLoaded = true;
+    if (m_state->HighlightedSlot >= 0)
+        showSlotButtons(m_state->HighlightedSlot);
+}
+
+void frmmemory::Command3_Click(int slot)
+{
+    const QString current = Text1(slot + kSlots)->text();
+    cCommonDialog dialog(backendOf(m_state->context));
+    OpenFileArgs args;
+    args.Filename = importInitialName(current, programFolder());
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args))
+        return;
+    setSoundBoxText(slot, args.Filename);
+    Command4(slot)->hide();
+    AddText(importLogLine(args.Filename, slot));
+}
+
+void frmmemory::Command4_Click(int slot)
+{
+    cCommonDialog dialog(backendOf(m_state->context));
+    SaveFileArgs args;
+    args.Filename = exportSuggestedName(programFolder(), Text1(slot + kSlots)->text());
+    args.Owner = this;
+    if (!dialog.VBGetSaveFileName(args))
+        return;
+    (void)exportSlotSound(m_text2->text(), m_state->SlotSoundTable[static_cast<std::size_t>(slot)],
+                          args.Filename, *this);
+}
+
+void frmmemory::Command5_Click()
+{
+    BuildInput input;
+    input.programFolder = programFolder();
+    input.workingPath = m_text2->text();
+    input.baseArchiveName = m_state->baseArchiveName;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const auto index = static_cast<std::size_t>(slot);
+        input.soundBoxes[index] = Text1(slot + kSlots)->text();
+        input.menuTexts[index] = Text1(slot)->text();
+    }
+    const BuildResult result = data_chk_reload(input, *this);
+    if (!result.ok)
+        return;
+    m_text2->setReadOnly(false);
+    m_text2->setText(result.workingPath);
+    m_text2->setReadOnly(true);
+    if (result.listing.ok)
+        applyListing(result.listing);
+}
+
+} // namespace tollvik

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/frmmemory.h"
+#include "archive/archive.h"
+#include "patcher/patcher.h"
+
+namespace tollvik {
+
+// Returns true when the sound box text names an external .ogg file.
+inline bool isExternalSoundText(const QString& text)
+{
+    return isExternalSound(text);
+}
+
+// The window-level state. The window is its only owner; the subsystems receive what they need
+// as arguments and return what changed.
+struct frmmemory::State
+{
+    explicit State(AppContext c) : context(std::move(c)) {}
+
+    AppContext context;
+    bool archiveLoaded = false;
+    qint16 HighlightedSlot = -1;
+    bool unloaded = false;
+
+    // Sound archive side.
+    SlotSoundTable SlotSoundTable{};
+    QString baseArchiveName;
+
+    // Navigator side.
+    NavigatorState navigator;
+
+    [[nodiscard]] QString navigatorWorkingName() const
+    {
+        const auto index = static_cast<std::size_t>(navigator.VersionIndex);
+        return index < navigator.WorkingFileNames.size() ? navigator.WorkingFileNames[index]
+                                                         : QString();
+    }
+
+    void loadMenuTexts(frmmemory& window);
+    void releaseAudio();
+};
+
+} // namespace tollvik

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/frmmemory.h"
+#include "app/startup.h"
+#include "dialogs/filedialogbackend.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QList>
+#include <memory>
+
+namespace tollvik::test {
+
+// A dialog backend that answers from a queue: a path accepts, an empty string cancels.
+class ScriptedDialogs : public FileDialogBackend
+{
+public:
+    FileDialogAnswer show(const FileDialogRequest& request) override
+    {
+        requests.append(request);
+        FileDialogAnswer answer;
+        if (answers.isEmpty() || answers.constFirst().isEmpty()) {
+            if (!answers.isEmpty())
+                answers.removeFirst();
+            return answer;
+        }
+        answer.apiReturn = 1;
+        answer.fileName = answers.takeFirst();
+        answer.fileTitle = answer.fileName.section(QLatin1Char('/'), -1);
+        answer.filterIndex = request.filterIndex;
+        return answer;
+    }
+
+    QStringList answers;
+    QList<FileDialogRequest> requests;
+};
+
+// A real main window on a temporary program folder, loaded and shown offscreen.
+struct WindowFixture
+{
+    ProgramFolder folder;
+    ScriptedDialogs dialogs;
+    int beeps = 0;
+    std::unique_ptr<frmmemory> window;
+
+    void open(AudioPreviewService* audio = nullptr)
+    {
+        AppContext context{folder.path(), &dialogs, audio, [this] {
+                               ++beeps;
+                           }};
+        window = std::make_unique<frmmemory>(std::move(context));
+        window->Form_Load();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QApplication::processEvents();
+    }
+
+    void close()
+    {
+        if (window)
+            window->close();
+    }
+};
+
+} // namespace tollvik::test
