@@ -1,0 +1,214 @@
+#include "settings/ini.h"
+
+#include "core/codepage.h"
+#include "core/paths.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+
+namespace tollvik {
+namespace {
+
+constexpr QChar kCr = u'\r';
+constexpr QChar kLf = u'\n';
+
+// Makes sure a file exists at path, as opening it for raw access would.
+FileResult ensureFileExists(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists())
+        return {};
+    return writeFileAtomically(path, QByteArrayView());
+}
+
+FileResult readText(const QString& path, QString& text)
+{
+    QByteArray bytes;
+    if (!QFileInfo::exists(path)) {
+        text.clear();
+        return {};
+    }
+    if (FileResult r = readWholeFile(path, bytes); !r)
+        return r;
+    text = decodeCp1252(bytes);
+    return {};
+}
+
+// Refuses a text Windows-1252 cannot store, naming the first character it has no byte for.
+FileResult checkStorable(const QString& what, const QString& text)
+{
+    const Cp1252Encoding encoded = encodeCp1252(text);
+    if (encoded.ok())
+        return {};
+    return FileResult::failure(
+        QStringLiteral("the %1 \"%2\" contains the character %3, which Windows-1252 cannot store")
+            .arg(what, text, codePointName(encoded.badChar)));
+}
+
+// The lines of a text as the reader sees them: a line ends at CR LF, at a lone CR or at a lone
+// LF; a line end at the very end does not start another line.
+QStringList splitLines(const QString& text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    qsizetype i = 0;
+    const qsizetype size = text.size();
+    while (i < size) {
+        const QChar c = text.at(i);
+        if (c == kCr || c == kLf) {
+            lines.append(text.mid(start, i - start));
+            if (c == kCr && i + 1 < size && text.at(i + 1) == kLf)
+                ++i;
+            start = i + 1;
+        }
+        ++i;
+    }
+    if (start < size)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+bool isControlOrLineEnd(QChar c)
+{
+    return c.unicode() <= 13;
+}
+
+QString itemKey(int i)
+{
+    return QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString ReadIniValue(const QString& path, const QString& section, const QString& key,
+                     FileResult* error)
+{
+    auto fail = [error](FileResult r) {
+        if (error)
+            *error = std::move(r);
+        return QString();
+    };
+    if (FileResult r = ensureFileExists(path); !r)
+        return fail(std::move(r));
+    QString text;
+    if (FileResult r = readText(path, text); !r)
+        return fail(std::move(r));
+    if (error)
+        *error = {};
+
+    const QString target = u'[' + section.toLower() + u']';
+    const QString prefix = key.toLower() + u'=';
+    bool inSection = false;
+    for (const QString& line : splitLines(text)) {
+        const QString low = line.toLower();
+        const bool hasBracket = low.contains(u'[');
+        if (hasBracket)
+            inSection = false;
+        if (low == target)
+            inSection = true;
+        if (hasBracket || !inSection)
+            continue;
+        if (low.startsWith(prefix))
+            return line.mid(prefix.size());
+    }
+    return {};
+}
+
+FileResult WriteIniValue(const QString& path, const QString& section, const QString& key,
+                         const QString& value)
+{
+    if (FileResult r = checkStorable(QStringLiteral("section name"), section); !r)
+        return r;
+    if (FileResult r = checkStorable(QStringLiteral("key name"), key); !r)
+        return r;
+    if (FileResult r = checkStorable(QStringLiteral("value"), value); !r)
+        return r;
+
+    QString fileText;
+    if (FileResult r = readText(path, fileText); !r)
+        return r;
+
+    // Positions below are 0-based; the text starts with CR LF so that a header on the first line
+    // matches the section pattern, and ends with "[]" so that a "[" follows the last section.
+    const QString crlf = QStringLiteral("\r\n");
+    const QString sectionPattern = crlf + u'[' + section.toLower() + u']' + kCr;
+    const qsizetype patternLength = sectionPattern.size();
+    const QString keyPattern = kLf + key.toLower() + u'=';
+    QString text = crlf + fileText + QStringLiteral("[]");
+    const QString low = text.toLower();
+    const QString keyLine = key + u'=' + value;
+
+    const qsizetype s = low.indexOf(sectionPattern);
+    if (s < 0) {
+        text.chop(2);
+        text += crlf + crlf + u'[' + section + u']' + crlf + keyLine;
+    } else {
+        const qsizetype headerEnd = s + patternLength + 1; // just past the header's line end
+        const qsizetype n = low.indexOf(u'[', headerEnd - 1);
+        const qsizetype k = low.indexOf(keyPattern, s);
+        text.chop(2);
+        if (k < 0 || k > n) {
+            text = text.left(headerEnd) + keyLine + crlf + text.mid(headerEnd);
+        } else {
+            // Without a CR after the key, its line runs to the end of the text.
+            qsizetype c = text.indexOf(kCr, k);
+            if (c < 0)
+                c = text.size();
+            text = text.left(k + 1) + keyLine + text.mid(c);
+        }
+    }
+
+    text.remove(0, 1);
+    const QString threeLineEnds = crlf + crlf + crlf;
+    const QString twoLineEnds = crlf + crlf;
+    while (text.contains(threeLineEnds))
+        text.replace(threeLineEnds, twoLineEnds);
+    while (!text.isEmpty() && isControlOrLineEnd(text.back()))
+        text.chop(1);
+    while (!text.isEmpty() && isControlOrLineEnd(text.front()))
+        text.remove(0, 1);
+    text += crlf;
+
+    const Cp1252Encoding encoded = encodeCp1252(text);
+    if (!encoded.ok())
+        return checkStorable(QStringLiteral("file text"), text);
+    return writeFileAtomically(path, encoded.bytes);
+}
+
+FileResult GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
+{
+    constexpr int kItems = 30;
+    while (menuTexts.size() < kItems)
+        menuTexts.append(QString());
+    if (menuTexts.size() > kItems)
+        menuTexts.resize(kItems);
+
+    const QString path = RPP(programFolder) + QStringLiteral("Tollvik.ini");
+    const QString section = QStringLiteral("MenuText");
+    if (!Exists(path)) {
+        for (int i = 1; i <= kItems; ++i) {
+            if (FileResult r = WriteIniValue(path, section, itemKey(i), menuTexts.at(i - 1)); !r) {
+                log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
+                                .arg(QDir::toNativeSeparators(path), r.error));
+                return r;
+            }
+        }
+        return {};
+    }
+
+    QStringList stored;
+    for (int i = 1; i <= kItems; ++i) {
+        FileResult r;
+        stored.append(ReadIniValue(path, section, itemKey(i), &r));
+        if (!r) {
+            log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
+                            .arg(QDir::toNativeSeparators(path), r.error));
+            return r;
+        }
+    }
+    menuTexts = stored;
+    return {};
+}
+
+} // namespace tollvik
