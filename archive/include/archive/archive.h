@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 
 namespace tollvik {
@@ -86,12 +85,11 @@ struct LoadBaseChkResult
 
 // Loads the archive the user chose (after the open-file dialog): checks it, copies it to
 // programFolder + "Temp/" + its name, logs the hints and lists the copy.
-[[nodiscard]] LoadBaseChkResult LoadBaseChk(const QString& chosenPath,
-                                            const QString& programFolder, LogSink& log);
+[[nodiscard]] LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programFolder,
+                                            LogSink& log);
 
 // Import: the open-file dialog's initial name, and the line to log after a choice.
-[[nodiscard]] QString importInitialName(const QString& soundBoxText,
-                                        const QString& programFolder);
+[[nodiscard]] QString importInitialName(const QString& soundBoxText, const QString& programFolder);
 [[nodiscard]] QString importLogLine(const QString& path, int index);
 
 // Export: the save-file dialog's suggested name, and the export itself. Logs one line on
