@@ -1,0 +1,409 @@
+#include "core/fileio.h"
+#include "settings/ini.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <unistd.h>
+
+using namespace tollvik;
+
+namespace {
+
+const QString kSection = QStringLiteral("MenuText");
+
+QStringList defaultTexts()
+{
+    QStringList texts = {
+        QStringLiteral("Gatso"),      QStringLiteral("Gatso 20"),  QStringLiteral("Gatso 30"),
+        QStringLiteral("Gatso 40"),   QStringLiteral("Gatso 50"),  QStringLiteral("Gatso 60"),
+        QStringLiteral("Gatso 70"),   QStringLiteral("Gatso TBA"), QStringLiteral("Mobile"),
+        QStringLiteral("Mobile 20"),  QStringLiteral("Mobile 30"), QStringLiteral("Mobile 40"),
+        QStringLiteral("Mobile 50"),  QStringLiteral("Mobile 60"), QStringLiteral("Mobile 70"),
+        QStringLiteral("Mobile TBA"), QStringLiteral("Specs"),     QStringLiteral("Temporary"),
+        QStringLiteral("Red light"),
+    };
+    while (texts.size() < 30)
+        texts.append(QString());
+    return texts;
+}
+
+// The file as the first start leaves it: the header, then Item30 down to Item01.
+QByteArray firstStartFile()
+{
+    const QStringList texts = defaultTexts();
+    QByteArray expected = "[MenuText]\r\n";
+    for (int i = 30; i >= 1; --i)
+        expected += "Item" + QByteArray::number(i).rightJustified(2, '0') + '=' +
+                    texts.at(i - 1).toLatin1() + "\r\n";
+    return expected;
+}
+
+QString itemKey(int i)
+{
+    return QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+class IniTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { setWriteFaultHookForTesting({}); }
+
+    void firstStartCreatesTheThirtyOneLines()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        QStringList texts = defaultTexts();
+        QVERIFY(GetINIData(folder.path(), texts, log).ok);
+        const QByteArray written = test::readAll(folder.file(QStringLiteral("Tollvik.ini")));
+        QCOMPARE(written, firstStartFile());
+        QCOMPARE(written.count("\r\n"), 31);
+        QVERIFY(written.endsWith("Item01=Gatso\r\n"));
+        QCOMPARE(texts, defaultTexts());
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void emptyFileCountsAsMissing()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QVERIFY(test::writeAll(path, QByteArray()));
+        QStringList texts = defaultTexts();
+        QVERIFY(GetINIData(folder.path(), texts, log).ok);
+        QCOMPARE(test::readAll(path), firstStartFile());
+    }
+
+    void savingTheTextsKeepsTheOrder()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QStringList texts = defaultTexts();
+        QVERIFY(GetINIData(folder.path(), texts, log).ok);
+        // A save stores Item01 to Item30 from the boxes, as the navigator save does.
+        for (int i = 1; i <= 30; ++i)
+            QVERIFY(WriteIniValue(path, kSection, itemKey(i), texts.at(i - 1)).ok);
+        QCOMPARE(test::readAll(path), firstStartFile());
+
+        texts[0] = QStringLiteral("Speed camera");
+        texts[29] = QStringLiteral("Last one");
+        for (int i = 1; i <= 30; ++i)
+            QVERIFY(WriteIniValue(path, kSection, itemKey(i), texts.at(i - 1)).ok);
+        QByteArray expected = firstStartFile();
+        expected.replace("Item01=Gatso\r\n", "Item01=Speed camera\r\n");
+        expected.replace("Item30=\r\n", "Item30=Last one\r\n");
+        QCOMPARE(test::readAll(path), expected);
+    }
+
+    void existingFileReplacesTheTexts()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QVERIFY(
+            test::writeAll(path, "[MenuText]\r\nItem02=Second\r\nItem01=First\r\nItem30=Last\r\n"));
+        QStringList texts = defaultTexts();
+        QVERIFY(GetINIData(folder.path(), texts, log).ok);
+        QCOMPARE(texts.size(), 30);
+        QCOMPARE(texts.at(0), QStringLiteral("First"));
+        QCOMPARE(texts.at(1), QStringLiteral("Second"));
+        QCOMPARE(texts.at(29), QStringLiteral("Last"));
+        // Slots whose keys are missing are emptied, not left at their defaults.
+        for (int i = 2; i < 29; ++i)
+            QVERIFY2(texts.at(i).isEmpty(), qPrintable(itemKey(i + 1)));
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void unwritableFileIsLoggedAndDefaultsStay()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("disk full"); });
+        QStringList texts = defaultTexts();
+        const FileResult result = GetINIData(folder.path(), texts, log);
+        QVERIFY(!result.ok);
+        QCOMPARE(texts, defaultTexts());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.lines.first().contains(path));
+        QVERIFY(log.lines.first().contains(QStringLiteral("disk full")));
+    }
+
+    void unreadableFileIsLoggedAndDefaultsStay()
+    {
+        test::ProgramFolder folder;
+        test::RecordingLog log;
+        // A folder where the file should be cannot be read as one.
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(test::writeAll(path + QStringLiteral("/x"), "x"));
+        QStringList texts = defaultTexts();
+        QVERIFY(!GetINIData(folder.path(), texts, log).ok);
+        QCOMPARE(texts, defaultTexts());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.lines.first().contains(path));
+    }
+
+    void readingAMissingFileLeavesAnEmptyOne()
+    {
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        FileResult error;
+        QCOMPARE(ReadIniValue(path, kSection, QStringLiteral("Item01"), &error), QString());
+        QVERIFY(error.ok);
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
+    void readsValues_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("names in any case, value as stored")
+            << QByteArray("[menutext]\r\nitem05=Mixed Case\r\n") << u"Item05"_qs
+            << u"Mixed Case"_qs;
+        QTest::newRow("upper-case file")
+            << QByteArray("[MENUTEXT]\r\nITEM05=x\r\n") << u"item05"_qs << u"x"_qs;
+        QTest::newRow("blank before the header")
+            << QByteArray(" [MenuText]\r\nItem05=x\r\n") << u"Item05"_qs << QString();
+        QTest::newRow("blank after the header")
+            << QByteArray("[MenuText] \r\nItem05=x\r\n") << u"Item05"_qs << QString();
+        QTest::newRow("blanks around the equals sign")
+            << QByteArray("[MenuText]\r\nItem05 = x\r\n") << u"Item05"_qs << QString();
+        QTest::newRow("value with a bracket is not read")
+            << QByteArray("[MenuText]\r\nItem01=a[b\r\n") << u"Item01"_qs << QString();
+        QTest::newRow("keys below a bracket count as missing")
+            << QByteArray("[MenuText]\r\nItem01=a[b\r\nItem02=c\r\n") << u"Item02"_qs << QString();
+        QTest::newRow("keys above a bracket are read")
+            << QByteArray("[MenuText]\r\nItem02=c\r\nItem01=a[b\r\n") << u"Item02"_qs << u"c"_qs;
+        QTest::newRow("value with equals signs")
+            << QByteArray("[MenuText]\r\nItem01=a=b=\r\n") << u"Item01"_qs << u"a=b="_qs;
+        QTest::newRow("empty value")
+            << QByteArray("[MenuText]\r\nItem01=\r\n") << u"Item01"_qs << QString();
+        QTest::newRow("first line wins") << QByteArray("[MenuText]\r\nItem01=one\r\nItem01=two\r\n")
+                                         << u"Item01"_qs << u"one"_qs;
+        QTest::newRow("first section wins")
+            << QByteArray("[MenuText]\r\nItem01=one\r\n[MenuText]\r\nItem01=two\r\n")
+            << u"Item01"_qs << u"one"_qs;
+        QTest::newRow("other section's key")
+            << QByteArray("[Other]\r\nItem01=x\r\n[MenuText]\r\n") << u"Item01"_qs << QString();
+        QTest::newRow("key without a section")
+            << QByteArray("Item01=x\r\n[MenuText]\r\n") << u"Item01"_qs << QString();
+        QTest::newRow("prefix of a longer key")
+            << QByteArray("[MenuText]\r\nItem011=x\r\nItem01=y\r\n") << u"Item01"_qs << u"y"_qs;
+        QTest::newRow("lone LF line ends")
+            << QByteArray("[MenuText]\nItem01=a\nItem02=b") << u"Item02"_qs << u"b"_qs;
+        QTest::newRow("lone CR line ends")
+            << QByteArray("[MenuText]\rItem01=a\rItem02=b\r") << u"Item02"_qs << u"b"_qs;
+        QTest::newRow("Windows-1252 bytes") << QByteArray("[MenuText]\r\nItem01=Caf\xE9 \x80 5\r\n")
+                                            << u"Item01"_qs << u"Caf\u00E9 \u20AC 5"_qs;
+        QTest::newRow("no line end at the end")
+            << QByteArray("[MenuText]\r\nItem01=last") << u"Item01"_qs << u"last"_qs;
+    }
+    void readsValues()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QVERIFY(test::writeAll(path, file));
+        FileResult error;
+        QCOMPARE(ReadIniValue(path, kSection, key, &error), value);
+        QVERIFY(error.ok);
+        QCOMPARE(test::readAll(path), file);
+    }
+
+    void writesValues_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("new file") << QByteArray() << u"Item01"_qs << u"Gatso"_qs
+                                  << QByteArray("[MenuText]\r\nItem01=Gatso\r\n");
+        QTest::newRow("new key goes to the top of the section")
+            << QByteArray("[MenuText]\r\nItem01=a\r\n") << u"Item02"_qs << u"b"_qs
+            << QByteArray("[MenuText]\r\nItem02=b\r\nItem01=a\r\n");
+        QTest::newRow("existing key is replaced in place")
+            << QByteArray("[MenuText]\r\nItem02=b\r\nItem01=a\r\nItem03=c\r\n") << u"Item01"_qs
+            << u"new"_qs << QByteArray("[MenuText]\r\nItem02=b\r\nItem01=new\r\nItem03=c\r\n");
+        QTest::newRow("key in capitals replaces the line and keeps the capitals")
+            << QByteArray("[MenuText]\r\nItem01=a\r\n") << u"ITEM01"_qs << u"b"_qs
+            << QByteArray("[MenuText]\r\nITEM01=b\r\n");
+        QTest::newRow("header in lower case is found")
+            << QByteArray("[menutext]\r\nitem05=a\r\n") << u"Item05"_qs << u"b"_qs
+            << QByteArray("[menutext]\r\nItem05=b\r\n");
+        QTest::newRow("blank before the header appends a section")
+            << QByteArray(" [MenuText]\r\nItem05=a\r\n") << u"Item05"_qs << u"b"_qs
+            << QByteArray(" [MenuText]\r\nItem05=a\r\n\r\n[MenuText]\r\nItem05=b\r\n");
+        QTest::newRow("blank after the header appends a section")
+            << QByteArray("[MenuText] \r\nItem05=a\r\n") << u"Item05"_qs << u"b"_qs
+            << QByteArray("[MenuText] \r\nItem05=a\r\n\r\n[MenuText]\r\nItem05=b\r\n");
+        QTest::newRow("blanks around the equals sign insert a new line")
+            << QByteArray("[MenuText]\r\nItem05 = a\r\n") << u"Item05"_qs << u"b"_qs
+            << QByteArray("[MenuText]\r\nItem05=b\r\nItem05 = a\r\n");
+        QTest::newRow("key with a bracket in its value is replaced")
+            << QByteArray("[MenuText]\r\nItem02=x\r\nItem01=a[b\r\nItem03=c\r\n") << u"Item01"_qs
+            << u"z"_qs << QByteArray("[MenuText]\r\nItem02=x\r\nItem01=z\r\nItem03=c\r\n");
+        QTest::newRow("key below a bracket is inserted again")
+            << QByteArray("[MenuText]\r\nItem01=a[b\r\nItem03=c\r\n") << u"Item03"_qs << u"d"_qs
+            << QByteArray("[MenuText]\r\nItem03=d\r\nItem01=a[b\r\nItem03=c\r\n");
+        QTest::newRow("section before stays unchanged")
+            << QByteArray("[Other]\r\nA=1\r\nItem01=o\r\n\r\n[MenuText]\r\nItem01=x\r\n")
+            << u"Item01"_qs << u"y"_qs
+            << QByteArray("[Other]\r\nA=1\r\nItem01=o\r\n\r\n[MenuText]\r\nItem01=y\r\n");
+        QTest::newRow("section after stays unchanged")
+            << QByteArray("[MenuText]\r\nItem01=x\r\n[Other]\r\nItem02=o\r\n") << u"Item02"_qs
+            << u"y"_qs
+            << QByteArray("[MenuText]\r\nItem02=y\r\nItem01=x\r\n[Other]\r\nItem02=o\r\n");
+        QTest::newRow("missing section is appended after one empty line")
+            << QByteArray("[Other]\r\nA=1\r\n") << u"Item01"_qs << u"y"_qs
+            << QByteArray("[Other]\r\nA=1\r\n\r\n[MenuText]\r\nItem01=y\r\n");
+        QTest::newRow("runs of empty lines shrink, ends are trimmed")
+            << QByteArray("\r\n\r\n[Other]\r\nA=1\r\n\r\n\r\n\r\n\r\n[MenuText]\r\nItem01=x\r\n\r\n"
+                          "\r\n\r\nItem02=z\r\n\r\n\r\n")
+            << u"Item01"_qs << u"y"_qs
+            << QByteArray("[Other]\r\nA=1\r\n\r\n[MenuText]\r\nItem01=y\r\n\r\nItem02=z\r\n");
+        QTest::newRow("leading and trailing control characters are trimmed")
+            << QByteArray("\t\x01\r\n[MenuText]\r\nItem01=x\r\nItem02=z\t\r\n\t") << u"Item01"_qs
+            << u"y"_qs << QByteArray("[MenuText]\r\nItem01=y\r\nItem02=z\r\n");
+        QTest::newRow("last key without a line end")
+            << QByteArray("[MenuText]\r\nItem02=a\r\nItem01=x") << u"Item01"_qs << u"y"_qs
+            << QByteArray("[MenuText]\r\nItem02=a\r\nItem01=y\r\n");
+        QTest::newRow("value with equals signs")
+            << QByteArray("[MenuText]\r\nItem01=x\r\n") << u"Item01"_qs << u"a=b"_qs
+            << QByteArray("[MenuText]\r\nItem01=a=b\r\n");
+        QTest::newRow("Windows-1252 characters are single bytes")
+            << QByteArray() << u"Item01"_qs << u"Caf\u00E9 \u20AC"_qs
+            << QByteArray("[MenuText]\r\nItem01=Caf\xE9 \x80\r\n");
+        QTest::newRow("undefined Windows-1252 bytes round-trip")
+            << QByteArray("[MenuText]\r\nItem02=\x81\x8D\x8F\x90\x9D\xFF\r\n") << u"Item01"_qs
+            << u"x"_qs
+            << QByteArray("[MenuText]\r\nItem01=x\r\nItem02=\x81\x8D\x8F\x90\x9D\xFF\r\n");
+        QTest::newRow("empty value") << QByteArray("[MenuText]\r\nItem01=x\r\n") << u"Item01"_qs
+                                     << QString() << QByteArray("[MenuText]\r\nItem01=\r\n");
+    }
+    void writesValues()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        if (!before.isEmpty())
+            QVERIFY(test::writeAll(path, before));
+        const FileResult result = WriteIniValue(path, kSection, key, value);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(test::readAll(path), after);
+    }
+
+    void writtenValuesReadBack_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << u"Red light"_qs;
+        QTest::newRow("empty") << QString();
+        QTest::newRow("equals signs") << u"=a=b="_qs;
+        QTest::newRow("inner blanks") << u"  two  blanks  "_qs;
+        QTest::newRow("Windows-1252") << u"\u00E9\u20AC\u0160\u0178\u00FF"_qs;
+    }
+    void writtenValuesReadBack()
+    {
+        QFETCH(QString, value);
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        // Item05 sits in the middle of the section, so both a line end and a neighbour follow it.
+        for (int i = 1; i <= 10; ++i)
+            QVERIFY(WriteIniValue(path, kSection, itemKey(i), QStringLiteral("v%1").arg(i)).ok);
+        QVERIFY(WriteIniValue(path, kSection, u"Item05"_qs, value).ok);
+        QCOMPARE(ReadIniValue(path, kSection, u"item05"_qs), value);
+        QCOMPARE(ReadIniValue(path, kSection, u"Item04"_qs), u"v4"_qs);
+        QCOMPARE(ReadIniValue(path, kSection, u"Item06"_qs), u"v6"_qs);
+        QVERIFY(WriteIniValue(path, kSection, u"Item05"_qs, u"again"_qs).ok);
+        QCOMPARE(ReadIniValue(path, kSection, u"Item05"_qs), u"again"_qs);
+        QCOMPARE(test::readAll(path).count("\r\n"), 11);
+    }
+
+    void refusesCharactersOutsideWindows1252_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("value") << kSection << u"Item01"_qs << u"Stau \u4E2D"_qs << u"U+4E2D"_qs;
+        QTest::newRow("value outside the BMP")
+            << kSection << u"Item01"_qs << u"\U0001F697"_qs << u"U+1F697"_qs;
+        QTest::newRow("key") << kSection << u"Item\u0141"_qs << u"x"_qs << u"U+0141"_qs;
+        QTest::newRow("section") << u"Menu\u2603"_qs << u"Item01"_qs << u"x"_qs << u"U+2603"_qs;
+    }
+    void refusesCharactersOutsideWindows1252()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, named);
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        const QByteArray before = "[MenuText]\r\nItem01=Gatso\r\n";
+        QVERIFY(test::writeAll(path, before));
+        const FileResult result = WriteIniValue(path, section, key, value);
+        QVERIFY(!result.ok);
+        QVERIFY2(result.error.contains(named), qPrintable(result.error));
+        QCOMPARE(test::readAll(path), before);
+    }
+
+    void refusedWriteLeavesNoFile()
+    {
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        QVERIFY(!WriteIniValue(path, kSection, u"Item01"_qs, u"\u4E2D"_qs).ok);
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void readOnlyFileIsReportedAndKept()
+    {
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        const QByteArray before = "[MenuText]\r\nItem01=Gatso\r\n";
+        QVERIFY(test::writeAll(path, before));
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QFile::Permissions permissions = QFile::permissions(path);
+
+        // Reading a read-only file works and leaves it read-only.
+        QCOMPARE(ReadIniValue(path, kSection, u"Item01"_qs), u"Gatso"_qs);
+        QCOMPARE(QFile::permissions(path), permissions);
+
+        if (geteuid() == 0)
+            QSKIP("root can write a read-only file");
+        const FileResult result = WriteIniValue(path, kSection, u"Item01"_qs, u"x"_qs);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(test::readAll(path), before);
+        QCOMPARE(QFile::permissions(path), permissions);
+    }
+
+    void failedWriteKeepsTheOldFile()
+    {
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        const QByteArray before = "[MenuText]\r\nItem01=Gatso\r\n";
+        QVERIFY(test::writeAll(path, before));
+        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("no space"); });
+        const FileResult result = WriteIniValue(path, kSection, u"Item01"_qs, u"x"_qs);
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, u"no space"_qs);
+        QCOMPARE(test::readAll(path), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(IniTest)
+#include "test_ini.moc"
