@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringView>
-
 #include <array>
 #include <span>
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "patcher/patcher.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <array>
+
+namespace tollvik::detail {
+
+inline constexpr int kMenuItems = 30;
+inline constexpr int kTextSlotSize = 16;
+
+// The first active build whose probes all match these bytes, or nullptr. A probe at or beyond
+// the end of the bytes is a mismatch.
+[[nodiscard]] const NavigatorBuild* identifyBytes(QByteArrayView bytes);
+
+// The file length the menu patch needs for this table: one past the last byte it writes.
+[[nodiscard]] qint64 requiredFileLength(const PatchTable& table, bool writesSoundTableRef3);
+
+// Writes the text slot of item ii at MenuTextArea + 16 * ii: the first 15 bytes of the encoded
+// text, zero-filled, and always a zero 16th byte. The caller has checked the bounds.
+void mPutName(QByteArray& file, const PatchTable& table, int ii, QByteArrayView encodedText);
+
+// Writes the whole menu patch into the file bytes and its log lines. menuTexts are the texts as
+// typed (for the log and the count byte), encodedTexts the same texts in Windows-1252. The
+// caller has checked that the file is at least requiredFileLength() long.
+void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
+                 const std::array<QString, kMenuItems>& menuTexts,
+                 const std::array<QByteArray, kMenuItems>& encodedTexts, LogSink& log);
+
+} // namespace tollvik::detail

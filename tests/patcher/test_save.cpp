@@ -1,0 +1,538 @@
+#include "core/codepage.h"
+#include "core/fileio.h"
+#include "navigatorfiles.h"
+#include "patcher/patcher.h"
+#include "settings/ini.h"
+#include "testsupport.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QTest>
+#include <unistd.h>
+
+using namespace tollvik;
+using namespace tollvik::test;
+using Texts = std::array<QString, 30>;
+
+namespace {
+
+Texts typicalTexts()
+{
+    Texts texts;
+    const QStringList some = {QStringLiteral("Gatso"), QStringLiteral("Truvelo"),
+                              QStringLiteral("Red light"), QStringLiteral("Speed 30"),
+                              QStringLiteral("School zone")};
+    for (int i = 0; i < some.size(); ++i)
+        texts[static_cast<std::size_t>(i)] = some[i];
+    texts[7] = QStringLiteral("Mobile camera");
+    return texts;
+}
+
+std::array<QByteArray, 30> cp1252(const Texts& texts)
+{
+    std::array<QByteArray, 30> bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        bytes[i] = encodeCp1252(texts[i]).bytes;
+    return bytes;
+}
+
+// Every file under the program folder with its content.
+QMap<QString, QByteArray> snapshot(const ProgramFolder& folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(path, readAll(path));
+    }
+    return files;
+}
+
+QString firstDifference(const QByteArray& actual, const QByteArray& expected)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("size %1, expected %2").arg(actual.size()).arg(expected.size());
+    for (qsizetype i = 0; i < actual.size(); ++i) {
+        if (actual[i] != expected[i])
+            return QStringLiteral("offset 0x%1: 0x%2, expected 0x%3")
+                .arg(i, 0, 16)
+                .arg(quint8(actual[i]), 2, 16, QLatin1Char('0'))
+                .arg(quint8(expected[i]), 2, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
+QByteArray bytesAt(const QByteArray& data, qint64 offset, qint64 length)
+{
+    return data.mid(offset, length);
+}
+
+// A loaded navigator file in a fresh program folder.
+struct Loaded
+{
+    explicit Loaded(int index, const QString& name = QStringLiteral("TomTom.exe"))
+        : original(makeNavigatorFile(index))
+    {
+        chosen = folder.file(QStringLiteral("device/") + name);
+        writeAll(chosen, original);
+        RecordingLog loadLog;
+        outcome = loadNavigatorFile(chosen, folder.path(), state, loadLog).outcome;
+        output = folder.modified(name);
+        working = folder.temp(name);
+    }
+
+    ProgramFolder folder;
+    QByteArray original;
+    QString chosen, output, working;
+    NavigatorState state;
+    LoadNavigatorResult::Outcome outcome;
+    RecordingLog log;
+
+    SaveResult save(const Texts& texts)
+    {
+        return saveModifiedNavigator(state, texts, folder.path(), log);
+    }
+    QString ini() const { return folder.path() + QStringLiteral("Tollvik.ini"); }
+};
+
+} // namespace
+
+class TestSave : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { setWriteFaultHookForTesting({}); }
+
+    // The output differs from the chosen file exactly at the patch locations, for every build.
+    void outputDiffersOnlyByThePatch_data()
+    {
+        QTest::addColumn<int>("index");
+        for (const ExpectedBuild& build : expectedBuilds())
+            QTest::addRow("%d", build.index) << build.index;
+    }
+
+    void outputDiffersOnlyByThePatch()
+    {
+        QFETCH(int, index);
+        Loaded loaded(index);
+        QCOMPARE(loaded.outcome, LoadNavigatorResult::Outcome::Loaded);
+        const Texts texts = typicalTexts();
+        const SaveResult result = loaded.save(texts);
+        QVERIFY(result.ok);
+        QVERIFY(result.workingCopyRefreshed);
+
+        const QByteArray output = readAll(loaded.output);
+        const QByteArray expected =
+            expectedPatch(loaded.original, expectedBuild(index), cp1252(texts), texts);
+        QCOMPARE(firstDifference(output, expected), QString());
+        // The chosen file is only read; the working copy is an unaltered copy again.
+        QCOMPARE(readAll(loaded.chosen), loaded.original);
+        QCOMPARE(readAll(loaded.working), loaded.original);
+        QCOMPARE(loaded.state.workingCopyPath, loaded.working);
+    }
+
+    // Literal bytes of a GO build, a Navigator build and GO 5.4 with its third reference.
+    void writesTheKnownWords_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("GO 5.2 pointer 0")
+            << 5 << qint64(0x1FBC0C) << QByteArray("\x0C\xDA\x1F\x00", 4);
+        QTest::newRow("GO 5.2 pointer 29")
+            << 5 << qint64(0x1FBC0C + 4 * 29) << QByteArray("\xDC\xDB\x1F\x00", 4);
+        QTest::newRow("GO 5.2 pointer ref")
+            << 5 << qint64(0xA5CEC) << QByteArray("\x0C\x3C\x20\x00", 4);
+        QTest::newRow("GO 5.2 sound ref 1")
+            << 5 << qint64(0xA5C44) << QByteArray("\x00\x3D\x20\x00", 4);
+        QTest::newRow("GO 5.2 sound ref 2")
+            << 5 << qint64(0xA5C48) << QByteArray("\x00\x3D\x20\x00", 4);
+        QTest::newRow("GO 5.2 sound 0")
+            << 5 << qint64(0x1FBD00) << QByteArray("\x93\xFF\xFF\xFF", 4);
+        QTest::newRow("Navigator 5.0 pointer ref")
+            << 12 << qint64(0x27DC4) << QByteArray("\x2C\x8F\x19\x00", 4);
+        QTest::newRow("Navigator 5.0 sound 0")
+            << 12 << qint64(0x16E450) << QByteArray("\x96\xFF\xFF\xFF", 4);
+        QTest::newRow("GO 5.4 sound ref 1")
+            << 13 << qint64(0x42DEC) << QByteArray("\xAC\x7F\x24\x00", 4);
+        QTest::newRow("GO 5.4 sound ref 2")
+            << 13 << qint64(0x42DF0) << QByteArray("\xAC\x7F\x24\x00", 4);
+        QTest::newRow("GO 5.4 sound ref 3")
+            << 13 << qint64(0x42DF4) << QByteArray("\xAC\x7F\x24\x00", 4);
+        QTest::newRow("GO 5.4 sound 29")
+            << 13 << qint64(0x23FFAC + 4 * 29) << QByteArray("\x73\xFF\xFF\xFF", 4);
+        QTest::newRow("GO 5.4 count") << 13 << qint64(0x42D94) << QByteArray("\x08", 1);
+        QTest::newRow("GO 5.4 text 0")
+            << 13 << qint64(0x23F1B0) << QByteArray("Gatso\0\0\0\0\0\0\0\0\0\0\0", 16);
+    }
+
+    void writesTheKnownWords()
+    {
+        QFETCH(int, index);
+        QFETCH(qint64, offset);
+        QFETCH(QByteArray, bytes);
+        Loaded loaded(index);
+        QVERIFY(loaded.save(typicalTexts()).ok);
+        QCOMPARE(bytesAt(readAll(loaded.output), offset, bytes.size()).toHex(' '),
+                 bytes.toHex(' '));
+    }
+
+    // Build 12's third reference is never written: only GO 5.4 has one.
+    void writesThirdReferenceOnlyForGo54()
+    {
+        Loaded go54(13);
+        QVERIFY(go54.save(typicalTexts()).ok);
+        NavigatorState& state = go54.state;
+        QCOMPARE(state.patchTable.SoundTableRef3.fileOffset, 0x42DF4);
+
+        // A later load of another build keeps the stale third location, which has no effect.
+        const QByteArray other = makeNavigatorFile(10);
+        const QString chosen = go54.folder.file(QStringLiteral("device/go51.exe"));
+        writeAll(chosen, other);
+        RecordingLog log;
+        QCOMPARE(loadNavigatorFile(chosen, go54.folder.path(), state, log).outcome,
+                 LoadNavigatorResult::Outcome::Loaded);
+        const Texts texts = typicalTexts();
+        QVERIFY(saveModifiedNavigator(state, texts, go54.folder.path(), log).ok);
+        QCOMPARE(state.patchTable.SoundTableRef3.fileOffset, 0x42DF4);
+        const QByteArray expected = expectedPatch(other, expectedBuild(10), cp1252(texts), texts);
+        QCOMPARE(
+            firstDifference(readAll(go54.folder.modified(QStringLiteral("go51.exe"))), expected),
+            QString());
+    }
+
+    void countByte_data()
+    {
+        QTest::addColumn<Texts>("texts");
+        QTest::addColumn<int>("count");
+        Texts all;
+        all.fill(QStringLiteral("x"));
+        QTest::newRow("all filled") << all << 30;
+        QTest::newRow("all empty") << Texts{} << 0;
+        Texts ten;
+        for (std::size_t i = 0; i < 10; ++i)
+            ten[i] = QStringLiteral("item");
+        QTest::newRow("0 to 9 filled") << ten << 10;
+        Texts gap = all;
+        gap[3].clear();
+        QTest::newRow("gap at 3, 29 filled") << gap << 30;
+        Texts spaces = ten;
+        spaces[29] = QStringLiteral("   ");
+        QTest::newRow("last holds spaces") << spaces << 30;
+        Texts first;
+        first[0] = QStringLiteral("only");
+        QTest::newRow("only item 0") << first << 1;
+    }
+
+    void countByte()
+    {
+        QFETCH(Texts, texts);
+        QFETCH(int, count);
+        Loaded loaded(5);
+        QVERIFY(loaded.save(texts).ok);
+        const QByteArray output = readAll(loaded.output);
+        QCOMPARE(int(quint8(output[0xA5C6C])), count);
+        QVERIFY(loaded.log.lines.contains(
+            QStringLiteral("....Altered number of usable menu item in TTN to %1").arg(count)));
+        const QByteArray expected =
+            expectedPatch(loaded.original, expectedBuild(5), cp1252(texts), texts);
+        QCOMPARE(firstDifference(output, expected), QString());
+    }
+
+    void textSlot_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("slot");
+        QTest::newRow("15 characters")
+            << QStringLiteral("ABCDEFGHIJKLMNO") << QByteArray("ABCDEFGHIJKLMNO\0", 16);
+        QTest::newRow("16 characters")
+            << QStringLiteral("ABCDEFGHIJKLMNOP") << QByteArray("ABCDEFGHIJKLMNO\0", 16);
+        QTest::newRow("20 characters")
+            << QStringLiteral("ABCDEFGHIJKLMNOPQRST") << QByteArray("ABCDEFGHIJKLMNO\0", 16);
+        QTest::newRow("spaces only")
+            << QStringLiteral("   ") << QByteArray("   \0\0\0\0\0\0\0\0\0\0\0\0\0", 16);
+        QTest::newRow("e acute and euro") << QStringLiteral("Caf\u00e9 \u20ac5")
+                                          << QByteArray("Caf\xE9 \x80"
+                                                        "5\0\0\0\0\0\0\0\0\0",
+                                                        16);
+        QTest::newRow("empty") << QString() << QByteArray(16, '\0');
+    }
+
+    void textSlot()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, slot);
+        Loaded loaded(12);
+        Texts texts = typicalTexts();
+        texts[2] = text;
+        QVERIFY(loaded.save(texts).ok);
+        QCOMPARE(bytesAt(readAll(loaded.output), 0x188138 + 16 * 2, 16).toHex(' '),
+                 slot.toHex(' '));
+        // The settings file keeps the whole text, untrimmed.
+        QCOMPARE(ReadIniValue(loaded.ini(), QStringLiteral("MenuText"), QStringLiteral("Item03")),
+                 text);
+        const QString line =
+            text.trimmed().isEmpty()
+                ? QStringLiteral("....Unused menu item.")
+                : QStringLiteral("....'%1' added as menu item and pointer altered.").arg(text);
+        QCOMPARE(loaded.log.lines.at(1 + 2), line);
+    }
+
+    void logsEveryStepExactly()
+    {
+        Loaded loaded(7, QStringLiteral("navcore.exe"));
+        Texts texts;
+        texts[0] = QStringLiteral("Gatso");
+        texts[1] = QStringLiteral("  ");
+        texts[2] = QStringLiteral(" Truvelo ");
+        QVERIFY(loaded.save(texts).ok);
+        QStringList expected = {
+            QStringLiteral("Preparing to alter the the backed up TTN file."),
+            QStringLiteral("....'Gatso' added as menu item and pointer altered."),
+            QStringLiteral("....Unused menu item."),
+            QStringLiteral("....' Truvelo ' added as menu item and pointer altered.")};
+        for (int i = 3; i < 30; ++i)
+            expected << QStringLiteral("....Unused menu item.");
+        expected << QStringLiteral("....Altered number of usable menu item in TTN to 3")
+                 << QStringLiteral("....Adjusted associated sounds to our new menu items.")
+                 << QStringLiteral("....Updated the Tollvik.ini file.")
+                 << QStringLiteral(
+                        "....Modification complete, saving working file to the 'Modified' folder.")
+                 << QStringLiteral("....deleting working file in temp. folder navcore.exe")
+                 << QStringLiteral("....replace working file with original.");
+        QCOMPARE(loaded.log.lines, expected);
+    }
+
+    void twoSavesInARowGiveTheSameOutput()
+    {
+        Loaded loaded(1);
+        QVERIFY(loaded.save(typicalTexts()).ok);
+        const QByteArray first = readAll(loaded.output);
+        QVERIFY(loaded.save(typicalTexts()).ok);
+        QCOMPARE(firstDifference(readAll(loaded.output), first), QString());
+
+        // Changed texts change only the later output; each save starts from the unaltered build.
+        Texts changed = typicalTexts();
+        changed[0] = QStringLiteral("Changed");
+        QVERIFY(loaded.save(changed).ok);
+        const QByteArray expected =
+            expectedPatch(loaded.original, expectedBuild(1), cp1252(changed), changed);
+        QCOMPARE(firstDifference(readAll(loaded.output), expected), QString());
+    }
+
+    void storesAllThirtyTextsInSettings()
+    {
+        Loaded loaded(14);
+        Texts texts = typicalTexts();
+        texts[29] = QStringLiteral("Last one = \u00e9");
+        QVERIFY(loaded.save(texts).ok);
+        for (int n = 1; n <= 30; ++n) {
+            const QString key = QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0'));
+            QCOMPARE(ReadIniValue(loaded.ini(), QStringLiteral("MenuText"), key),
+                     texts[static_cast<std::size_t>(n - 1)]);
+        }
+        const QByteArray raw = readAll(loaded.ini());
+        QCOMPARE(raw.count("\r\nItem"), 30);
+        QVERIFY(raw.contains("Item30=Last one = \xE9\r\n"));
+
+        // Every key is written even when every text is empty.
+        QVERIFY(loaded.save(Texts{}).ok);
+        for (int n = 1; n <= 30; ++n) {
+            const QString key = QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0'));
+            QCOMPARE(ReadIniValue(loaded.ini(), QStringLiteral("MenuText"), key), QString());
+        }
+        QCOMPARE(readAll(loaded.ini()).count("\r\nItem"), 30);
+    }
+
+    // Each refusal logs one clear line and leaves every file as it was: the earlier output, the
+    // settings file, the working copy and the chosen file.
+    void refusalsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expectedStart");
+        const QString refused = QStringLiteral("Cannot save the modified TTN file: ");
+        QTest::newRow("working copy deleted")
+            << QStringLiteral("deleted") << refused + QStringLiteral("the working copy");
+        QTest::newRow("working copy empty")
+            << QStringLiteral("empty") << refused + QStringLiteral("the working copy");
+        QTest::newRow("working copy truncated")
+            << QStringLiteral("truncated") << refused + QStringLiteral("the working copy");
+        QTest::newRow("working copy another build")
+            << QStringLiteral("other") << refused + QStringLiteral("the working copy");
+        QTest::newRow("character outside Windows-1252")
+            << QStringLiteral("character")
+            << refused + QStringLiteral("menu item 12 holds the character '\u2192' (U+2192)");
+        QTest::newRow("output write fails")
+            << QStringLiteral("writefault") << QStringLiteral("....Could not save ");
+        QTest::newRow("Modified read-only")
+            << QStringLiteral("readonly") << QStringLiteral("....Could not save ");
+    }
+
+    void refusalsChangeNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, expectedStart);
+        if (kind == u"readonly" && geteuid() == 0)
+            QSKIP("permissions do not bind root; the write-fault row covers the same path");
+
+        Loaded loaded(13);
+        Texts texts = typicalTexts();
+        QVERIFY(loaded.save(texts).ok); // an earlier output and settings file to keep
+        texts[0] = QStringLiteral("New text");
+
+        if (kind == u"deleted")
+            QVERIFY(QFile::remove(loaded.working));
+        else if (kind == u"empty")
+            writeAll(loaded.working, {});
+        else if (kind == u"truncated")
+            writeAll(loaded.working, loaded.original.left(0x23FFAC + 4 * 30 - 1));
+        else if (kind == u"other")
+            writeAll(loaded.working, makeNavigatorFile(7));
+        else if (kind == u"character")
+            texts[11] = QStringLiteral("Turn \u2192 here");
+        else if (kind == u"writefault")
+            setWriteFaultHookForTesting([&](const QString& path) {
+                return path.startsWith(loaded.folder.modified()) ? QStringLiteral("disk full")
+                                                                 : QString();
+            });
+        else if (kind == u"readonly")
+            QVERIFY(QFile::setPermissions(loaded.folder.modified(),
+                                          QFile::ReadOwner | QFile::ExeOwner));
+
+        const QMap<QString, QByteArray> before = snapshot(loaded.folder);
+        const NavigatorState stateBefore = loaded.state;
+        loaded.log.lines.clear();
+
+        const SaveResult result = loaded.save(texts);
+        QFile::setPermissions(loaded.folder.modified(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.workingCopyRefreshed);
+        QCOMPARE(snapshot(loaded.folder), before);
+        QCOMPARE(loaded.state.workingCopyPath, stateBefore.workingCopyPath);
+        QCOMPARE(loaded.state.VersionIndex, stateBefore.VersionIndex);
+
+        const bool writeFailure = kind == u"writefault" || kind == u"readonly";
+        if (writeFailure) {
+            // The patch and the settings ran, then the output failed and the settings were put
+            // back.
+            QCOMPARE(loaded.log.lines.size(), 1 + 30 + 2 + 2 + 1);
+            QCOMPARE(loaded.log.lines.last().left(expectedStart.size()), expectedStart);
+        } else {
+            QCOMPARE(loaded.log.lines.size(), 1);
+            QCOMPARE(loaded.log.lines.front().left(expectedStart.size()), expectedStart);
+        }
+
+        // Once the cause is gone the next save works again.
+        setWriteFaultHookForTesting({});
+        if (kind != u"character" && !writeFailure)
+            writeAll(loaded.working, loaded.original);
+        texts[11].clear();
+        QVERIFY(loaded.save(texts).ok);
+    }
+
+    void refusesWithoutLoadedFile()
+    {
+        ProgramFolder folder;
+        NavigatorState state;
+        RecordingLog log;
+        QVERIFY(!saveModifiedNavigator(state, typicalTexts(), folder.path(), log).ok);
+        QCOMPARE(log.lines, QStringList{QStringLiteral(
+                                "Cannot save the modified TTN file: no TTN file is loaded.")});
+        QVERIFY(snapshot(folder).isEmpty());
+    }
+
+    // A file loaded from Modified/ would be overwritten by its own output.
+    void refusesToOverwriteTheLoadedFile()
+    {
+        ProgramFolder folder;
+        const QByteArray data = makeNavigatorFile(6);
+        const QString chosen = folder.modified(QStringLiteral("nav.exe"));
+        writeAll(chosen, data);
+        NavigatorState state;
+        RecordingLog log;
+        QCOMPARE(loadNavigatorFile(chosen, folder.path(), state, log).outcome,
+                 LoadNavigatorResult::Outcome::Loaded);
+        const QMap<QString, QByteArray> before = snapshot(folder);
+        log.lines.clear();
+        QVERIFY(!saveModifiedNavigator(state, typicalTexts(), folder.path(), log).ok);
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(
+            log.lines.front().startsWith(QStringLiteral("Cannot save the modified TTN file: ")));
+        QCOMPARE(snapshot(folder), before);
+    }
+
+    // The chosen file vanished or changed since the load: the output is complete, the working
+    // copy stays as it was and serves the next save.
+    void keepsWorkingCopyWhenSourceIsGone_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("replaced by another build") << true;
+    }
+
+    void keepsWorkingCopyWhenSourceIsGone()
+    {
+        QFETCH(bool, replaced);
+        Loaded loaded(11);
+        if (replaced)
+            writeAll(loaded.chosen, makeNavigatorFile(4));
+        else
+            QVERIFY(QFile::remove(loaded.chosen));
+        const Texts texts = typicalTexts();
+        const SaveResult result = loaded.save(texts);
+        QVERIFY(result.ok);
+        QVERIFY(!result.workingCopyRefreshed);
+        const QByteArray expected =
+            expectedPatch(loaded.original, expectedBuild(11), cp1252(texts), texts);
+        QCOMPARE(firstDifference(readAll(loaded.output), expected), QString());
+        QCOMPARE(readAll(loaded.working), loaded.original);
+        const QString last = loaded.log.lines.last();
+        QVERIFY2(last.startsWith(QStringLiteral("....Cannot refresh the working file from ") +
+                                 loaded.chosen),
+                 qPrintable(last));
+        QVERIFY(last.endsWith(QStringLiteral("The output in the 'Modified' folder is complete.")));
+        QVERIFY(
+            !loaded.log.lines.contains(QStringLiteral("....replace working file with original.")));
+        QVERIFY(loaded.save(texts).ok);
+        QCOMPARE(firstDifference(readAll(loaded.output), expected), QString());
+    }
+
+    // The settings file cannot be written: the output is still produced.
+    void producesOutputWhenSettingsCannotBeWritten()
+    {
+        Loaded loaded(4);
+        setWriteFaultHookForTesting([&](const QString& path) {
+            return path == loaded.ini() ? QStringLiteral("settings locked") : QString();
+        });
+        const Texts texts = typicalTexts();
+        QVERIFY(loaded.save(texts).ok);
+        QVERIFY(!QFile::exists(loaded.ini()));
+        QVERIFY(!loaded.log.lines.contains(QStringLiteral("....Updated the Tollvik.ini file.")));
+        QCOMPARE(loaded.log.lines.filter(QStringLiteral("settings locked")).size(), 1);
+        const QByteArray expected =
+            expectedPatch(loaded.original, expectedBuild(4), cp1252(texts), texts);
+        QCOMPARE(firstDifference(readAll(loaded.output), expected), QString());
+    }
+
+    void fillPatchTableNeedsAWorkingCopy()
+    {
+        NavigatorState state;
+        QVERIFY(!FillPatchTable(state));
+        QCOMPARE(state.patchTable.MenuTextArea.fileOffset, 0);
+        Loaded loaded(15);
+        QVERIFY(FillPatchTable(loaded.state));
+        QCOMPARE(loaded.state.patchTable.MenuPointerTableRef.fileOffset, 0x29E04);
+        QCOMPARE(loaded.state.patchTable.SoundTable.memoryAddress, 0x188C78);
+        QCOMPARE(loaded.state.patchTable.FirstSoundNumber, qint16(150));
+        QVERIFY(QFile::remove(loaded.working));
+        loaded.state.VersionIndex = 13;
+        QVERIFY(!FillPatchTable(loaded.state));
+        QCOMPARE(loaded.state.patchTable.MenuPointerTableRef.fileOffset, 0x29E04);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSave)
+#include "test_save.moc"
