@@ -168,11 +168,14 @@ BuildResult data_chk_reload(const BuildInput& in, LogSink& log)
     }
     // Every entry must lie after the table and end where the next begins.
     for (qint32 i = 1; i <= N; ++i) {
-        if (entries[i].oldOffset < tableEnd || entries[i].size < 0) {
-            log.AddText(QStringLiteral("....Entry %1 starts at offset %2, outside the order of the "
-                                       "entries")
+        const ChkEntry& e = entries[i];
+        if (e.oldOffset < tableEnd || e.size < 0) {
+            log.AddText(QStringLiteral("....Entry %1 starts at offset %2, %3")
                             .arg(i)
-                            .arg(entries[i].oldOffset) +
+                            .arg(static_cast<quint32>(e.oldOffset))
+                            .arg(e.oldOffset < tableEnd
+                                     ? QStringLiteral("inside the offset table")
+                                     : QStringLiteral("after the start of the next entry")) +
                         kNothingWritten);
             return result;
         }

@@ -83,13 +83,13 @@ ChkParse parseChk(const QString& path)
             return refuse(QStringLiteral("%1 starts at offset %2, outside the entries of the file "
                                          "of %3 bytes")
                               .arg(which)
-                              .arg(start)
+                              .arg(static_cast<quint32>(start))
                               .arg(fileSize));
         if (next < start || next > fileSize)
             return refuse(QStringLiteral("%1 ends at offset %2, before its start or past the end "
                                          "of the file")
                               .arg(which)
-                              .arg(next));
+                              .arg(static_cast<quint32>(next)));
         if (next - start < chk::kEntryHeaderSize)
             return refuse(QStringLiteral("%1 is %2 bytes long, too short for its header")
                               .arg(which)
@@ -103,7 +103,7 @@ ChkParse parseChk(const QString& path)
         if (length < 0 || length > next - start - chk::kEntryHeaderSize)
             return refuse(QStringLiteral("the sound length %1 of %2 does not fit its entry of "
                                          "%3 bytes")
-                              .arg(length)
+                              .arg(static_cast<quint32>(length))
                               .arg(which)
                               .arg(next - start));
         d.slots[s].dataOffset = static_cast<qint32>(start + chk::kEntryHeaderSize);
