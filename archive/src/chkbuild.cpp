@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 namespace tollvik {
@@ -25,53 +28,85 @@ struct ChkEntry
 
 const QString kNothingWritten = QStringLiteral("; nothing was written.");
 
-// The new archive goes to two files at once, the output in Modified/ and the new working copy,
-// each through a temporary file that replaces the old one only when complete.
+// The new archive goes to two files at once: the output in Modified/ and the new working copy.
+// Each is written to a temporary file in its own folder and renamed into place only when
+// complete. The output is the user's result and is forced to disk on commit (QSaveFile); the
+// working copy is scratch data that every load writes afresh, so its rename does not wait for
+// the disk.
 class DualSaveFile
 {
 public:
     DualSaveFile(const QString& output, const QString& working)
-        : m_output(output), m_working(working)
+        : m_output(output), m_workingPath(working), m_working(working + QStringLiteral(".XXXXXX"))
     {}
 
     [[nodiscard]] bool open()
     {
         if (!m_output.open(QIODevice::WriteOnly))
-            return fail(m_output);
-        if (!m_working.open(QIODevice::WriteOnly))
-            return fail(m_working);
+            return fail(m_output.fileName(), m_output.errorString());
+        if (QFileInfo(m_workingPath).isDir())
+            return fail(m_workingPath, QStringLiteral("it is a folder"));
+        if (!m_working.open())
+            return fail(m_workingPath, m_working.errorString());
         return true;
     }
 
     [[nodiscard]] bool write(const QByteArray& bytes)
     {
         if (m_output.write(bytes) != bytes.size())
-            return fail(m_output);
+            return fail(m_output.fileName(), m_output.errorString());
         if (m_working.write(bytes) != bytes.size())
-            return fail(m_working);
+            return fail(m_workingPath, m_working.errorString());
         return true;
     }
 
     void cancel()
     {
         m_output.cancelWriting();
-        m_working.cancelWriting();
+        m_working.close(); // the temporary file is removed with the object
     }
 
-    QSaveFile& output() { return m_output; }
-    QSaveFile& working() { return m_working; }
+    // Replaces the output. On failure the working copy is dropped too.
+    [[nodiscard]] bool commitOutput()
+    {
+        if (!m_working.flush())
+            return fail(m_workingPath, m_working.errorString());
+        if (!m_output.commit())
+            return fail(m_output.fileName(), m_output.errorString());
+        return true;
+    }
+
+    [[nodiscard]] bool commitWorking()
+    {
+        m_working.close();
+        if (m_working.error() != QFileDevice::NoError)
+            return fail(m_workingPath, m_working.errorString());
+        std::error_code ec;
+        std::filesystem::rename(fsPath(m_working.fileName()), fsPath(m_workingPath), ec);
+        if (ec)
+            return fail(m_workingPath, QString::fromStdString(ec.message()));
+        m_working.setAutoRemove(false);
+        return true;
+    }
+
     [[nodiscard]] const QString& error() const { return m_error; }
 
 private:
-    bool fail(QSaveFile& file)
+    static std::filesystem::path fsPath(const QString& path)
     {
-        m_error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+        return std::filesystem::path(QFile::encodeName(path).toStdString());
+    }
+
+    bool fail(const QString& path, const QString& why)
+    {
+        m_error = QStringLiteral("%1: %2").arg(path, why);
         cancel();
         return false;
     }
 
     QSaveFile m_output;
-    QSaveFile m_working;
+    QString m_workingPath;
+    QTemporaryFile m_working;
     QString m_error;
 };
 
@@ -303,17 +338,12 @@ BuildResult data_chk_reload(const BuildInput& in, LogSink& log)
     source.close();
 
     // The output first: should the working copy then fail, the window still describes it.
-    if (!out.output().commit()) {
-        const QString why = out.output().errorString();
-        out.working().cancelWriting();
-        log.AddText(QStringLiteral("....Writing %1 failed (%2); the earlier files are unchanged.")
-                        .arg(O, why));
-        return result;
-    }
-    if (!out.working().commit()) {
-        log.AddText(QStringLiteral("....The new archive is in %1, but the working copy %2 could "
-                                   "not be replaced (%3).")
-                        .arg(O, W, out.working().errorString()));
+    if (!out.commitOutput())
+        return writeFailed();
+    if (!out.commitWorking()) {
+        log.AddText(QStringLiteral("....The new archive is in %1, but the working copy could not "
+                                   "be replaced (%2).")
+                        .arg(O, out.error()));
         return result;
     }
 
