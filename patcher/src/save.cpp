@@ -130,10 +130,10 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
         return {};
     }
 
-    // The patch is made on a copy of the working file's bytes; the working copy itself is never
-    // altered, so it stays an unaltered build whatever happens below.
+    // The patch is made on the bytes read from the working copy, in memory; the working copy
+    // itself is never altered, so it stays an unaltered build whatever happens below.
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
-    QByteArray patched = bytes;
+    QByteArray& patched = bytes;
     detail::UdateTomTom(patched, state.patchTable, state.VersionIndex, menuTexts, encoded, log);
 
     // The settings file is put back as it was when the output cannot be produced, so that it keeps
