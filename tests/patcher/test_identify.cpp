@@ -1,4 +1,5 @@
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "navigatorfiles.h"
 #include "patcher/patcher.h"
 #include "testsupport.h"
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <unistd.h>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -26,12 +28,13 @@ private:
 
     static QStringList loadLines(const QString& chosen, const QString& temp)
     {
-        return {QStringLiteral("File %1 copied to the /Temp folder.").arg(chosen),
-                QStringLiteral("TTN file %1 loaded.").arg(temp),
-                QStringLiteral("....if you elect to alter this file, the texts in the green"),
-                QStringLiteral("....textboxes will be written to the .exe file, along with"),
-                QStringLiteral("....the required changes to the code allowing all 30 sounds"),
-                QStringLiteral("....to be played from within TomTom.")};
+        return {
+            QStringLiteral("File %1 copied to the %2Temp folder.").arg(chosen, nativeSeparator()),
+            QStringLiteral("TTN file %1 loaded.").arg(temp),
+            QStringLiteral("....if you elect to alter this file, the texts in the green"),
+            QStringLiteral("....textboxes will be written to the .exe file, along with"),
+            QStringLiteral("....the required changes to the code allowing all 30 sounds"),
+            QStringLiteral("....to be played from within TomTom.")};
     }
 
 private Q_SLOTS:
@@ -224,6 +227,8 @@ private Q_SLOTS:
         QTest::newRow("working path via symlink") << QStringLiteral("symlink");
         QTest::newRow("unrecognised") << QStringLiteral("unrecognised");
         QTest::newRow("missing file") << QStringLiteral("missing");
+        QTest::newRow("a folder") << QStringLiteral("folder");
+        QTest::newRow("unreadable file") << QStringLiteral("unreadable");
     }
 
     void laterBadLoadKeepsEarlierFile()
@@ -261,6 +266,15 @@ private Q_SLOTS:
                 QStringLiteral("TTN file ") + path,
                 QStringLiteral("....does not appear to be a TomTom file."),
                 QStringLiteral("....Use only an unmodified version of the main executable file.")};
+        } else if (kind == u"folder") {
+            path = folder.file(QStringLiteral("in"));
+            expected = Outcome::Failed;
+        } else if (kind == u"unreadable") {
+            if (geteuid() == 0)
+                QSKIP("permissions do not bind root");
+            path = writeFile(folder, QStringLiteral("locked/nav.exe"), good);
+            QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+            expected = Outcome::Failed;
         } else {
             path = folder.file(QStringLiteral("gone/nav.exe"));
             expected = Outcome::Failed;
@@ -268,7 +282,7 @@ private Q_SLOTS:
 
         const LoadNavigatorResult result = loadNavigatorFile(path, folder.path(), state, log);
         QCOMPARE(result.outcome, expected);
-        if (kind == u"missing") {
+        if (expected == Outcome::Failed) {
             QCOMPARE(log.lines.size(), 1);
             QVERIFY(
                 log.lines.front().startsWith(QStringLiteral("Cannot read the TTN file ") + path));
