@@ -1,5 +1,4 @@
 #include "archive/archive.h"
-
 #include "chkfactory.h"
 #include "testsupport.h"
 
@@ -129,8 +128,8 @@ void TestChkBuild::replacedEntryIsWrittenAndLaterEntriesMove()
     const qint32 start = source.offsetOf(170);
     const qint32 newSize = 16 + length + padding;
     QCOMPARE(be32(out, 4 * 171), start + newSize);
-    QCOMPARE(out.mid(start, 4), QByteArray::fromHex("0100") + char(wordCount >> 8) +
-                                    char(wordCount & 0xFF));
+    QCOMPARE(out.mid(start, 4),
+             QByteArray::fromHex("0100") + char(wordCount >> 8) + char(wordCount & 0xFF));
     QCOMPARE(be32(out, start + 4), 1);
     QCOMPARE(be32(out, start + 8), 8);
     QCOMPARE(be32(out, start + 12), length);
@@ -195,8 +194,8 @@ void TestChkBuild::archiveOf102EntriesReplacesOnlyTwelveSlots()
 void TestChkBuild::endOffsetMismatchIsReportedAndNothingWritten()
 {
     ChkArchive source = makeChk(32);
-    source.entries[0] = fillerEntry(1, 1234000 - int(source.bytes().size()) +
-                                           int(source.entries[0].size()));
+    source.entries[0] =
+        fillerEntry(1, 1234000 - int(source.bytes().size()) + int(source.entries[0].size()));
     QByteArray bytes = source.bytes();
     QCOMPARE(bytes.size(), 1234000);
     putBe32(bytes, 4 * 33, 1234567);
@@ -230,18 +229,28 @@ void TestChkBuild::refusalsLeaveEveryFileAsItWas_data()
 {
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("line");
-    QTest::newRow("31 entries") << "n31" << "....The archive holds 31 entries";
-    QTest::newRow("offsets out of order") << "order" << "....Entry 51 starts at offset";
-    QTest::newRow("entry inside the table") << "table" << "....Entry 1 starts at offset";
-    QTest::newRow("table past the end") << "count" << "....The offset table";
-    QTest::newRow("external file missing") << "missing" << "....Cannot read ";
-    QTest::newRow("external file empty") << "empty" << "is empty";
-    QTest::newRow("external file too long") << "long" << "is 131057 bytes long";
-    QTest::newRow("external file not Ogg") << "notogg" << "is not an Ogg sound";
-    QTest::newRow("Modified missing") << "nomodified" << "....The folder ";
-    QTest::newRow("output cannot be created") << "outdir" << "....Writing the new archive failed";
+    QTest::newRow("31 entries") << "n31"
+                                << "....The archive holds 31 entries";
+    QTest::newRow("offsets out of order") << "order"
+                                          << "....Entry 51 starts at offset";
+    QTest::newRow("entry inside the table") << "table"
+                                            << "....Entry 1 starts at offset";
+    QTest::newRow("table past the end") << "count"
+                                        << "....The offset table";
+    QTest::newRow("external file missing") << "missing"
+                                           << "....Cannot read ";
+    QTest::newRow("external file empty") << "empty"
+                                         << "is empty";
+    QTest::newRow("external file too long") << "long"
+                                            << "is 131057 bytes long";
+    QTest::newRow("external file not Ogg") << "notogg"
+                                           << "is not an Ogg sound";
+    QTest::newRow("Modified missing") << "nomodified"
+                                      << "....The folder ";
+    QTest::newRow("output cannot be created") << "outdir"
+                                              << "....Writing the new archive failed";
     QTest::newRow("working copy cannot be replaced") << "workdir"
-                                                      << "....Writing the new archive failed";
+                                                     << "....Writing the new archive failed";
 }
 
 void TestChkBuild::refusalsLeaveEveryFileAsItWas()

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <filesystem>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -84,7 +85,8 @@ void TestChkLoad::refusesTheWorkingCopyByAnyRoute_data()
     QTest::newRow("the same text") << "Temp/data.chk";
     QTest::newRow("through ..") << "Temp/../Temp/data.chk";
     QTest::newRow("through ./") << "Temp/./data.chk";
-    QTest::newRow("a symbolic link") << "link/data.chk";
+    QTest::newRow("a symbolic link to the folder") << "link/data.chk";
+    QTest::newRow("a hard link") << "hard/data.chk";
 }
 
 void TestChkLoad::refusesTheWorkingCopyByAnyRoute()
@@ -95,6 +97,11 @@ void TestChkLoad::refusesTheWorkingCopyByAnyRoute()
     const QString W = folder.temp("data.chk");
     QVERIFY(writeAll(W, bytes));
     QVERIFY(QFile::link(folder.file("Temp"), folder.file("link")));
+    QVERIFY(QDir().mkpath(folder.file("hard")));
+    std::error_code ec;
+    std::filesystem::create_hard_link(W.toStdString(), folder.file("hard/data.chk").toStdString(),
+                                      ec);
+    QVERIFY(!ec);
     const QString chosen = folder.file(route);
 
     RecordingLog log;
@@ -103,6 +110,7 @@ void TestChkLoad::refusesTheWorkingCopyByAnyRoute()
     QCOMPARE(log.lines, QStringList{"Connot load file from the working Temp directory!"});
     QCOMPARE(readAll(W), bytes);
     QCOMPARE(QDir(folder.temp()).entryList(QDir::Files), QStringList{"data.chk"});
+    QCOMPARE(readAll(chosen), bytes);
 }
 
 void TestChkLoad::refusesBadArchivesBeforeCopying_data()
