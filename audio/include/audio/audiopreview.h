@@ -62,6 +62,7 @@ public:
     // BASS_Free, the release of PreviewBlock and the end of BassTime. Idempotent.
     void shutdown();
 
+    // BassTime; valid until shutdown().
     [[nodiscard]] CBASS_TIME& bassTime() { return *BassTime; }
 
     // For tests and the benchmark: the channel of the last preview, and whether a block is held.
