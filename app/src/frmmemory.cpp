@@ -469,6 +469,15 @@ void frmmemory::paintEvent(QPaintEvent* event)
         painter.drawLine(px(x), px(600), px(x), px(6180));
 }
 
+void frmmemory::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Slot 0's menu box has the focus when the window first appears, so slot 0 is highlighted
+    // from the start, also where the window system activates the window late or never.
+    if (m_state->HighlightedSlot < 0)
+        Hilight(0);
+}
+
 void frmmemory::closeEvent(QCloseEvent* event)
 {
     Form_Unload();

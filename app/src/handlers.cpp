@@ -2,6 +2,7 @@
 // and shows the result.
 #include "app/frmmemory.h"
 #include "app/module2.h"
+#include "core/fileio.h"
 #include "devicepictures.h"
 #include "dialogs/commondialog.h"
 #include "settings/ini.h"
@@ -9,6 +10,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace tollvik {
@@ -152,6 +155,78 @@ void frmmemory::Command5_Click()
     m_text2->setReadOnly(true);
     if (result.listing.ok)
         applyListing(result.listing);
+}
+
+void frmmemory::attachAudio(AudioPreview* preview)
+{
+    m_state->preview = preview;
+}
+
+void frmmemory::Command1_Click(int slot)
+{
+    const QString soundText = Text1(slot + kSlots)->text();
+    Label3(4)->setText(QStringLiteral("File: ") + soundText);
+    AudioPreview* preview = m_state->preview;
+    if (!preview || preview->isStarting()) {
+        beep();
+        return;
+    }
+    QByteArray bytes;
+    FileResult read;
+    if (isExternalSound(soundText)) {
+        read = readWholeFile(soundText, bytes);
+        if (!read)
+            AddText(QStringLiteral("Cannot play ") + soundText + QStringLiteral(": ") + read.error);
+    } else {
+        read = readSlotSound(m_text2->text(),
+                             m_state->SlotSoundTable[static_cast<std::size_t>(slot)], bytes);
+        if (!read)
+            AddText(QStringLiteral("Cannot play ") + slotLabel(slot) + QStringLiteral(" from ") +
+                    m_text2->text() + QStringLiteral(": ") + read.error);
+    }
+    if (!read) {
+        beep();
+        return;
+    }
+    switch (preview->startPreview(std::move(bytes))) {
+    case AudioPreview::ClickOutcome::Started:
+    case AudioPreview::ClickOutcome::NoThread:
+        break;
+    case AudioPreview::ClickOutcome::Busy:
+    case AudioPreview::ClickOutcome::NotOgg:
+    case AudioPreview::ClickOutcome::TooLarge:
+        beep();
+        break;
+    }
+}
+
+void frmmemory::setLabel3(int index, const QString& text)
+{
+    QMetaObject::invokeMethod(
+        this, [this, index, text] { Label3(index)->setText(text); }, Qt::QueuedConnection);
+}
+
+void frmmemory::ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, box, boxClosed = std::move(boxClosed)] {
+            showMessage(box);
+            boxClosed();
+        },
+        Qt::QueuedConnection);
+}
+
+void frmmemory::showMessage(const AudioMessage& box)
+{
+    if (m_state->context.showMessage) {
+        m_state->context.showMessage(box);
+        return;
+    }
+    QMessageBox message(box.icon == AudioMessage::Icon::Critical ? QMessageBox::Critical
+                                                                 : QMessageBox::Warning,
+                        box.caption, box.text, QMessageBox::Ok, this);
+    message.exec();
 }
 
 } // namespace tollvik

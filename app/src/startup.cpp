@@ -1,11 +1,14 @@
 #include "app/startup.h"
 
 #include "app/frmmemory.h"
+#include "audio/audiopreview.h"
+#include "audio/audiostartup.h"
 #include "core/paths.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QMessageBox>
 #include <QStyleFactory>
 
 namespace tollvik {
@@ -20,6 +23,19 @@ void configureApplication(QApplication& app)
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
 }
 
+namespace {
+
+// A fatal start-up box: there is no window yet to own it.
+void showStartupBox(const AudioMessage& box)
+{
+    QMessageBox message(box.icon == AudioMessage::Icon::Critical ? QMessageBox::Critical
+                                                                 : QMessageBox::Warning,
+                        box.caption, box.text, QMessageBox::Ok);
+    message.exec();
+}
+
+} // namespace
+
 int runTollvikAlerts(QApplication& app)
 {
     configureApplication(app);
@@ -28,10 +44,31 @@ int runTollvikAlerts(QApplication& app)
     const QString folder = programFolderOfExecutable();
     QDir::setCurrent(folder);
 
-    frmmemory window(AppContext{folder});
+    // The audio library must be ours, version 2.1, before any window exists. Once loaded it
+    // stays loaded for the life of the process.
+    static AudioLibrary library;
+    if (const auto box = checkAudioLibrary(folder, library)) {
+        showStartupBox(*box);
+        return 1;
+    }
+
+    AppContext context;
+    context.programFolder = folder;
+    frmmemory window(std::move(context));
     window.Form_Load();
+
+    // Ending here runs none of the window's shutdown steps: it was never shown.
+    if (const auto box = openOutput(library.api(), reinterpret_cast<void*>(window.winId()))) {
+        window.showMessage(*box);
+        return 1;
+    }
+    AudioPreview preview(library.api(), window);
+    window.attachAudio(&preview);
+
     window.show();
-    return app.exec();
+    const int exitCode = app.exec();
+    window.attachAudio(nullptr);
+    return exitCode;
 }
 
 } // namespace tollvik

@@ -24,7 +24,7 @@ struct frmmemory::State
     bool unloaded = false;
 
     // Sound archive side.
-    SlotSoundTable SlotSoundTable{};
+    tollvik::SlotSoundTable SlotSoundTable{};
     QString baseArchiveName;
 
     // Navigator side.
@@ -37,8 +37,16 @@ struct frmmemory::State
                                                          : QString();
     }
 
+    // Audio engine preview; owned by the start-up, released at shutdown.
+    AudioPreview* preview = nullptr;
+
     void loadMenuTexts(frmmemory& window);
-    void releaseAudio();
+    void releaseAudio()
+    {
+        if (preview)
+            preview->shutdown();
+        preview = nullptr;
+    }
 };
 
 } // namespace tollvik

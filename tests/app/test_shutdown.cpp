@@ -1,3 +1,4 @@
+#include "app/module2.h"
 #include "windowfixture.h"
 
 #include <QDir>

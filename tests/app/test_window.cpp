@@ -202,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(256, 58), kLightYellow);
         QCOMPARE(image.pixelColor(616, 86), kLightYellow);
         QCOMPARE(image.pixelColor(88, 86), kLightGreen);
-        QCOMPARE(image.pixelColor(452, 430), kLightGreen);
+        QCOMPARE(image.pixelColor(452, 86), kLightGreen);
         QCOMPARE(image.pixelColor(100, 86), QColor(0xC0, 0x40, 0x00));
         f.close();
     }
@@ -251,6 +251,7 @@ private Q_SLOTS:
     {
         WindowFixture f;
         QVERIFY(QDir(f.folder.temp()).removeRecursively());
+        QVERIFY(QDir(f.folder.modified()).removeRecursively());
         QVERIFY(test::writeAll(f.folder.path() + QStringLiteral("Modified"), "not a folder"));
         f.open();
         QVERIFY(QFileInfo(f.folder.temp()).isDir());

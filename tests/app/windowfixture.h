@@ -43,13 +43,17 @@ struct WindowFixture
     int beeps = 0;
     std::unique_ptr<frmmemory> window;
 
-    void open(AudioPreviewService* audio = nullptr)
+    QList<AudioMessage> messages;
+
+    void open(AudioPreview* audio = nullptr)
     {
-        AppContext context{folder.path(), &dialogs, audio, [this] {
-                               ++beeps;
+        AppContext context{folder.path(), &dialogs, [this] { ++beeps; },
+                           [this](const AudioMessage& box) {
+                               messages.append(box);
                            }};
         window = std::make_unique<frmmemory>(std::move(context));
         window->Form_Load();
+        window->attachAudio(audio);
         window->show();
         QApplication::setActiveWindow(window.get());
         QApplication::processEvents();

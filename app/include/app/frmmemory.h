@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/audiopreview.h"
 #include "core/logsink.h"
 
 #include <QStringList>
@@ -18,7 +19,6 @@ namespace tollvik {
 
 class FileDialogBackend;
 class GraphicalButton;
-class AudioPreviewService;
 struct ChkListing;
 
 // What the window needs from the outside world. Tests pass a temporary program folder, a dialog
@@ -27,13 +27,14 @@ struct AppContext
 {
     QString programFolder;                // ends in a separator
     FileDialogBackend* dialogs = nullptr; // null: the real file dialogs
-    AudioPreviewService* audio = nullptr; // null: no audio engine (sound buttons only beep)
     std::function<void()> beep;           // null: the toolkit's beep
+    // null: a modal message box owned by the window
+    std::function<void(const AudioMessage&)> showMessage;
 };
 
 // The main window: the 30 warning slots, the navigator row, the sound archive row, the progress
 // log and the information frame. It owns the window-level state; the subsystems do the work.
-class frmmemory : public QWidget, public LogSink
+class frmmemory : public QWidget, public LogSink, public PreviewUi
 {
     Q_OBJECT
 
@@ -48,6 +49,16 @@ public:
 
     // Appends one line to the progress log.
     void AddText(const QString& text) override;
+
+    // The audio engine's preview, once the output is open. Without one the play buttons beep.
+    void attachAudio(AudioPreview* preview);
+
+    // What the preview worker hands over; both post the work to the window's thread.
+    void setLabel3(int index, const QString& text) override;
+    void ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed) override;
+
+    // A modal message box owned by the window (or the context's stand-in).
+    void showMessage(const AudioMessage& box);
 
     // Highlights a slot and shows its buttons as far as the state allows.
     void Hilight(int slot);
@@ -92,6 +103,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct State;
