@@ -10,12 +10,25 @@ DEPS := cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsdl2-dev libv
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 STAMP := $(BUILD_DIR)/.configured
 
-.PHONY: all deps build run test clean distclean format
+# Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks, packaging).
+DEPS_EXTRA := clang libclang-rt-14-dev llvm time
+
+.PHONY: all deps deps-extra build run test check-sanitize fuzz bench package clean distclean format
 
 all: build
 
 deps:
 	@missing=""; for p in $(DEPS); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+deps-extra: deps
+	@missing=""; for p in $(DEPS_EXTRA); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -36,6 +49,23 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and the audio and preview
+# tests under ThreadSanitizer, each in a build folder of its own.
+check-sanitize: deps-extra
+	scripts/check-sanitize.sh
+
+# Each libFuzzer harness for FUZZ_SECONDS (default 60).
+fuzz: deps-extra
+	scripts/fuzz.sh
+
+# Benchmarks, printed as ratios with their targets.
+bench: deps-extra
+	scripts/bench.sh
+
+# A relocatable program folder as a .tar.gz, made with CPack.
+package: build
+	scripts/package.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
