@@ -130,8 +130,9 @@ LoadNavigatorResult loadNavigatorFile(const QString& chosenPath, const QString& 
     state.SourcePath = chosenPath;
     state.workingCopyPath = temp;
 
-    log.AddText(QStringLiteral("File ") + chosenPath + QStringLiteral(" copied to the ") +
-                nativeSeparator() + QStringLiteral("Temp folder."));
+    // The message is the program's fixed text, backslash included, on every platform.
+    log.AddText(QStringLiteral("File ") + chosenPath +
+                QStringLiteral(" copied to the \\Temp folder."));
     log.AddText(QStringLiteral("TTN file ") + temp + QStringLiteral(" loaded."));
     log.AddText(QStringLiteral("....if you elect to alter this file, the texts in the green"));
     log.AddText(QStringLiteral("....textboxes will be written to the .exe file, along with"));

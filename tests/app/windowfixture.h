@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmmemory.h"
+#include "app/module2.h"
 #include "app/startup.h"
 #include "dialogs/filedialogbackend.h"
 #include "testsupport.h"

@@ -28,13 +28,12 @@ private:
 
     static QStringList loadLines(const QString& chosen, const QString& temp)
     {
-        return {
-            QStringLiteral("File %1 copied to the %2Temp folder.").arg(chosen, nativeSeparator()),
-            QStringLiteral("TTN file %1 loaded.").arg(temp),
-            QStringLiteral("....if you elect to alter this file, the texts in the green"),
-            QStringLiteral("....textboxes will be written to the .exe file, along with"),
-            QStringLiteral("....the required changes to the code allowing all 30 sounds"),
-            QStringLiteral("....to be played from within TomTom.")};
+        return {QStringLiteral("File %1 copied to the \\Temp folder.").arg(chosen),
+                QStringLiteral("TTN file %1 loaded.").arg(temp),
+                QStringLiteral("....if you elect to alter this file, the texts in the green"),
+                QStringLiteral("....textboxes will be written to the .exe file, along with"),
+                QStringLiteral("....the required changes to the code allowing all 30 sounds"),
+                QStringLiteral("....to be played from within TomTom.")};
     }
 
 private Q_SLOTS:

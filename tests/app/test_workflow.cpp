@@ -1,0 +1,222 @@
+// The two workflows driven through the real window: navigator load, edit and save; archive load,
+// import, export and build. Dialogs are answered by the scripted backend.
+#include "chkfactory.h"
+#include "core/codepage.h"
+#include "navigatorfiles.h"
+#include "windowfixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tollvik;
+using tollvik::test::WindowFixture;
+
+namespace {
+
+std::array<QString, 30> textsOf(const frmmemory& w)
+{
+    std::array<QString, 30> texts;
+    for (int i = 0; i < 30; ++i)
+        texts[static_cast<std::size_t>(i)] = w.Text1(i)->text();
+    return texts;
+}
+
+std::array<QByteArray, 30> cp1252(const std::array<QString, 30>& texts)
+{
+    std::array<QByteArray, 30> bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        bytes[i] = encodeCp1252(texts[i]).bytes;
+    return bytes;
+}
+
+QStringList tail(const QStringList& lines, qsizetype n)
+{
+    return lines.mid(lines.size() - n);
+}
+
+} // namespace
+
+class WorkflowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { configureApplication(*qApp); }
+
+    void navigatorLoadEditAndSaveThroughTheWindow()
+    {
+        WindowFixture f;
+        const QString chosen = f.folder.file(QStringLiteral("device/ttn"));
+        const QByteArray original = test::makeNavigatorFile(13);
+        QVERIFY(test::writeAll(chosen, original));
+        f.open();
+        frmmemory& w = *f.window;
+
+        f.dialogs.answers << chosen;
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.size(), 1);
+        QCOMPARE(f.dialogs.requests[0].fileName, QStringLiteral("*.*"));
+        QCOMPARE(f.dialogs.requests[0].owner, &w);
+        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
+        QVERIFY(w.Label1()->isVisible() && w.Image2()->isVisible() && !w.Image3()->isVisible());
+        QVERIFY(w.Command7()->isVisible());
+        const QString working = f.folder.temp(QStringLiteral("ttn"));
+        QCOMPARE(w.Text3()->text(), working);
+        QCOMPARE(tail(w.logLines(), 6).first(),
+                 QStringLiteral("File ") + chosen +
+                     QStringLiteral(" copied to the \\Temp folder."));
+
+        w.Text1(19)->setFocus();
+        QTest::keyClicks(w.Text1(19), QStringLiteral("Caf"));
+        w.Text1(19)->insert(QStringLiteral("é €"));
+        w.Text1(2)->clear();
+        QTest::mouseClick(w.Command7(), Qt::LeftButton);
+
+        const std::array<QString, 30> texts = textsOf(w);
+        QCOMPARE(texts[19], QStringLiteral("Café €"));
+        const QByteArray expected =
+            test::expectedPatch(original, test::expectedBuild(13), cp1252(texts), texts);
+        QCOMPARE(test::readAll(f.folder.modified(QStringLiteral("ttn"))), expected);
+        QCOMPARE(test::readAll(working), original);
+        QCOMPARE(w.Text3()->text(), working);
+        QCOMPARE(tail(w.logLines(), 4),
+                 (QStringList{QStringLiteral("....Updated the Tollvik.ini file."),
+                              QStringLiteral("....Modification complete, saving working file to "
+                                             "the 'Modified' folder."),
+                              QStringLiteral("....deleting working file in temp. folder ttn"),
+                              QStringLiteral("....replace working file with original.")}));
+        const QByteArray ini = test::readAll(f.folder.file(QStringLiteral("Tollvik.ini")));
+        QVERIFY(ini.contains("\r\nItem20=Caf\xE9 \x80\r\n"));
+        QVERIFY(ini.contains("\r\nItem03=\r\n"));
+
+        // A refused load keeps everything: the same file by another route.
+        f.dialogs.answers << f.folder.path() + QStringLiteral("Modified/../Temp/ttn");
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(f.beeps, 1);
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Connot load file from the working Temp directory!"));
+        // An unrecognised file keeps the earlier one current.
+        const QString other = f.folder.file(QStringLiteral("device/other"));
+        QVERIFY(test::writeAll(other, test::makeFillerFile()));
+        f.dialogs.answers << other;
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(tail(w.logLines(), 3).first(), QStringLiteral("TTN file ") + other);
+        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
+        QCOMPARE(w.Text3()->text(), working);
+        // A cancelled dialog logs nothing.
+        const qsizetype lines = w.logLines().size();
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(w.logLines().size(), lines);
+        f.close();
+    }
+
+    void archiveLoadImportExportAndBuildThroughTheWindow()
+    {
+        WindowFixture f;
+        const test::ChkArchive archive = test::makeChk(200);
+        const QString chosen = f.folder.file(QStringLiteral("device/data.chk"));
+        QVERIFY(test::writeAll(chosen, archive.bytes()));
+        const QByteArray radar = test::makeOggSine(880.0, 0.3);
+        const QString radarPath = f.folder.file(QStringLiteral("sounds/radar.ogg"));
+        QVERIFY(test::writeAll(radarPath, radar));
+        f.open();
+        frmmemory& w = *f.window;
+
+        f.dialogs.answers << chosen;
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, QStringLiteral("*.chk"));
+        const QString working = f.folder.temp(QStringLiteral("data.chk"));
+        QCOMPARE(w.Text2()->text(), working);
+        QVERIFY(w.archiveLoaded());
+        QVERIFY(w.Command5()->isVisible());
+        QCOMPARE(w.Text1(30)->text(), QStringLiteral("Sound 01"));
+        QCOMPARE(w.Text1(59)->text(), QStringLiteral("Sound 30"));
+        // Slot 0 is highlighted: its three buttons appear with the listing.
+        QVERIFY(w.Command1(0)->isVisible() && w.Command3(0)->isVisible() &&
+                w.Command4(0)->isVisible());
+        QCOMPARE(w.logLines().size(), 1 + 4 + 31);
+        QCOMPARE(w.logLines().first(),
+                 QStringLiteral("Loaded ") + working + QStringLiteral(" as base .chk file."));
+
+        // Import into slot 4.
+        w.Text1(34)->setFocus();
+        QCOMPARE(w.HighlightedSlot(), qint16(4));
+        QVERIFY(!w.Command1(0)->isVisible());
+        f.dialogs.answers << radarPath;
+        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.path() + QStringLiteral("*.ogg"));
+        QCOMPARE(w.Text1(34)->text(), radarPath);
+        QVERIFY(!w.Command4(4)->isVisible());
+        QVERIFY(w.Command3(4)->isVisible());
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Load ") + radarPath + QStringLiteral(" to position 5"));
+        // A second import opens on the chosen file.
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, radarPath);
+
+        // Export slot 0 over a longer file.
+        w.Text1(0)->setFocus();
+        const QString exported = f.folder.file(QStringLiteral("Sound 01.ogg"));
+        QVERIFY(test::writeAll(exported, QByteArray(400000, 'x')));
+        f.dialogs.answers << exported;
+        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().kind, FileDialogRequest::Kind::Save);
+        QCOMPARE(f.dialogs.requests.last().fileName, exported);
+        const QByteArray sound0 =
+            archive.entries[169].mid(16, test::be32(archive.entries[169], 12));
+        QCOMPARE(test::readAll(exported), sound0);
+        QVERIFY(sound0.startsWith("OggS"));
+
+        // Build: the output carries the imported sound in slot 4's entry (entry 174).
+        QTest::mouseClick(w.Command5(), Qt::LeftButton);
+        const QByteArray built = test::readAll(f.folder.modified(QStringLiteral("data.chk")));
+        QVERIFY(!built.isEmpty());
+        QCOMPARE(test::readAll(working), built);
+        const qint32 start = test::be32(built, 4 + 4 * 173);
+        QCOMPARE(test::be32(built, start + 12), qint32(radar.size()));
+        QCOMPARE(built.mid(start + 16, radar.size()), radar);
+        QCOMPARE(w.Text1(34)->text(), QStringLiteral("Sound 05"));
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("....and reloaded the altered file for testing."));
+        QVERIFY(w.logLines().contains(QStringLiteral("....Including ") + radarPath +
+                                      QStringLiteral(" for Gatso 50")));
+        // The highlighted slot shows its export button again: the box holds a label.
+        QVERIFY(w.Command4(0)->isVisible());
+        f.close();
+        // Shutdown removes the archive working copy data.chk, whatever its letter case.
+        QVERIFY(!QFile::exists(working));
+        QVERIFY(QFile::exists(f.folder.modified(QStringLiteral("data.chk"))));
+        QCOMPARE(test::readAll(chosen), archive.bytes());
+    }
+
+    void refusedArchiveLoadKeepsTheEarlierArchive()
+    {
+        WindowFixture f;
+        const test::ChkArchive archive = test::makeChk(31);
+        const QString chosen = f.folder.file(QStringLiteral("device/first.chk"));
+        const QString empty = f.folder.file(QStringLiteral("device/empty.chk"));
+        QVERIFY(test::writeAll(chosen, archive.bytes()));
+        QVERIFY(test::writeAll(empty, {}));
+        f.open();
+        frmmemory& w = *f.window;
+        f.dialogs.answers << chosen << empty << f.folder.temp(QStringLiteral("first.chk"));
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        const QString working = w.Text2()->text();
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(w.logLines().constLast(), QStringLiteral("Problem loading file."));
+        QCOMPARE(w.Text2()->text(), working);
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(f.beeps, 1);
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Connot load file from the working Temp directory!"));
+        QCOMPARE(test::readAll(working), archive.bytes());
+        f.close();
+    }
+};
+
+QTEST_MAIN(WorkflowTest)
+#include "test_workflow.moc"
