@@ -1,0 +1,102 @@
+// The play buttons of the real window, on our audio library and SDL's dummy output.
+#include "chkfactory.h"
+#include "windowfixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tollvik;
+using tollvik::test::WindowFixture;
+
+class WindowPreviewTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    AudioLibrary m_library;
+    std::unique_ptr<WindowFixture> m_fixture;
+    std::unique_ptr<AudioPreview> m_preview;
+
+    frmmemory& window() { return *m_fixture->window; }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        configureApplication(*qApp);
+        QVERIFY(m_library.load(QStringLiteral(TOLLVIK_BASS_PATH)).ok());
+    }
+
+    void init()
+    {
+        QVERIFY(!openOutput(m_library.api(), nullptr).has_value());
+        m_fixture = std::make_unique<WindowFixture>();
+        m_fixture->open();
+        m_preview = std::make_unique<AudioPreview>(m_library.api(), window());
+        window().attachAudio(m_preview.get());
+        const QString chosen = m_fixture->folder.file(QStringLiteral("device/voice.chk"));
+        QVERIFY(test::writeAll(chosen, test::makeChk(31).bytes()));
+        m_fixture->dialogs.answers << chosen;
+        QTest::mouseClick(window().Load2(), Qt::LeftButton);
+        QVERIFY(window().archiveLoaded());
+    }
+
+    void cleanup()
+    {
+        m_fixture->close();
+        m_preview.reset();
+        m_fixture.reset();
+    }
+
+    void playingAnArchiveSoundShowsItsFigures()
+    {
+        QTest::mouseClick(window().Command1(0), Qt::LeftButton);
+        QCOMPARE(window().Label3(4)->text(), QStringLiteral("File: Sound 01"));
+        QTRY_VERIFY(window().Label3(3)->text().endsWith(QStringLiteral(" [avg kbp/s]")));
+        QVERIFY(window().Label3(0)->text().startsWith(QStringLiteral("Duration: ")));
+        QVERIFY(window().Label3(0)->text().contains(QStringLiteral(" seconds / 00:00:0")));
+        QCOMPARE(window().Label3(1)->text(), QStringLiteral("Frequency: 22050 Hz, 16 bits, Mono"));
+        QCOMPARE(window().Label3(2)->text(), QStringLiteral("Bytes/s: 44100"));
+        QTRY_VERIFY(!m_preview->isStarting());
+        QCOMPARE(m_fixture->beeps, 0);
+        QVERIFY(m_fixture->messages.isEmpty());
+    }
+
+    void unplayableExternalSoundsBeep()
+    {
+        const QString empty = m_fixture->folder.file(QStringLiteral("sounds/empty.ogg"));
+        QVERIFY(test::writeAll(empty, {}));
+        m_fixture->dialogs.answers << empty;
+        QTest::mouseClick(window().Command3(0), Qt::LeftButton);
+        QTest::mouseClick(window().Command1(0), Qt::LeftButton);
+        QCOMPARE(m_fixture->beeps, 1);
+        QCOMPARE(window().Label3(4)->text(), QStringLiteral("File: ") + empty);
+
+        QVERIFY(QFile::remove(empty));
+        const qsizetype lines = window().logLines().size();
+        QTest::mouseClick(window().Command1(0), Qt::LeftButton);
+        QCOMPARE(m_fixture->beeps, 2);
+        QCOMPARE(window().logLines().size(), lines + 1);
+        QVERIFY(window().logLines().constLast().startsWith(QStringLiteral("Cannot play ")));
+        QVERIFY(!m_preview->isStarting());
+    }
+
+    void aVanishedWorkingCopyBeepsWithALogLine()
+    {
+        QVERIFY(QFile::remove(window().Text2()->text()));
+        QTest::mouseClick(window().Command1(0), Qt::LeftButton);
+        QCOMPARE(m_fixture->beeps, 1);
+        QVERIFY(window().logLines().constLast().startsWith(QStringLiteral("Cannot play Sound 01")));
+    }
+
+    void closingWhileAPreviewStartsWaitsForIt()
+    {
+        QTest::mouseClick(window().Command1(0), Qt::LeftButton);
+        m_fixture->close();
+        QVERIFY(!m_preview->isStarting());
+    }
+};
+
+QTEST_MAIN(WindowPreviewTest)
+#include "test_window_preview.moc"
