@@ -38,6 +38,11 @@ void showStartupBox(const AudioMessage& box)
 
 int runTollvikAlerts(QApplication& app)
 {
+    return runTollvikAlerts(app, StartupHooks{});
+}
+
+int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
+{
     configureApplication(app);
 
     // The program folder is the current directory from the start.
@@ -54,6 +59,7 @@ int runTollvikAlerts(QApplication& app)
 
     AppContext context;
     context.programFolder = folder;
+    context.dialogs = hooks.dialogs;
     frmmemory window(std::move(context));
     window.Form_Load();
 
@@ -66,6 +72,8 @@ int runTollvikAlerts(QApplication& app)
     window.attachAudio(&preview);
 
     window.show();
+    if (hooks.shown)
+        hooks.shown(window);
     const int exitCode = app.exec();
     window.attachAudio(nullptr);
     return exitCode;
