@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (RelWithDebInfo, -DTOLLVIK_BENCH=ON) in build-bench/ and runs each one,
+# printing one line per figure with its target and a summary. The full output of every
+# benchmark is kept in build-bench/bench-logs/. Exits non-zero when a figure misses its target
+# or a benchmark fails to run.
+#
+#   BENCH_BUILD_DIR   build folder (default build-bench)
+#   JOBS              parallel build jobs (default: the number of processors)
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+BUILD=${BENCH_BUILD_DIR:-build-bench}
+JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLVIK_BENCH=ON >/dev/null ||
+    exit 2
+cmake --build "$BUILD" -j "$JOBS" --target bench_archive bench_patcher bench_audio bench_startup ||
+    exit 2
+
+# No display and no sound device needed: Qt's offscreen platform, SDL's dummy output.
+export QT_QPA_PLATFORM=offscreen
+export SDL_AUDIODRIVER=dummy
+LOGS="$BUILD/bench-logs"
+mkdir -p "$LOGS"
+RUNTIME=$(mktemp -d)
+trap 'rm -rf "$RUNTIME"' EXIT
+export XDG_RUNTIME_DIR="$RUNTIME"
+
+passed=0
+failed=()
+lines=()
+
+# run ID NAME TARGET PATTERN UNIT COMMAND...: runs the benchmark with its output in ID.log and
+# takes the first number after PATTERN in that output as the figure.
+run() {
+    local id=$1 name=$2 target=$3 pattern=$4 unit=$5
+    shift 5
+    local log="$LOGS/$id.log" status figure verdict
+    echo "running $name ..." >&2
+    "$@" >"$log" 2>&1
+    status=$?
+    figure=$(grep -m1 -oE "$pattern[^0-9+-]*[+-]?[0-9]+(\.[0-9]+)?" "$log" |
+             grep -oE '[+-]?[0-9]+(\.[0-9]+)?$')
+    case $status in
+        0) verdict=OK; passed=$((passed + 1)) ;;
+        1) verdict="MISSED"; failed+=("$id") ;;
+        *) verdict="ERROR (exit $status, see $log)"; failed+=("$id") ;;
+    esac
+    lines+=("$(printf '%-44s %12s   target %-12s %s' "$name" "${figure:-?}$unit" "$target" "$verdict")")
+}
+
+BIN="$BUILD/bench-bin"
+run archive "custom archive build / plain copy" "<= 3.0x" "ratio build/copy" "x" "$BIN/bench_archive"
+run patcher "navigator save / plain copy" "<= 3.0x" "ratio" "x" "$BIN/bench_patcher"
+run audio "preview click to labels set" "<= 1000 ms" "click to labels set:" " ms" "$BIN/bench_audio"
+run startup "start-up / bare Qt window" "<= 1.5x" "ratio start-up/bare:" "x" "$BIN/bench_startup" startup
+run memory "peak memory over bare Qt window" "<= +30 MB" "extra memory over bare:" " MB" \
+    "$BIN/bench_startup" memory
+
+# The second figure of the preview, reported beside the first.
+sound=$(grep -m1 -oE 'first sound callback: *[0-9.]+' "$LOGS/audio.log" |
+        grep -oE '[0-9.]+$')
+echo
+echo "Benchmarks on $(nproc) processors, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'):"
+for line in "${lines[@]}"; do
+    echo "  $line"
+done
+[ -n "$sound" ] && printf '  %-44s %12s   (reported, no target)\n' "preview click to first sound callback" "$sound ms"
+echo
+total=$((passed + ${#failed[@]}))
+if [ ${#failed[@]} -eq 0 ]; then
+    echo "summary: all $total benchmarks within target (logs in $LOGS/)"
+    exit 0
+fi
+echo "summary: $passed of $total within target; missed or failed: $(IFS=,; echo "${failed[*]}" | sed 's/,/, /g') (logs in $LOGS/)"
+exit 1
