@@ -74,6 +74,54 @@ bool isControlOrLineEnd(QChar c)
     return c.unicode() <= 13;
 }
 
+// One write of the settings algorithm on the whole text of a file: sets key in section to value
+// and gives the text to write (ending in CR LF).
+QString withIniValue(const QString& fileText, const QString& section, const QString& key,
+                     const QString& value)
+{
+    // Positions below are 0-based; the text starts with CR LF so that a header on the first line
+    // matches the section pattern, and ends with "[]" so that a "[" follows the last section.
+    const QString crlf = QStringLiteral("\r\n");
+    const QString sectionPattern = crlf + u'[' + section.toLower() + u']' + kCr;
+    const qsizetype patternLength = sectionPattern.size();
+    const QString keyPattern = kLf + key.toLower() + u'=';
+    QString text = crlf + fileText + QStringLiteral("[]");
+    const QString low = text.toLower();
+    const QString keyLine = key + u'=' + value;
+
+    const qsizetype s = low.indexOf(sectionPattern);
+    if (s < 0) {
+        text.chop(2);
+        text += crlf + crlf + u'[' + section + u']' + crlf + keyLine;
+    } else {
+        const qsizetype headerEnd = s + patternLength + 1; // just past the header's line end
+        const qsizetype n = low.indexOf(u'[', headerEnd - 1);
+        const qsizetype k = low.indexOf(keyPattern, s);
+        text.chop(2);
+        if (k < 0 || k > n) {
+            text = text.left(headerEnd) + keyLine + crlf + text.mid(headerEnd);
+        } else {
+            // Without a CR after the key, its line runs to the end of the text.
+            qsizetype c = text.indexOf(kCr, k);
+            if (c < 0)
+                c = text.size();
+            text = text.left(k + 1) + keyLine + text.mid(c);
+        }
+    }
+
+    text.remove(0, 1);
+    const QString threeLineEnds = crlf + crlf + crlf;
+    const QString twoLineEnds = crlf + crlf;
+    while (text.contains(threeLineEnds))
+        text.replace(threeLineEnds, twoLineEnds);
+    while (!text.isEmpty() && isControlOrLineEnd(text.back()))
+        text.chop(1);
+    while (!text.isEmpty() && isControlOrLineEnd(text.front()))
+        text.remove(0, 1);
+    text += crlf;
+    return text;
+}
+
 QString itemKey(int i)
 {
     return QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
@@ -118,57 +166,30 @@ QString ReadIniValue(const QString& path, const QString& section, const QString&
 FileResult WriteIniValue(const QString& path, const QString& section, const QString& key,
                          const QString& value)
 {
+    return WriteIniValues(path, section, {{key, value}});
+}
+
+FileResult WriteIniValues(const QString& path, const QString& section,
+                          const QList<std::pair<QString, QString>>& keyValues)
+{
+    if (keyValues.isEmpty())
+        return {};
     if (FileResult r = checkStorable(QStringLiteral("section name"), section); !r)
         return r;
-    if (FileResult r = checkStorable(QStringLiteral("key name"), key); !r)
-        return r;
-    if (FileResult r = checkStorable(QStringLiteral("value"), value); !r)
-        return r;
-
-    QString fileText;
-    if (FileResult r = readText(path, fileText); !r)
-        return r;
-
-    // Positions below are 0-based; the text starts with CR LF so that a header on the first line
-    // matches the section pattern, and ends with "[]" so that a "[" follows the last section.
-    const QString crlf = QStringLiteral("\r\n");
-    const QString sectionPattern = crlf + u'[' + section.toLower() + u']' + kCr;
-    const qsizetype patternLength = sectionPattern.size();
-    const QString keyPattern = kLf + key.toLower() + u'=';
-    QString text = crlf + fileText + QStringLiteral("[]");
-    const QString low = text.toLower();
-    const QString keyLine = key + u'=' + value;
-
-    const qsizetype s = low.indexOf(sectionPattern);
-    if (s < 0) {
-        text.chop(2);
-        text += crlf + crlf + u'[' + section + u']' + crlf + keyLine;
-    } else {
-        const qsizetype headerEnd = s + patternLength + 1; // just past the header's line end
-        const qsizetype n = low.indexOf(u'[', headerEnd - 1);
-        const qsizetype k = low.indexOf(keyPattern, s);
-        text.chop(2);
-        if (k < 0 || k > n) {
-            text = text.left(headerEnd) + keyLine + crlf + text.mid(headerEnd);
-        } else {
-            // Without a CR after the key, its line runs to the end of the text.
-            qsizetype c = text.indexOf(kCr, k);
-            if (c < 0)
-                c = text.size();
-            text = text.left(k + 1) + keyLine + text.mid(c);
-        }
+    for (const auto& [key, value] : keyValues) {
+        if (FileResult r = checkStorable(QStringLiteral("key name"), key); !r)
+            return r;
+        if (FileResult r = checkStorable(QStringLiteral("value"), value); !r)
+            return r;
     }
 
-    text.remove(0, 1);
-    const QString threeLineEnds = crlf + crlf + crlf;
-    const QString twoLineEnds = crlf + crlf;
-    while (text.contains(threeLineEnds))
-        text.replace(threeLineEnds, twoLineEnds);
-    while (!text.isEmpty() && isControlOrLineEnd(text.back()))
-        text.chop(1);
-    while (!text.isEmpty() && isControlOrLineEnd(text.front()))
-        text.remove(0, 1);
-    text += crlf;
+    QString text;
+    if (FileResult r = readText(path, text); !r)
+        return r;
+    // Windows-1252 decodes and encodes one to one, so carrying the text from one key to the next
+    // in memory gives what a reread of the written file would.
+    for (const auto& [key, value] : keyValues)
+        text = withIniValue(text, section, key, value);
 
     const Cp1252Encoding encoded = encodeCp1252(text);
     if (!encoded.ok())
@@ -187,12 +208,13 @@ FileResult GetINIData(const QString& programFolder, QStringList& menuTexts, LogS
     const QString path = RPP(programFolder) + QStringLiteral("Tollvik.ini");
     const QString section = QStringLiteral("MenuText");
     if (!Exists(path)) {
-        for (int i = 1; i <= kItems; ++i) {
-            if (FileResult r = WriteIniValue(path, section, itemKey(i), menuTexts.at(i - 1)); !r) {
-                log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
-                                .arg(QDir::toNativeSeparators(path), r.error));
-                return r;
-            }
+        QList<std::pair<QString, QString>> items;
+        for (int i = 1; i <= kItems; ++i)
+            items.append({itemKey(i), menuTexts.at(i - 1)});
+        if (FileResult r = WriteIniValues(path, section, items); !r) {
+            log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
+                            .arg(QDir::toNativeSeparators(path), r.error));
+            return r;
         }
         return {};
     }

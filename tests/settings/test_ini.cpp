@@ -306,6 +306,147 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(path), after);
     }
 
+    // A batch gives the very bytes the single writes give, key after key, whatever the file
+    // looks like before.
+    void batchEqualsSingleWrites_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("fileExists");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("values");
+
+        QStringList items;
+        QStringList texts;
+        for (int i = 1; i <= 30; ++i) {
+            items.append(itemKey(i));
+            texts.append(i % 7 == 0 ? QString() : QStringLiteral("Camera %1 = €").arg(i));
+        }
+        QTest::newRow("no file") << QByteArray() << false << items << texts;
+        QTest::newRow("empty file") << QByteArray() << true << items << texts;
+        QTest::newRow("first start file") << firstStartFile() << true << items << texts;
+        QTest::newRow("other sections around")
+            << QByteArray("[Before]\r\nItem01=b\r\n[MenuText]\r\nItem03=x\r\n[After]\r\n"
+                          "Item02=a\r\n")
+            << true << items << texts;
+        QTest::newRow("header with blanks: a second section")
+            << QByteArray(" [MenuText]\r\nItem05=a\r\n[MenuText] \r\n") << true << items << texts;
+        QTest::newRow("lower-case names")
+            << QByteArray("[menutext]\r\nitem05=a\r\nITEM06=b\r\n") << true << items << texts;
+        QTest::newRow("bracket in a value hides the keys below")
+            << QByteArray("[MenuText]\r\nItem02=x\r\nItem01=a[b\r\nItem03=c\r\nItem04=d\r\n")
+            << true << items << texts;
+        QTest::newRow("blanks around equals, runs of empty lines, control characters")
+            << QByteArray("\t\r\n\r\n[MenuText]\r\nItem05 = a\r\n\r\n\r\n\r\nItem06=b\r\n\r\n"
+                          "\r\n\x01")
+            << true << items << texts;
+        QTest::newRow("lone LF and CR line ends")
+            << QByteArray("[MenuText]\nItem01=a\nItem02=b\rItem03=c\r") << true << items << texts;
+        QTest::newRow("last key without a line end")
+            << QByteArray("[MenuText]\r\nItem02=a\r\nItem30=x") << true << items << texts;
+        QTest::newRow("two MenuText sections")
+            << QByteArray("[MenuText]\r\nItem01=one\r\n[MenuText]\r\nItem02=two\r\n") << true
+            << items << texts;
+        QTest::newRow("undefined Windows-1252 bytes")
+            << QByteArray("[MenuText]\r\nItem02=\x81\x8D\x8F\x90\x9D\xFF\r\n") << true << items
+            << texts;
+        // Later keys see what earlier keys of the same batch wrote.
+        QTest::newRow("a key twice, in other letter cases")
+            << QByteArray("[MenuText]\r\nItem01=a\r\n") << true
+            << QStringList{u"Item02"_qs, u"ITEM01"_qs, u"item02"_qs, u"Item01"_qs}
+            << QStringList{u"x"_qs, u"y"_qs, u"z"_qs, QString()};
+        QTest::newRow("a value with a bracket, then keys below it")
+            << QByteArray("[MenuText]\r\nItem01=a\r\nItem02=b\r\n") << true
+            << QStringList{u"Item01"_qs, u"Item02"_qs, u"Item01"_qs, u"Item02"_qs}
+            << QStringList{u"[x"_qs, u"y"_qs, u"z"_qs, u"w"_qs};
+    }
+    void batchEqualsSingleWrites()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, fileExists);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, values);
+        test::ProgramFolder folder;
+        const QString single = folder.file(QStringLiteral("single.ini"));
+        const QString batch = folder.file(QStringLiteral("batch.ini"));
+        if (fileExists) {
+            QVERIFY(test::writeAll(single, before));
+            QVERIFY(test::writeAll(batch, before));
+        }
+        QList<std::pair<QString, QString>> keyValues;
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            QVERIFY(WriteIniValue(single, kSection, keys.at(i), values.at(i)).ok);
+            keyValues.append({keys.at(i), values.at(i)});
+        }
+        int writes = 0;
+        setWriteFaultHookForTesting([&](const QString&) {
+            ++writes;
+            return QString();
+        });
+        const FileResult result = WriteIniValues(batch, kSection, keyValues);
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(writes, 1);
+        QCOMPARE(test::readAll(batch), test::readAll(single));
+    }
+
+    // One character the code page cannot store anywhere in the batch refuses all of it.
+    void batchRefusesEverything_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<int>("badIndex");
+        QTest::addColumn<bool>("badKey");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("last value") << kSection << 29 << false << u"U+4E2D"_qs;
+        QTest::newRow("first value") << kSection << 0 << false << u"U+4E2D"_qs;
+        QTest::newRow("key in the middle") << kSection << 14 << true << u"U+4E2D"_qs;
+        QTest::newRow("section") << u"Menu\u2603"_qs << -1 << false << u"U+2603"_qs;
+    }
+    void batchRefusesEverything()
+    {
+        QFETCH(QString, section);
+        QFETCH(int, badIndex);
+        QFETCH(bool, badKey);
+        QFETCH(QString, named);
+        QList<std::pair<QString, QString>> keyValues;
+        for (int i = 1; i <= 30; ++i)
+            keyValues.append({itemKey(i), QStringLiteral("v%1").arg(i)});
+        if (badIndex >= 0) {
+            QString& target = badKey ? keyValues[badIndex].first : keyValues[badIndex].second;
+            target += u'\u4E2D';
+        }
+
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        const QString missing = folder.file(QStringLiteral("missing.ini"));
+        const QByteArray before = firstStartFile();
+        QVERIFY(test::writeAll(path, before));
+        const FileResult result = WriteIniValues(path, section, keyValues);
+        QVERIFY(!result.ok);
+        QVERIFY2(result.error.contains(named), qPrintable(result.error));
+        QCOMPARE(test::readAll(path), before);
+        QVERIFY(!WriteIniValues(missing, section, keyValues).ok);
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void batchFailureKeepsTheOldFile()
+    {
+        test::ProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+        const QString missing = folder.file(QStringLiteral("missing.ini"));
+        const QByteArray before = firstStartFile();
+        QVERIFY(test::writeAll(path, before));
+
+        // An empty batch is no write at all: it creates no file.
+        QVERIFY(WriteIniValues(missing, kSection, {}).ok);
+        QVERIFY(!QFileInfo::exists(missing));
+
+        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("no space"); });
+        const FileResult result =
+            WriteIniValues(path, kSection, {{u"Item01"_qs, u"x"_qs}, {u"Item02"_qs, u"y"_qs}});
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, u"no space"_qs);
+        QCOMPARE(test::readAll(path), before);
+    }
+
     void writtenValuesReadBack_data()
     {
         QTest::addColumn<QString>("value");

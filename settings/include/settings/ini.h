@@ -3,8 +3,10 @@
 #include "core/fileio.h"
 #include "core/logsink.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 namespace tollvik {
 
@@ -26,6 +28,13 @@ QString ReadIniValue(const QString& path, const QString& section, const QString&
 // section, key or value with a character Windows-1252 cannot store.
 [[nodiscard]] FileResult WriteIniValue(const QString& path, const QString& section,
                                        const QString& key, const QString& value);
+
+// Sets each key of `keyValues` in `section`, in the order given, exactly as that many calls of
+// WriteIniValue would, but reads the file once and writes it once: the result is byte-identical
+// to the single calls. Refuses, writing nothing, when the section or any key or value holds a
+// character Windows-1252 cannot store. An empty list writes nothing.
+[[nodiscard]] FileResult WriteIniValues(const QString& path, const QString& section,
+                                        const QList<std::pair<QString, QString>>& keyValues);
 
 // Exchanges the 30 menu texts with "Tollvik.ini" in `programFolder` (which ends in a separator),
 // section "MenuText", keys "Item01" to "Item30". When the file is missing or empty it is written
