@@ -276,8 +276,9 @@ BuildResult data_chk_reload(const BuildInput& in, LogSink& log)
     const QString O = modifiedFolder + nativeSeparator() + in.baseArchiveName;
     const QString W = folder + QStringLiteral("Temp") + nativeSeparator() + in.baseArchiveName;
     if (!QFileInfo(modifiedFolder).isDir()) {
-        log.AddText(QStringLiteral("....The folder %1 does not exist").arg(modifiedFolder) +
-                    kNothingWritten);
+        log.AddText(
+            QStringLiteral("....The folder %1 is missing or is not a folder").arg(modifiedFolder) +
+            kNothingWritten);
         return result;
     }
     if (isSameFile(O, P)) {
