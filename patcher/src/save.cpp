@@ -148,22 +148,19 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
         return iniExisted ? writeFileAtomically(iniPath, previousIni)
                           : removeFileIfPresent(iniPath);
     };
-    FileResult settings;
-    for (int n = 1; n <= detail::kMenuItems && settings; ++n) {
-        settings = WriteIniValue(iniPath, QStringLiteral("MenuText"),
-                                 QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
-                                 menuTexts[static_cast<std::size_t>(n - 1)]);
-    }
+    // All 30 keys in one rewrite of the file: either every text is stored or the file is left
+    // as it was.
+    QList<std::pair<QString, QString>> items;
+    for (int n = 1; n <= detail::kMenuItems; ++n)
+        items.append({QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
+                      menuTexts[static_cast<std::size_t>(n - 1)]});
+    const FileResult settings = WriteIniValues(iniPath, QStringLiteral("MenuText"), items);
     // The texts are a convenience for the next start; the modified file is still produced.
     if (settings)
         log.AddText(QStringLiteral("....Updated the Tollvik.ini file."));
-    else {
+    else
         log.AddText(QStringLiteral("....Could not update the Tollvik.ini file %1: %2")
                         .arg(iniPath, settings.error));
-        if (const FileResult restored = restoreSettings(); !restored)
-            log.AddText(QStringLiteral("....Could not restore the Tollvik.ini file %1: %2")
-                            .arg(iniPath, restored.error));
-    }
 
     log.AddText(QStringLiteral("....Modification complete, saving working file to the 'Modified' "
                                "folder."));

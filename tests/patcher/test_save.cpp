@@ -346,6 +346,35 @@ private Q_SLOTS:
         QCOMPARE(readAll(loaded.ini()).count("\r\nItem"), 30);
     }
 
+    // The save stores the texts in one rewrite of the settings file that leaves the very bytes
+    // the 30 single writes would, also in a file the user has edited by hand.
+    void storesTheTextsInOneWriteAsSingleWritesWould()
+    {
+        Loaded loaded(5);
+        const QByteArray edited = "[Other]\r\nItem01=keep\r\n\r\n\r\n[menutext]\r\nitem05=old\r\n"
+                                  "Item06 = x\r\nItem07=a[b\r\nItem08=hidden\r\nItem09=last";
+        writeAll(loaded.ini(), edited);
+        const QString reference = loaded.folder.file(QStringLiteral("reference.ini"));
+        writeAll(reference, edited);
+        Texts texts = typicalTexts();
+        texts[8] = QStringLiteral("Caf\u00e9 \u20ac");
+        for (int n = 1; n <= 30; ++n)
+            QVERIFY(WriteIniValue(reference, QStringLiteral("MenuText"),
+                                  QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
+                                  texts[static_cast<std::size_t>(n - 1)])
+                        .ok);
+
+        int settingsWrites = 0;
+        setWriteFaultHookForTesting([&](const QString& path) {
+            if (path == loaded.ini())
+                ++settingsWrites;
+            return QString();
+        });
+        QVERIFY(loaded.save(texts).ok);
+        QCOMPARE(settingsWrites, 1);
+        QCOMPARE(readAll(loaded.ini()), readAll(reference));
+    }
+
     // Each refusal logs one clear line and leaves every file as it was: the earlier output, the
     // settings file, the working copy and the chosen file.
     void refusalsChangeNothing_data()
