@@ -28,6 +28,30 @@ std::filesystem::path fsPath(const QString& path)
 
 constexpr qint64 kChunk = 1 << 20;
 
+// QSaveFile::commit() does not check the flush of its write buffer: on a full disk the buffered
+// tail is lost and the shortened file still replaces the target. Save files are therefore opened
+// unbuffered, so that every write reaches the file system at once, and written in a loop: a
+// short write is followed by another one, which reports the reason (a full disk, a size limit).
+bool openSaveFile(QSaveFile& file)
+{
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+FileResult writeAllTo(QSaveFile& file, const char* data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0) {
+            const QString why = file.errorString();
+            file.cancelWriting();
+            return FileResult::failure(why);
+        }
+        done += n;
+    }
+    return {};
+}
+
 } // namespace
 
 void setWriteFaultHookForTesting(WriteFaultHook hook)
@@ -86,13 +110,10 @@ FileResult writeFileAtomically(const QString& path, QByteArrayView data)
     if (const QString fault = injectedFault(path); !fault.isEmpty())
         return FileResult::failure(fault);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openSaveFile(file))
         return FileResult::failure(file.errorString());
-    if (file.write(data.data(), data.size()) != data.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return FileResult::failure(why);
-    }
+    if (FileResult written = writeAllTo(file, data.data(), data.size()); !written)
+        return written;
     if (!file.commit())
         return FileResult::failure(file.errorString());
     return {};
@@ -108,7 +129,7 @@ FileResult copyFileAtomically(const QString& from, const QString& to)
     if (const QString fault = injectedFault(to); !fault.isEmpty())
         return FileResult::failure(fault);
     QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
+    if (!openSaveFile(target))
         return FileResult::failure(target.errorString());
     const qint64 size = source.size();
     qint64 copied = 0;
@@ -120,11 +141,8 @@ FileResult copyFileAtomically(const QString& from, const QString& to)
                                            ? source.errorString()
                                            : QStringLiteral("the file ended early"));
         }
-        if (target.write(chunk) != chunk.size()) {
-            const QString why = target.errorString();
-            target.cancelWriting();
-            return FileResult::failure(why);
-        }
+        if (FileResult written = writeAllTo(target, chunk.constData(), chunk.size()); !written)
+            return written;
         copied += chunk.size();
     }
     if (!target.commit())
