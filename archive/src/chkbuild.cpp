@@ -40,22 +40,26 @@ public:
         : m_output(output), m_workingPath(working), m_working(working + QStringLiteral(".XXXXXX"))
     {}
 
+    // Both files are unbuffered: QSaveFile::commit() does not check the flush of a write buffer,
+    // so on a full disk a buffered tail would be lost and the shortened output committed. The
+    // entries are written whole, so this costs no extra system calls worth counting.
     [[nodiscard]] bool open()
     {
-        if (!m_output.open(QIODevice::WriteOnly))
+        if (!m_output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return fail(m_output.fileName(), m_output.errorString());
         if (QFileInfo(m_workingPath).isDir())
             return fail(m_workingPath, QStringLiteral("it is a folder"));
-        if (!m_working.open())
+        // QTemporaryFile hides its open(OpenMode) overload; QFile's virtual one reaches it.
+        if (!static_cast<QFile&>(m_working).open(QIODevice::ReadWrite | QIODevice::Unbuffered))
             return fail(m_workingPath, m_working.errorString());
         return true;
     }
 
     [[nodiscard]] bool write(const QByteArray& bytes)
     {
-        if (m_output.write(bytes) != bytes.size())
+        if (!writeAll(m_output, bytes))
             return fail(m_output.fileName(), m_output.errorString());
-        if (m_working.write(bytes) != bytes.size())
+        if (!writeAll(m_working, bytes))
             return fail(m_workingPath, m_working.errorString());
         return true;
     }
@@ -92,6 +96,19 @@ public:
     [[nodiscard]] const QString& error() const { return m_error; }
 
 private:
+    // A short write is followed by another one, which fails with the reason (a full disk).
+    static bool writeAll(QFileDevice& file, const QByteArray& bytes)
+    {
+        qint64 done = 0;
+        while (done < bytes.size()) {
+            const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }
+
     static std::filesystem::path fsPath(const QString& path)
     {
         return std::filesystem::path(QFile::encodeName(path).toStdString());
