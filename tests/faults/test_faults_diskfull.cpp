@@ -1,0 +1,387 @@
+// The disk running full during a build, a save, a load and a settings write: a small tmpfs where
+// the process may mount one, and always also a write failure injected without mounts (the file
+// layer's write-fault hook; for the build, which writes through its own save files, a file size
+// limit). Each failure logs a clear line and leaves every earlier file as it was.
+#include "faultkit.h"
+#include "scenes.h"
+#include "settings/ini.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTest>
+#include <memory>
+
+using namespace tollvik;
+using namespace tollvik::test;
+
+namespace {
+
+const QString kNoSpace = QStringLiteral("No space left on device");
+
+bool anyLineContains(const QStringList& lines, const QString& text)
+{
+    for (const QString& line : lines) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+QString joined(const RecordingLog& log)
+{
+    return log.lines.join(u'\n');
+}
+
+// Counts the file layer's writes to one path and fails those the predicate picks.
+struct CountingFault
+{
+    QString path;
+    std::function<bool(int)> failCall;
+    std::shared_ptr<int> calls = std::make_shared<int>(0);
+
+    WriteFaultHook hook() const
+    {
+        return [p = QDir::cleanPath(path), failCall = failCall, calls = calls](const QString& to) {
+            if (QDir::cleanPath(to) != p)
+                return QString();
+            ++*calls;
+            return failCall(*calls) ? kNoSpace : QString();
+        };
+    }
+};
+
+} // namespace
+
+class DiskFullTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void requireMounts()
+    {
+        if (!mountsAvailable())
+            QSKIP("this process may not mount a tmpfs (not root, or no mount namespace)");
+    }
+
+private Q_SLOTS:
+    // Modified/ or Temp/ on a tmpfs with room for the earlier files but not for the new ones.
+    void buildOnAFullDiskKeepsTheEarlierFiles_data()
+    {
+        QTest::addColumn<bool>("modifiedFull");
+        QTest::addColumn<bool>("lastPageOnly");
+        QTest::newRow("Modified/ full halfway") << true << false;
+        QTest::newRow("Modified/ full at the last page") << true << true;
+        QTest::newRow("Temp/ full halfway") << false << false;
+        QTest::newRow("Temp/ full at the last page") << false << true;
+    }
+
+    void buildOnAFullDiskKeepsTheEarlierFiles()
+    {
+        QFETCH(bool, modifiedFull);
+        QFETCH(bool, lastPageOnly);
+        requireMounts();
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        const qint64 oldSize = expectedBuild(scene.original, scene.soundBytes, {{0, 0}}).size();
+        QVERIFY(oldSize > 0);
+        const QString full = modifiedFull ? folder.modified() : folder.temp();
+        ScopedMount mount;
+        QVERIFY2(mount.tmpfs(full, 4 * oldSize + 65536), qPrintable(mount.error()));
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        // Room for half of the new archive, or for all of it but its last page: the build fails
+        // in the middle of its writing, or only when the last buffered bytes go to the disk.
+        const qint64 newSize =
+            expectedBuild(readAll(scene.working), scene.soundBytes, {{1, 1}, {2, 2}}).size();
+        QVERIFY(fillDisk(full, lastPageOnly ? newSize / 4096 * 4096 : newSize / 2) >= 0);
+
+        const FolderSnapshot before = snapshot(folder.path());
+        RecordingLog log;
+        const BuildResult result = data_chk_reload(scene.input({{1, 1}, {2, 2}}), log);
+        QVERIFY(!result.ok);
+        QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Writing the new archive failed")),
+                 qPrintable(joined(log)));
+        QVERIFY2(anyLineContains(log.lines, kNoSpace), qPrintable(joined(log)));
+        QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QCOMPARE(strayFiles(full, {scene.name, QStringLiteral("filler")}), QStringList());
+
+        // With room again, the same build goes through.
+        QVERIFY(QFile::remove(full + QStringLiteral("filler")));
+        RecordingLog again;
+        QVERIFY2(data_chk_reload(scene.input({{1, 1}, {2, 2}}), again).ok,
+                 qPrintable(joined(again)));
+        QCOMPARE(readAll(scene.output), readAll(scene.working));
+    }
+
+    // Without mounts: every file this process writes is limited below the new archive's size.
+    void buildOverAFileSizeLimitKeepsTheEarlierFiles()
+    {
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        const FolderSnapshot before = snapshot(folder.path());
+        RecordingLog log;
+        {
+            ScopedFileSizeLimit limit(readAll(scene.output).size() / 2);
+            QVERIFY(limit.ok());
+            QVERIFY(!data_chk_reload(scene.input({{1, 1}}), log).ok);
+        }
+        QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Writing the new archive failed")),
+                 qPrintable(joined(log)));
+        QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        RecordingLog again;
+        QVERIFY2(data_chk_reload(scene.input({{1, 1}}), again).ok, qPrintable(joined(again)));
+    }
+
+    // The save: the output on a full Modified/, or the whole program folder full (settings file
+    // included).
+    void saveOnAFullDiskKeepsTheEarlierFiles_data()
+    {
+        QTest::addColumn<bool>("wholeFolder");
+        QTest::newRow("Modified/ full") << false;
+        QTest::newRow("program folder full") << true;
+    }
+
+    void saveOnAFullDiskKeepsTheEarlierFiles()
+    {
+        QFETCH(bool, wholeFolder);
+        requireMounts();
+        ProgramFolder outer;
+        // The program folder proper lies one level down, so that a tmpfs can cover all of it.
+        const QString root = outer.file(QStringLiteral("program"));
+        QVERIFY(QDir().mkpath(root));
+        ScopedMount mount;
+        NavigatorScene probe(outer);
+        const qint64 fileSize = probe.original.size();
+        if (wholeFolder)
+            QVERIFY2(mount.tmpfs(root, 6 * fileSize), qPrintable(mount.error()));
+        QVERIFY(QDir(root).mkpath(QStringLiteral("Temp")));
+        QVERIFY(QDir(root).mkpath(QStringLiteral("Modified")));
+        if (!wholeFolder)
+            QVERIFY2(mount.tmpfs(root + QStringLiteral("/Modified"), fileSize + fileSize / 2),
+                     qPrintable(mount.error()));
+
+        NavigatorState state;
+        const QString programFolder = root + QLatin1Char('/');
+        const QString chosen = outer.file(QStringLiteral("device/TomTom.exe"));
+        QVERIFY(writeAll(chosen, probe.original));
+        RecordingLog log;
+        QCOMPARE(loadNavigatorFile(chosen, programFolder, state, log).outcome,
+                 LoadNavigatorResult::Outcome::Loaded);
+        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsA(), programFolder, log).ok,
+                 qPrintable(joined(log)));
+        if (wholeFolder)
+            QVERIFY(fillDisk(root) >= 0);
+
+        const FolderSnapshot before = snapshot(root);
+        RecordingLog faulty;
+        const SaveResult result =
+            saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, faulty);
+        QVERIFY(!result.ok);
+        QVERIFY2(anyLineContains(faulty.lines, QStringLiteral("....Could not save")),
+                 qPrintable(joined(faulty)));
+        QVERIFY2(anyLineContains(faulty.lines, kNoSpace), qPrintable(joined(faulty)));
+        if (wholeFolder)
+            QVERIFY2(anyLineContains(faulty.lines,
+                                     QStringLiteral("....Could not update the Tollvik.ini file")),
+                     qPrintable(joined(faulty)));
+        QCOMPARE(differences(before, snapshot(root)), QString());
+
+        // Room again: the same save goes through.
+        if (wholeFolder)
+            QVERIFY(QFile::remove(root + QStringLiteral("/filler")));
+        else
+            QVERIFY2(mount.resize(root + QStringLiteral("/Modified"), 4 * fileSize),
+                     qPrintable(mount.error()));
+        RecordingLog again;
+        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, again).ok,
+                 qPrintable(joined(again)));
+        QCOMPARE(readAll(root + QStringLiteral("/Modified/TomTom.exe")),
+                 expectedSave(probe.original, NavigatorScene::textsB()).first);
+    }
+
+    // Without mounts, through the file layer: the settings file, the output, or both fail.
+    void saveWithInjectedWriteFailuresKeepsTheEarlierFiles_data()
+    {
+        QTest::addColumn<bool>("failSettings");
+        QTest::addColumn<bool>("failOutput");
+        QTest::newRow("settings file") << true << false;
+        QTest::newRow("output") << false << true;
+        QTest::newRow("settings file and output") << true << true;
+    }
+
+    void saveWithInjectedWriteFailuresKeepsTheEarlierFiles()
+    {
+        QFETCH(bool, failSettings);
+        QFETCH(bool, failOutput);
+        ProgramFolder folder;
+        NavigatorScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        const FolderSnapshot before = snapshot(folder.path());
+
+        const QString ini = QDir::cleanPath(scene.ini);
+        const QString output = QDir::cleanPath(scene.output);
+        RecordingLog log;
+        SaveResult result;
+        {
+            ScopedWriteFault fault([=](const QString& path) {
+                const QString p = QDir::cleanPath(path);
+                if ((failSettings && p == ini) || (failOutput && p == output))
+                    return kNoSpace;
+                return QString();
+            });
+            result =
+                saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), log);
+        }
+        QCOMPARE(result.ok, !failOutput);
+        if (failSettings)
+            QVERIFY2(anyLineContains(log.lines,
+                                     QStringLiteral("....Could not update the Tollvik.ini file")),
+                     qPrintable(joined(log)));
+        if (failOutput) {
+            QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Could not save")),
+                     qPrintable(joined(log)));
+            // The settings file keeps the texts of the output that stands in Modified/.
+            QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        } else {
+            // The output is produced; the settings file alone keeps its earlier texts.
+            FolderSnapshot expected = before;
+            expected.insert(QStringLiteral("Modified/TomTom.exe"),
+                            expectedSave(scene.original, NavigatorScene::textsB()).first);
+            QCOMPARE(differences(expected, snapshot(folder.path())), QString());
+        }
+        // The log never claims what did not happen.
+        QCOMPARE(anyLineContains(log.lines, QStringLiteral("....Updated the Tollvik.ini file.")),
+                 !failSettings);
+    }
+
+    // A settings write alone: a full disk (tmpfs) and a refused write (file layer).
+    void settingsWriteOnAFullDiskKeepsTheFile_data()
+    {
+        QTest::addColumn<bool>("tmpfs");
+        QTest::newRow("full tmpfs") << true;
+        QTest::newRow("file layer") << false;
+    }
+
+    void settingsWriteOnAFullDiskKeepsTheFile()
+    {
+        QFETCH(bool, tmpfs);
+        if (tmpfs)
+            requireMounts();
+        ProgramFolder outer;
+        const QString root = outer.file(QStringLiteral("program"));
+        QVERIFY(QDir().mkpath(root));
+        ScopedMount mount;
+        if (tmpfs)
+            QVERIFY2(mount.tmpfs(root, 64 * 1024), qPrintable(mount.error()));
+        const QString programFolder = root + QLatin1Char('/');
+        const QString ini = programFolder + QStringLiteral("Tollvik.ini");
+
+        // A first start writes the file from the defaults.
+        RecordingLog log;
+        QStringList texts(30, QStringLiteral("Gatso"));
+        QVERIFY(GetINIData(programFolder, texts, log).ok);
+        const QByteArray earlier = readAll(ini);
+        QVERIFY(!earlier.isEmpty());
+
+        std::unique_ptr<ScopedWriteFault> fault;
+        if (tmpfs)
+            QVERIFY(fillDisk(root) >= 0);
+        else
+            fault = std::make_unique<ScopedWriteFault>(failWritesUnder(ini, kNoSpace));
+        const FolderSnapshot before = snapshot(root);
+        const FileResult written = WriteIniValue(ini, QStringLiteral("MenuText"),
+                                                 QStringLiteral("Item05"), QString(4000, u'x'));
+        QVERIFY(!written.ok);
+        QVERIFY2(written.error.contains(kNoSpace), qPrintable(written.error));
+        QCOMPARE(differences(before, snapshot(root)), QString());
+        QCOMPARE(readAll(ini), earlier);
+
+        // The next start still reads the earlier texts.
+        QStringList next(30);
+        QVERIFY(GetINIData(programFolder, next, log).ok);
+        QCOMPARE(next, QStringList(30, QStringLiteral("Gatso")));
+    }
+
+    // A first start on a full disk: the settings file cannot be written; one line, defaults kept.
+    void firstStartOnAFullDiskLogsOneLine()
+    {
+        requireMounts();
+        ProgramFolder outer;
+        const QString root = outer.file(QStringLiteral("program"));
+        QVERIFY(QDir().mkpath(root));
+        ScopedMount mount;
+        QVERIFY2(mount.tmpfs(root, 16 * 1024), qPrintable(mount.error()));
+        QVERIFY(fillDisk(root) >= 0);
+        const FolderSnapshot before = snapshot(root);
+        RecordingLog log;
+        QStringList texts(30, QStringLiteral("Gatso"));
+        QVERIFY(!GetINIData(root + QLatin1Char('/'), texts, log).ok);
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines[0].contains(QStringLiteral("could not be written")),
+                 qPrintable(log.lines[0]));
+        QCOMPARE(texts, QStringList(30, QStringLiteral("Gatso")));
+        QCOMPARE(differences(before, snapshot(root)), QString());
+    }
+
+    // The loads copy the chosen file into Temp/: a full Temp/ keeps the earlier working copy.
+    void loadsOnAFullDiskKeepTheEarlierWorkingCopy_data()
+    {
+        QTest::addColumn<bool>("tmpfs");
+        QTest::addColumn<bool>("archive");
+        QTest::newRow("archive, full tmpfs") << true << true;
+        QTest::newRow("archive, file layer") << false << true;
+        QTest::newRow("navigator, full tmpfs") << true << false;
+        QTest::newRow("navigator, file layer") << false << false;
+    }
+
+    void loadsOnAFullDiskKeepTheEarlierWorkingCopy()
+    {
+        QFETCH(bool, tmpfs);
+        QFETCH(bool, archive);
+        if (tmpfs)
+            requireMounts();
+        ProgramFolder folder;
+        ArchiveScene chk(folder);
+        NavigatorScene nav(folder);
+        ScopedMount mount;
+        const qint64 size = archive ? chk.original.size() : nav.original.size();
+        if (tmpfs)
+            QVERIFY2(mount.tmpfs(folder.temp(), 4 * size + 65536), qPrintable(mount.error()));
+        QString why;
+        if (archive)
+            QVERIFY2(chk.prepare(&why), qPrintable(why));
+        else
+            QVERIFY2(nav.prepare(&why), qPrintable(why));
+        if (tmpfs)
+            QVERIFY(fillDisk(folder.temp(), size / 2) >= 0);
+
+        std::unique_ptr<ScopedWriteFault> fault;
+        if (!tmpfs)
+            fault = std::make_unique<ScopedWriteFault>(failWritesUnder(folder.temp(), kNoSpace));
+        const FolderSnapshot before = snapshot(folder.path());
+        RecordingLog log;
+        if (archive) {
+            QVERIFY(!chk.reload(log));
+            QVERIFY2(
+                anyLineContains(log.lines, QStringLiteral("Problem loading file: cannot copy")),
+                qPrintable(joined(log)));
+        } else {
+            const NavigatorState earlier = nav.state;
+            QCOMPARE(loadNavigatorFile(nav.chosen, folder.path(), nav.state, log).outcome,
+                     LoadNavigatorResult::Outcome::Failed);
+            QCOMPARE(nav.state.SourcePath, earlier.SourcePath);
+            QVERIFY2(anyLineContains(log.lines, QStringLiteral("Cannot copy the TTN file")),
+                     qPrintable(joined(log)));
+        }
+        QVERIFY2(anyLineContains(log.lines, kNoSpace), qPrintable(joined(log)));
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+    }
+};
+
+TOLLVIK_FAULT_TEST_MAIN(DiskFullTest, QCoreApplication)
+#include "test_faults_diskfull.moc"
