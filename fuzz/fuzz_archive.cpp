@@ -8,7 +8,10 @@
 //   'W' bytes that replace the working copy after the load (a copy changed behind the window);
 //   'O' option bits: 1 skip the load and put the archive straight into Temp/ as the working
 //       copy, 2 an earlier output stands in Modified/, 4 the archive is named "Data.Chk";
-//   'M' menu texts for the build's log, separated by LF.
+//   'M' menu texts for the build's log, separated by LF;
+//   'L' where the chosen archive lies (mod 4): 0 in the user's folder, 1 the working copy in
+//       Temp/ itself, 2 a symbolic link in the user's folder to that working copy, 3 the
+//       program folder; 1 and 2 are refused by the load.
 //
 // Invariants: the reader accepts only archives whose slot entries lie inside the file; the
 // listing agrees with the reader; a load either copies the file byte for byte into Temp/ or
@@ -20,6 +23,7 @@
 #include "fuzzsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <vector>
 
 using namespace tollvik;
@@ -175,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QByteArray replacement;
     bool replaceWorking = false;
     quint8 options = 0;
+    int location = 0;
     QList<QByteArray> menu;
     std::vector<External> externals;
     for (const Record& r :
@@ -190,6 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         case 'O':
             options = fields.u8();
+            break;
+        case 'L':
+            location = fields.u8() % 4;
             break;
         case 'M':
             menu = r.bytes.toByteArray().split('\n');
@@ -219,8 +227,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const QString name =
         (options & 4) != 0 ? QStringLiteral("Data.Chk") : QStringLiteral("data.chk");
-    const QString chosen = area.outside() + name;
-    writeFile(chosen, archive);
+    const QString working = area.temp(name);
+    QString chosen = area.outside() + name;
+    if (location == 1 || location == 2)
+        writeFile(working, archive);
+    if (location == 1)
+        chosen = working;
+    else if (location == 2)
+        QFile::link(working, chosen);
+    else if (location == 3)
+        chosen = area.program() + name;
+    if (location != 1 && location != 2)
+        writeFile(chosen, archive);
 
     // Reader and listing.
     const ChkParse parse = parseChk(chosen);
@@ -233,13 +251,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // Load, or a working copy put straight into Temp/.
-    const QString working = area.temp(name);
     bool loaded = false;
-    if ((options & 1) == 0) {
+    if ((options & 1) == 0 || location == 1 || location == 2) {
         const Snapshot before = snapshot(area.program());
         const LoadBaseChkResult load = LoadBaseChk(chosen, area.program(), log);
         loaded = load.outcome == LoadBaseChkResult::Outcome::Loaded;
-        FUZZ_CHECK(loaded == parse.ok, QStringLiteral("the load disagrees with the reader"), &log);
+        const bool itself = location == 1 || location == 2;
+        FUZZ_CHECK(itself ? load.outcome == LoadBaseChkResult::Outcome::RefusedSameFile
+                          : loaded == parse.ok,
+                   QStringLiteral("the load disagrees with the reader"), &log);
         if (loaded) {
             FUZZ_CHECK(load.workingPath == working && load.baseArchiveName == name, QString(),
                        &log);
@@ -252,6 +272,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(diff.isEmpty(), diff, &log);
         }
     }
+    if (location == 2)
+        QFile::remove(chosen); // the link would make the working copy a file of the user's
     if (!loaded)
         writeFile(working, archive);
     if (replaceWorking)
@@ -316,7 +338,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ChkParse reparsed = parseChk(working);
     checkParse(reparsed, output, log);
     FUZZ_CHECK(built.listing.ok == reparsed.ok, QString(), &log);
-    if (parseChk(chosen).ok && !replaceWorking)
+    if (parse.ok && !replaceWorking)
         FUZZ_CHECK(reparsed.ok,
                    QStringLiteral("a readable archive was built into an unreadable one"), &log);
     return 0;

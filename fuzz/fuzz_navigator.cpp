@@ -8,6 +8,9 @@
 //   'P' a region: 32-bit offset (mod the size), then the bytes written there;
 //   'R' the whole file instead (small arbitrary files);
 //   'N' name byte: which of a few file names the chosen file has;
+//   'L' where the chosen file lies (mod 5): 0 in the user's folder, 1 the working copy in Temp/
+//       itself, 2 a symbolic link in the user's folder to that working copy (both refused by
+//       the load), 3 the program folder, 4 Modified/, where the output would replace it;
 // and, after the load, in order:
 //   'X' a change behind the window's back: kind byte, 32-bit argument, bytes (see tamper());
 //   'T' a save: flag byte (bit 0: the texts are UTF-8, so that characters Windows-1252 cannot
@@ -205,6 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray* raw = nullptr;
     QByteArray rawBytes;
     int nameChoice = 0;
+    int location = 0;
     for (const Record& r : records) {
         FieldReader fields(r.bytes);
         if (r.tag == 'B') {
@@ -217,6 +221,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             raw = &rawBytes;
         } else if (r.tag == 'N') {
             nameChoice = fields.u8() % 3;
+        } else if (r.tag == 'L') {
+            location = fields.u8() % 5;
         }
     }
     // The large buffers keep their memory from run to run (see readInto()).
@@ -246,8 +252,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const QString names[] = {QStringLiteral("TomTom Navigator.exe"), QStringLiteral("ttn"),
                                     QStringLiteral("Ttn.Exe")};
     const QString name = names[nameChoice];
-    const QString source = area.outside() + name;
-    writeFile(source, file);
+    QString source = area.outside() + name;
+    const bool itself = location == 1 || location == 2;
+    if (itself)
+        writeFile(area.temp(name), file);
+    if (location == 1)
+        source = area.temp(name);
+    else if (location == 2)
+        QFile::link(area.temp(name), source);
+    else if (location == 3)
+        source = area.program() + name;
+    else if (location == 4)
+        source = area.modified(name);
+    if (!itself)
+        writeFile(source, file);
 
     // Identification and load.
     const IdentifyResult identified = IdentifyNavigatorFile(source);
@@ -263,7 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Snapshot programBefore = snapshot(area.program());
     const LoadNavigatorResult load = loadNavigatorFile(source, area.program(), state, log);
     const bool loaded = load.outcome == LoadNavigatorResult::Outcome::Loaded;
-    FUZZ_CHECK(loaded == (expected != nullptr), QString(), &log);
+    FUZZ_CHECK(loaded == (expected != nullptr && !itself), QString(), &log);
     if (loaded) {
         FUZZ_CHECK(load.build == expected && state.VersionIndex == expected->versionIndex &&
                        state.SourcePath == source && state.workingCopyPath == area.temp(name) &&
@@ -273,7 +291,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(readInto(area.temp(name), copy) && copy == file,
                    QStringLiteral("the working copy differs from the chosen file"), &log);
     } else {
-        FUZZ_CHECK(load.outcome == LoadNavigatorResult::Outcome::Unrecognised &&
+        FUZZ_CHECK(load.outcome == (itself ? LoadNavigatorResult::Outcome::RefusedSameFile
+                                           : LoadNavigatorResult::Outcome::Unrecognised) &&
                        state.VersionIndex == 0 && state.SourcePath.isEmpty() &&
                        state.workingCopyPath.isEmpty(),
                    QString(), &log);
@@ -317,12 +336,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             workingBefore.resize(0);
         const Snapshot before = snapshot(area.program());
         const Snapshot userBefore = snapshot(area.outside());
+        const FileDigest sourceBefore = digest(source);
         const NavigatorState stateBefore = state;
         const SaveResult saved = saveModifiedNavigator(state, texts, area.program(), log);
         const Snapshot after = snapshot(area.program());
         const QString userDiff = compareSnapshots(userBefore, snapshot(area.outside()));
-        FUZZ_CHECK(userDiff.isEmpty(), QStringLiteral("the chosen file changed: ") + userDiff,
-                   &log);
+        FUZZ_CHECK(userDiff.isEmpty() && digest(source) == sourceBefore,
+                   QStringLiteral("the chosen file changed: ") + userDiff, &log);
         FUZZ_CHECK(state.VersionIndex == stateBefore.VersionIndex &&
                        state.SourcePath == stateBefore.SourcePath &&
                        state.WorkingFileNames == stateBefore.WorkingFileNames,
@@ -351,11 +371,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const qint64 changed = firstChangeOutside(ranges, output, workingBefore);
         FUZZ_CHECK(changed < 0,
                    QStringLiteral("byte 0x%1 changed outside the patch").arg(changed, 0, 16), &log);
-        // The chosen file is unchanged (checked above), so its digest stands for its bytes.
+        // The chosen file is unchanged (checked above); its digest stands for its bytes.
         const FileDigest working = after.value(QStringLiteral("Temp/") + name);
         if (saved.workingCopyRefreshed)
-            FUZZ_CHECK(state.workingCopyPath == area.temp(name) &&
-                           working == userBefore.value(name),
+            FUZZ_CHECK(state.workingCopyPath == area.temp(name) && working == sourceBefore,
                        QStringLiteral("the refreshed working copy is not the chosen file"), &log);
         else
             FUZZ_CHECK(state.workingCopyPath == workingPath &&

@@ -17,12 +17,16 @@
 //   character of code 13 or less: the writer strips trailing control characters from the file,
 //   and the value may stand on its last line;
 // - the file ends its lines with CR LF only. The reader also ends a line at a lone CR or a lone
-//   LF, while the writer finds headers and keys only after a CR LF: a key line behind a lone CR
-//   is read but not replaced, and a header ended by a lone CR has its first key cut;
+//   LF, while the writer finds a header only between a CR LF and a CR, and replaces a key only
+//   behind an LF: a header behind a lone LF is read but not found, so the write appends a second
+//   section and the reader finds the old key in the first; a key line behind a lone CR is read but
+//   not replaced; after a header ended by a lone CR the inserted key cuts the next line;
 // - after any leading line ends, the file does not begin with a character of code 13 or less.
 //   The writer strips leading control characters: a header behind them that was no header
 //   before the write (so that the write appended a new section) becomes one, and the reader
 //   then finds the older section first.
+// Each of these fails with a small file (for example "\t[MenuText]\r\nItem05=old\r\n", then
+// writing Item05), as the writer's algorithm implies; they are kept, not fixed.
 #include "core/codepage.h"
 #include "fuzzsupport.h"
 #include "settings/ini.h"

@@ -87,6 +87,14 @@ void appendShortField(QByteArray& out, QByteArrayView field)
     out.append(field.first(length));
 }
 
+FileDigest digest(const QString& path)
+{
+    static QByteArray buffer;
+    if (!readInto(path, buffer))
+        return {};
+    return {buffer.size(), qHash(buffer, 0)};
+}
+
 Snapshot snapshot(const QString& folder)
 {
     Snapshot files;
@@ -99,9 +107,7 @@ Snapshot snapshot(const QString& folder)
         if (it.fileInfo().isDir()) {
             files.insert(relative + u'/', FileDigest{});
         } else {
-            static QByteArray buffer;
-            const bool read = readInto(path, buffer);
-            files.insert(relative, FileDigest{read ? buffer.size() : -1, qHash(buffer, 0)});
+            files.insert(relative, digest(path));
         }
     }
     return files;

@@ -61,6 +61,8 @@ struct FileDigest
     friend bool operator==(const FileDigest&, const FileDigest&) = default;
 };
 
+[[nodiscard]] FileDigest digest(const QString& path);
+
 // Every file under a folder, by path relative to it; folders are listed with a trailing "/", so
 // that a folder replacing a file shows as a change.
 using Snapshot = QMap<QString, FileDigest>;

@@ -95,6 +95,13 @@ void archiveSeeds(Corpus& corpus)
     corpus.add(RecordWriter().add('A', smallArchive(31).left(4 * 33)));
     corpus.add(RecordWriter().add('A', QByteArray("\x7F\xFF\xFF\xFF", 4)));
     corpus.add(RecordWriter().add('A', QByteArray()));
+    // The working copy chosen as the base archive, directly and through a link; an archive in
+    // the program folder.
+    for (int location = 1; location <= 3; ++location)
+        corpus.add(RecordWriter()
+                       .add('A', a40)
+                       .add('L', byte(location))
+                       .add('E', external(7, 0, ogg1000)));
     // Real Ogg Vorbis sounds in every slot.
     corpus.add(RecordWriter().add('A', test::makeChk(31).bytes()).add('E', external(1, 0, sine)));
 }
@@ -148,6 +155,17 @@ void settingsSeeds(Corpus& corpus)
     corpus.add(
         RecordWriter().add('W', write(1, "MenuText", "Item01", "\xE2\x82\xAC \xE2\x98\x83")));
     corpus.add(RecordWriter().add('F', "\t\r\n\r\n").add('W', write(0, "", "", "")));
+    // Mixed line ends and a leading control character, outside the round trip's conditions.
+    corpus.add(RecordWriter()
+                   .add('F', "x=1\n[MenuText]\r\nItem05=old\r\n")
+                   .add('W', write(0, "MenuText", "Item05", "new")));
+    corpus.add(RecordWriter()
+                   .add('F', "[MenuText]\rItem05=old\r\nfoo\rItem04=old\r\n")
+                   .add('W', write(0, "MenuText", "Item04", "new"))
+                   .add('W', write(0, "MenuText", "Item03", "new")));
+    corpus.add(RecordWriter()
+                   .add('F', "\t[MenuText]\r\nItem05=old\r\n")
+                   .add('W', write(0, "MenuText", "Item05", "new")));
 }
 
 QByteArray texts(int flags, const QList<QByteArray>& items)
@@ -192,6 +210,10 @@ void navigatorSeeds(Corpus& corpus)
     // Texts Windows-1252 cannot store, and a "[" that the settings file cannot give back.
     corpus.add(RecordWriter().add('B', byte(0)).add('T', texts(1, {"\xE2\x98\x83 Radar"})));
     corpus.add(RecordWriter().add('B', byte(0)).add('T', texts(0, {"[Radar]", "x"})));
+    // The working copy chosen, directly and through a link; a file in the program folder; the
+    // output of an earlier save chosen from Modified/.
+    for (int location = 1; location <= 4; ++location)
+        corpus.add(RecordWriter().add('B', byte(5)).add('L', byte(location)).add('T', menu));
     // Every change behind the window's back, before a save.
     for (int kind = 0; kind < 10; ++kind)
         corpus.add(RecordWriter()
