@@ -3,6 +3,7 @@
 #include "archive/archive.h"
 
 #include <QByteArray>
+#include <QIODevice>
 
 namespace tollvik::chk {
 
@@ -25,6 +26,9 @@ inline void put_long(QByteArray& out, qint32 l)
     out.append(static_cast<char>((u >> 8) & 0xFF));
     out.append(static_cast<char>(u & 0xFF));
 }
+
+// parseChk over an open device (a file, or bytes already read into a buffer).
+[[nodiscard]] ChkParse parseDevice(QIODevice& device);
 
 // Logs the listing of an archive the reader has accepted, and returns what the window shows.
 [[nodiscard]] ChkListing listDescription(const ChkDescription& description, LogSink& log);

@@ -1,7 +1,16 @@
 #include "chkformat.h"
 #include "core/paths.h"
 
+#include <QBuffer>
+#include <limits>
+
 namespace tollvik {
+namespace {
+
+// Every offset of an archive is a 32-bit signed number, so no archive is longer than this.
+constexpr qint64 kMaxArchiveBytes = std::numeric_limits<qint32>::max();
+
+} // namespace
 
 LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programFolder, LogSink& log)
 {
@@ -28,20 +37,26 @@ LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programF
         return result;
     }
 
-    if (const FileResult copied = copyFileAtomically(chosenPath, W); !copied) {
+    // The file is read once and those bytes are checked again and written: a file that changes
+    // between the check above and the copy can never replace the earlier working copy with
+    // something the listing does not describe.
+    QByteArray bytes;
+    if (const FileResult read = readWholeFile(chosenPath, bytes, kMaxArchiveBytes); !read) {
+        log.AddText(QStringLiteral("Problem loading file %1: it cannot be read (%2).")
+                        .arg(chosenPath, read.error));
+        return result;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const ChkParse parse = chk::parseDevice(buffer);
+    if (!parse.ok) {
+        log.AddText(QStringLiteral("Problem loading file %1: %2 (it changed while it was loaded).")
+                        .arg(chosenPath, parse.error));
+        return result;
+    }
+    if (const FileResult copied = writeFileAtomically(W, bytes); !copied) {
         log.AddText(QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
                         .arg(chosenPath, W, copied.error));
-        return result;
-    }
-    if (!Exists(W)) {
-        log.AddText(QStringLiteral("Problem loading file."));
-        return result;
-    }
-    // The copy is read again before anything is reported, so that the listing describes the
-    // working copy itself.
-    const ChkParse parse = parseChk(W);
-    if (!parse.ok) {
-        log.AddText(QStringLiteral("Problem loading file %1: %2.").arg(W, parse.error));
         return result;
     }
 

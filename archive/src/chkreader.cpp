@@ -36,6 +36,11 @@ ChkParse parseChk(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("it cannot be opened (%1)").arg(file.errorString()));
+    return chk::parseDevice(file);
+}
+
+ChkParse chk::parseDevice(QIODevice& file)
+{
     const qint64 fileSize = file.size();
     if (fileSize == 0)
         return refuse(QStringLiteral("the file is empty"));
