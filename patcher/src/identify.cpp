@@ -117,8 +117,23 @@ LoadNavigatorResult loadNavigatorFile(const QString& chosenPath, const QString& 
         return {Outcome::Unrecognised};
     }
 
-    // The copy comes before any state changes, so a failed copy leaves the earlier file current.
-    if (const FileResult copied = copyFileAtomically(chosenPath, temp); !copied) {
+    // The file is read once, and the bytes identified again are the ones written: a file that
+    // changes after the identification above never becomes the working copy of the build it no
+    // longer is. The copy comes before any state changes, so a failure leaves the earlier file
+    // current.
+    QByteArray bytes;
+    if (const FileResult read = readWholeFile(chosenPath, bytes, detail::kMaxNavigatorFileSize);
+        !read) {
+        log.AddText(QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error));
+        return {Outcome::Failed};
+    }
+    if (detail::identifyBytes(bytes) != identified.build) {
+        log.AddText(QStringLiteral("Cannot read the TTN file %1: it changed while it was loaded; "
+                                   "load it again.")
+                        .arg(chosenPath));
+        return {Outcome::Failed};
+    }
+    if (const FileResult copied = writeFileAtomically(temp, bytes); !copied) {
         log.AddText(QStringLiteral("Cannot copy the TTN file %1 to %2: %3")
                         .arg(chosenPath, temp, copied.error));
         return {Outcome::Failed};

@@ -10,6 +10,8 @@ namespace tollvik::detail {
 
 inline constexpr int kMenuItems = 30;
 inline constexpr int kTextSlotSize = 16;
+// Navigator executables are a few megabytes; a file far beyond that is not one.
+inline constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
 
 // The first active build whose probes all match these bytes, or nullptr. A probe at or beyond
 // the end of the bytes is a mismatch.

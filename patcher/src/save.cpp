@@ -7,8 +7,6 @@
 namespace tollvik {
 namespace {
 
-// Navigator executables are a few megabytes; a working copy far beyond that is not one.
-constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
 constexpr qint64 kMaxSettingsSize = qint64(16) << 20;
 
 // "TomTom GO 5.2" from "TomTom GO 5.2 loaded.".
@@ -79,7 +77,8 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
         return {};
     }
     QByteArray bytes;
-    if (const FileResult read = readWholeFile(working, bytes, kMaxNavigatorFileSize); !read) {
+    if (const FileResult read = readWholeFile(working, bytes, detail::kMaxNavigatorFileSize);
+        !read) {
         refuse(log,
                QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error));
         return {};
