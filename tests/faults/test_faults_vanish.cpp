@@ -1,0 +1,485 @@
+// A chosen file, a working copy or an external .ogg that vanishes or changes between the click
+// and the read: each operation logs a clear line, reports the failure and keeps every earlier
+// file; a load never leaves a working copy other than the file it checked.
+#include "chkfactory.h"
+#include "faultkit.h"
+#include "navigatorfiles.h"
+#include "scenes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <atomic>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace tollvik;
+using namespace tollvik::test;
+
+namespace {
+
+bool anyLineContains(const QStringList& lines, const QString& text)
+{
+    for (const QString& line : lines) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+QString joined(const RecordingLog& log)
+{
+    return log.lines.join(u'\n');
+}
+
+// Rewrites a file in place (same inode, so that a reader that already opened it sees the change).
+void rewriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadWrite)) {
+        file.resize(0);
+        file.write(bytes);
+    }
+}
+
+// Runs `change` once, the first time the file layer is about to write to `target`: after the
+// loads have checked the chosen file, before they copy it.
+WriteFaultHook changeBeforeWriting(const QString& target, std::function<void()> change)
+{
+    auto done = std::make_shared<bool>(false);
+    const QString t = QDir::cleanPath(target);
+    return [t, change = std::move(change), done](const QString& path) {
+        if (!*done && QDir::cleanPath(path) == t) {
+            *done = true;
+            change();
+        }
+        return QString();
+    };
+}
+
+enum class Change
+{
+    Vanish,
+    Truncate,
+    Garbage,
+};
+
+QByteArray changedBytes(Change change, const QByteArray& original)
+{
+    switch (change) {
+    case Change::Vanish:
+        return {};
+    case Change::Truncate:
+        return original.left(original.size() / 2);
+    case Change::Garbage:
+        return QByteArray(original.size(), 'g');
+    }
+    return {};
+}
+
+void applyChange(Change change, const QString& path, const QByteArray& original)
+{
+    if (change == Change::Vanish)
+        QFile::remove(path);
+    else
+        rewriteInPlace(path, changedBytes(change, original));
+}
+
+// Rewrites a file over and over, alternating two contents of the same length, in place and
+// without truncating it, until the object goes: every read of the file may see either, or a
+// mixture of both.
+class Flipper
+{
+public:
+    Flipper(const QString& path, QByteArray a, QByteArray b)
+        : m_path(QFile::encodeName(path)), m_a(std::move(a)), m_b(std::move(b)),
+          m_thread([this] { run(); })
+    {}
+    ~Flipper()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    Flipper(const Flipper&) = delete;
+    Flipper& operator=(const Flipper&) = delete;
+
+private:
+    void run()
+    {
+        const int fd = ::open(m_path.constData(), O_WRONLY);
+        if (fd < 0)
+            return;
+        for (bool second = false; !m_stop; second = !second) {
+            const QByteArray& bytes = second ? m_b : m_a;
+            // Small pieces, so that a reader can meet the file half rewritten.
+            for (qsizetype at = 0; at < bytes.size() && !m_stop; at += 4096) {
+                const auto n = static_cast<size_t>(std::min<qsizetype>(4096, bytes.size() - at));
+                if (::pwrite(fd, bytes.constData() + at, n, at) < 0)
+                    break;
+            }
+        }
+        ::close(fd);
+    }
+
+    QByteArray m_path;
+    QByteArray m_a;
+    QByteArray m_b;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+constexpr int kRaceLoads = 60;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Change)
+
+class VanishTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void addChangeRows()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::newRow("vanished") << Change::Vanish;
+        QTest::newRow("truncated") << Change::Truncate;
+        QTest::newRow("overwritten") << Change::Garbage;
+    }
+
+private Q_SLOTS:
+    // The chosen archive changes before the load reads it at all.
+    void archiveLoadOfAFileChangedAfterTheClick_data() { addChangeRows(); }
+    void archiveLoadOfAFileChangedAfterTheClick()
+    {
+        QFETCH(Change, change);
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        applyChange(change, scene.chosen, scene.original);
+        const FolderSnapshot before = snapshot(folder.path());
+        RecordingLog log;
+        const LoadBaseChkResult result = LoadBaseChk(scene.chosen, folder.path(), log);
+        QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines[0].startsWith(QStringLiteral("Problem loading file")),
+                 qPrintable(joined(log)));
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+    }
+
+    // The chosen archive changes after the load checked it, before it copies it.
+    void archiveLoadOfAFileChangedDuringTheLoad_data() { addChangeRows(); }
+    void archiveLoadOfAFileChangedDuringTheLoad()
+    {
+        QFETCH(Change, change);
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        const QByteArray earlierWorking = readAll(scene.working);
+
+        RecordingLog log;
+        LoadBaseChkResult result;
+        {
+            ScopedWriteFault seam(changeBeforeWriting(
+                scene.working, [&] { applyChange(change, scene.chosen, scene.original); }));
+            result = LoadBaseChk(scene.chosen, folder.path(), log);
+        }
+        if (result.outcome == LoadBaseChkResult::Outcome::Loaded) {
+            // The load read the file before it changed: what it lists is what it copied.
+            QCOMPARE(readAll(scene.working), scene.original);
+            QVERIFY(result.listing.ok);
+        } else {
+            QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
+            QVERIFY2(anyLineContains(log.lines, QStringLiteral("Problem loading file")),
+                     qPrintable(joined(log)));
+            QVERIFY(!anyLineContains(log.lines, QStringLiteral("Loaded ")));
+            // The earlier working copy, which the window still lists, is untouched.
+            QCOMPARE(readAll(scene.working), earlierWorking);
+        }
+        QCOMPARE(readAll(scene.output), earlierWorking);
+    }
+
+    // A chosen archive rewritten all the time while it is loaded again and again: a load either
+    // lists exactly what it put in Temp/, or fails and leaves the earlier working copy.
+    void archiveLoadsOfAFileRewrittenMeanwhile()
+    {
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        // The other version keeps the offset table but gives every slot a sound length that
+        // runs past its entry, so that the check and the copy can see different files.
+        const ChkParse parse = parseChk(scene.chosen);
+        QVERIFY(parse.ok);
+        QByteArray garbage = scene.original;
+        for (const SlotSound& row : parse.description.slots)
+            putBe32(garbage, row.dataOffset - 4, 0x7FFFFFF0);
+        QMap<QString, int> outcomes;
+        Flipper flipper(scene.chosen, scene.original, garbage);
+        for (int run = 0; run < kRaceLoads; ++run) {
+            const QByteArray earlier = readAll(scene.working);
+            RecordingLog log;
+            const LoadBaseChkResult result = LoadBaseChk(scene.chosen, folder.path(), log);
+            if (result.outcome == LoadBaseChkResult::Outcome::Loaded) {
+                const ChkParse working = parseChk(scene.working);
+                QVERIFY2(working.ok, qPrintable(working.error));
+                for (int s = 0; s < kSlotCount; ++s) {
+                    QCOMPARE(result.listing.table[s].dataOffset,
+                             working.description.slots[s].dataOffset);
+                    QCOMPARE(result.listing.table[s].dataLength,
+                             working.description.slots[s].dataLength);
+                }
+                ++outcomes[QStringLiteral("loaded")];
+            } else {
+                QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
+                QVERIFY2(anyLineContains(log.lines, QStringLiteral("Problem loading file")),
+                         qPrintable(joined(log)));
+                QCOMPARE(readAll(scene.working), earlier);
+                ++outcomes[log.lines.constLast().contains(QStringLiteral("changed while"))
+                               ? QStringLiteral("refused: changed while loaded")
+                               : QStringLiteral("refused at the check")];
+            }
+        }
+        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
+            qInfo("%2d x %s", it.value(), qPrintable(it.key()));
+    }
+
+    // The same for a navigator file flipping between two builds: a load that reports a build
+    // leaves a working copy of exactly that build.
+    void navigatorLoadsOfAFileRewrittenMeanwhile()
+    {
+        ProgramFolder folder;
+        NavigatorScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        const QByteArray other = makeNavigatorFile(10);
+        QCOMPARE(other.size(), scene.original.size());
+        QMap<QString, int> outcomes;
+        Flipper flipper(scene.chosen, scene.original, other);
+        for (int run = 0; run < kRaceLoads / 2; ++run) {
+            const NavigatorState earlier = scene.state;
+            const QByteArray earlierWorking = readAll(scene.working);
+            RecordingLog log;
+            const LoadNavigatorResult result =
+                loadNavigatorFile(scene.chosen, folder.path(), scene.state, log);
+            if (result.outcome == LoadNavigatorResult::Outcome::Loaded) {
+                const IdentifyResult working = IdentifyNavigatorFile(scene.working);
+                QVERIFY(working.recognised);
+                QCOMPARE(working.build->versionIndex, scene.state.VersionIndex);
+                QCOMPARE(result.build, working.build);
+                ++outcomes[QStringLiteral("loaded as %1").arg(scene.state.VersionIndex)];
+            } else {
+                QVERIFY(!log.lines.isEmpty());
+                QCOMPARE(scene.state.VersionIndex, earlier.VersionIndex);
+                QCOMPARE(readAll(scene.working), earlierWorking);
+                ++outcomes[log.lines.constLast().contains(QStringLiteral("changed while"))
+                               ? QStringLiteral("refused: changed while loaded")
+                               : QStringLiteral("refused at the identification")];
+            }
+        }
+        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
+            qInfo("%2d x %s", it.value(), qPrintable(it.key()));
+    }
+
+    // The chosen navigator file changes after the click, or after the identification.
+    void navigatorLoadOfAFileThatChanges_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("duringTheLoad");
+        QTest::newRow("vanished after the click") << Change::Vanish << false;
+        QTest::newRow("truncated after the click") << Change::Truncate << false;
+        QTest::newRow("vanished during the load") << Change::Vanish << true;
+        QTest::newRow("truncated during the load") << Change::Truncate << true;
+        QTest::newRow("overwritten during the load") << Change::Garbage << true;
+    }
+
+    void navigatorLoadOfAFileThatChanges()
+    {
+        QFETCH(Change, change);
+        QFETCH(bool, duringTheLoad);
+        ProgramFolder folder;
+        NavigatorScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        // A second file of another build, loaded over the first one.
+        const QString other = folder.file(QStringLiteral("device2/TomTom.exe"));
+        const QByteArray otherBytes = makeNavigatorFile(10);
+        QVERIFY(writeAll(other, otherBytes));
+        const NavigatorState earlier = scene.state;
+        const FolderSnapshot before = snapshot(folder.path());
+
+        RecordingLog log;
+        LoadNavigatorResult result;
+        if (duringTheLoad) {
+            ScopedWriteFault seam(changeBeforeWriting(
+                scene.working, [&] { applyChange(change, other, otherBytes); }));
+            result = loadNavigatorFile(other, folder.path(), scene.state, log);
+        } else {
+            applyChange(change, other, otherBytes);
+            result = loadNavigatorFile(other, folder.path(), scene.state, log);
+        }
+        if (result.outcome == LoadNavigatorResult::Outcome::Loaded) {
+            // Loaded as the build it read: the working copy is exactly that file.
+            QCOMPARE(readAll(scene.working), otherBytes);
+            QCOMPARE(scene.state.VersionIndex, qint16(10));
+            return;
+        }
+        QVERIFY2(result.outcome == LoadNavigatorResult::Outcome::Failed ||
+                     result.outcome == LoadNavigatorResult::Outcome::Unrecognised,
+                 qPrintable(joined(log)));
+        QVERIFY(!log.lines.isEmpty());
+        QVERIFY(!anyLineContains(log.lines, QStringLiteral(" loaded.")));
+        QCOMPARE(scene.state.VersionIndex, earlier.VersionIndex);
+        QCOMPARE(scene.state.SourcePath, earlier.SourcePath);
+        QCOMPARE(scene.state.workingCopyPath, earlier.workingCopyPath);
+        FolderSnapshot after = snapshot(folder.path());
+        after.remove(QStringLiteral("device2/TomTom.exe"));
+        FolderSnapshot expected = before;
+        expected.remove(QStringLiteral("device2/TomTom.exe"));
+        QCOMPARE(differences(expected, after), QString());
+        // The earlier file still saves.
+        RecordingLog again;
+        QVERIFY2(
+            saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), again).ok,
+            qPrintable(joined(again)));
+    }
+
+    // The working copy of the archive, or an imported .ogg, changes between the import click and
+    // the build.
+    void buildAfterAFileChanged_data()
+    {
+        QTest::addColumn<bool>("workingCopy");
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("working copy vanished")
+            << true << Change::Vanish << QStringLiteral("....Cannot open the working copy");
+        QTest::newRow("working copy truncated")
+            << true << Change::Truncate << QStringLiteral("....File size mismatch! Reported:");
+        QTest::newRow("working copy overwritten")
+            << true << Change::Garbage << QStringLiteral("; nothing was written.");
+        QTest::newRow(".ogg vanished")
+            << false << Change::Vanish << QStringLiteral("....Cannot read");
+        QTest::newRow(".ogg truncated to nothing")
+            << false << Change::Truncate << QStringLiteral("is not an Ogg sound");
+        QTest::newRow(".ogg overwritten")
+            << false << Change::Garbage << QStringLiteral("is not an Ogg sound");
+        QTest::newRow(".ogg grown too long")
+            << false << Change::Garbage << QStringLiteral("a sound can hold at most");
+    }
+
+    void buildAfterAFileChanged()
+    {
+        QFETCH(bool, workingCopy);
+        QFETCH(Change, change);
+        QFETCH(QString, logged);
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        if (workingCopy) {
+            applyChange(change, scene.working, readAll(scene.working));
+        } else if (QByteArray(QTest::currentDataTag()).contains("too long")) {
+            rewriteInPlace(scene.sounds[1], oggOfSize(int(kMaxExternalSoundBytes) + 1));
+        } else if (change == Change::Truncate) {
+            rewriteInPlace(scene.sounds[1], "Ogg");
+        } else {
+            applyChange(change, scene.sounds[1], scene.soundBytes[1]);
+        }
+        const FolderSnapshot before = snapshot(folder.path());
+        RecordingLog log;
+        const BuildResult result = data_chk_reload(scene.input({{1, 1}}), log);
+        QVERIFY(!result.ok);
+        QVERIFY2(anyLineContains(log.lines, logged), qPrintable(joined(log)));
+        QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+    }
+
+    // Export and preview read the listed range of the working copy.
+    void exportAndPreviewOfAWorkingCopyThatChanged_data() { addChangeRows(); }
+    void exportAndPreviewOfAWorkingCopyThatChanged()
+    {
+        QFETCH(Change, change);
+        ProgramFolder folder;
+        ArchiveScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        const ChkParse parse = parseChk(scene.working);
+        QVERIFY(parse.ok);
+        const SlotSound last = parse.description.slots[29];
+        const QString target = folder.file(QStringLiteral("Sound 30.ogg"));
+        QVERIFY(writeAll(target, "an earlier export"));
+        const QByteArray working = readAll(scene.working);
+        if (change == Change::Garbage)
+            rewriteInPlace(scene.working, working.left(last.dataOffset));
+        else
+            applyChange(change, scene.working, working);
+        const FolderSnapshot before = snapshot(folder.path());
+
+        RecordingLog log;
+        const FileResult exported = exportSlotSound(scene.working, last, target, log);
+        QVERIFY(!exported.ok);
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines[0].startsWith(QStringLiteral("Cannot save the sound: reading ")),
+                 qPrintable(log.lines[0]));
+        QByteArray sound;
+        QVERIFY(!readSlotSound(scene.working, last, sound).ok);
+        QVERIFY(sound.isEmpty());
+        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+    }
+
+    // The navigator save: the working copy or the chosen file (SourcePath) changes after the
+    // load.
+    void saveAfterAFileChanged_data()
+    {
+        QTest::addColumn<bool>("workingCopy");
+        QTest::addColumn<Change>("change");
+        QTest::newRow("working copy vanished") << true << Change::Vanish;
+        QTest::newRow("working copy truncated") << true << Change::Truncate;
+        QTest::newRow("working copy overwritten") << true << Change::Garbage;
+        QTest::newRow("chosen file vanished") << false << Change::Vanish;
+        QTest::newRow("chosen file truncated") << false << Change::Truncate;
+        QTest::newRow("chosen file overwritten") << false << Change::Garbage;
+    }
+
+    void saveAfterAFileChanged()
+    {
+        QFETCH(bool, workingCopy);
+        QFETCH(Change, change);
+        ProgramFolder folder;
+        NavigatorScene scene(folder);
+        QString why;
+        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        applyChange(change, workingCopy ? scene.working : scene.chosen, scene.original);
+        const FolderSnapshot before = snapshot(folder.path());
+
+        RecordingLog log;
+        const SaveResult result =
+            saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), log);
+        if (workingCopy) {
+            QVERIFY(!result.ok);
+            QCOMPARE(log.lines.size(), 1);
+            QVERIFY2(log.lines[0].startsWith(QStringLiteral("Cannot save the modified TTN file: ")),
+                     qPrintable(log.lines[0]));
+            QCOMPARE(differences(before, snapshot(folder.path())), QString());
+            return;
+        }
+        // The output is made from the intact working copy, which is kept.
+        QVERIFY(result.ok);
+        QVERIFY(!result.workingCopyRefreshed);
+        QVERIFY2(
+            anyLineContains(log.lines, QStringLiteral("the working copy is kept. The output "
+                                                      "in the 'Modified' folder is complete.")),
+            qPrintable(joined(log)));
+        const auto [output, ini] = expectedSave(scene.original, NavigatorScene::textsB());
+        QCOMPARE(readAll(scene.output), output);
+        QCOMPARE(readAll(scene.ini), ini);
+        QCOMPARE(readAll(scene.working), scene.original);
+    }
+};
+
+TOLLVIK_FAULT_TEST_MAIN(VanishTest, QCoreApplication)
+#include "test_faults_vanish.moc"
