@@ -211,8 +211,14 @@ private Q_SLOTS:
         const Expectation expected = expectationFor(op, where, fault);
         const QString logText = log.lines.join(u'\n');
         QCOMPARE(ok, expected.ok);
-        if (!expected.logged.isEmpty())
+        if (!expected.logged.isEmpty()) {
             QVERIFY2(anyLineContains(log.lines, expected.logged), qPrintable(logText));
+            // What the user reads, in the test's output.
+            for (const QString& line : log.lines) {
+                if (line.contains(expected.logged))
+                    qInfo("%s", qPrintable(line));
+            }
+        }
         if (!ok) {
             QVERIFY2(!anyLineContains(log.lines, QStringLiteral("Done")), qPrintable(logText));
             QVERIFY2(!anyLineContains(log.lines, QStringLiteral(" copied to the ")),
