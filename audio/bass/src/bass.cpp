@@ -314,6 +314,10 @@ TVB_API tvb_bool TVB_CALL BASS_Init(int32_t device, tvb_dword freq, tvb_dword, v
         }
         // SDL uses its dummy or disk output only when SDL_AUDIODRIVER names it; without a real
         // device both calls below fail, and so does BASS_Init.
+        // The audio output brings up SDL's event subsystem, which would otherwise turn SIGINT and
+        // SIGTERM into quit events that nobody reads: the program could then not be ended by a
+        // signal (a session logout, `kill`, `timeout`).
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             setError(TVB_ERROR_NO_OUTPUT);
             return 0;
