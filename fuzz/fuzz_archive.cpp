@@ -79,6 +79,24 @@ void checkParse(const ChkParse& parse, const QByteArray& bytes, const KeepLog& l
     }
 }
 
+// Every slot sound of a listing can be read back from the listed file, and the export writes
+// exactly those bytes.
+void checkSounds(const QString& workingPath, const SlotSoundTable& table, const QByteArray& bytes,
+                 const QString& exportPath, KeepLog& log)
+{
+    for (int s = 0; s < kSlotCount; ++s) {
+        const SlotSound& row = table[s];
+        QByteArray sound;
+        const FileResult read = readSlotSound(workingPath, row, sound);
+        FUZZ_CHECK(read.ok && sound == bytes.mid(row.dataOffset, row.dataLength),
+                   QStringLiteral("slot %1: %2").arg(s).arg(read.error), &log);
+    }
+    const SlotSound& last = table[kSlotCount - 1];
+    const FileResult exported = exportSlotSound(workingPath, last, exportPath, log);
+    FUZZ_CHECK(exported.ok && readFile(exportPath) == bytes.mid(last.dataOffset, last.dataLength),
+               exported.error, &log);
+}
+
 bool sameTable(const SlotSoundTable& a, const SlotSoundTable& b)
 {
     for (int s = 0; s < kSlotCount; ++s) {
@@ -267,6 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                        &log);
             FUZZ_CHECK(load.listing.ok && sameTable(load.listing.table, parse.description.slots),
                        QString(), &log);
+            checkSounds(working, load.listing.table, archive,
+                        area.program() + QStringLiteral("Sound 30.ogg"), log);
+            QFile::remove(area.program() + QStringLiteral("Sound 30.ogg"));
         } else {
             const QString diff = compareSnapshots(before, snapshot(area.program()));
             FUZZ_CHECK(diff.isEmpty(), diff, &log);
@@ -338,6 +359,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ChkParse reparsed = parseChk(working);
     checkParse(reparsed, output, log);
     FUZZ_CHECK(built.listing.ok == reparsed.ok, QString(), &log);
+    if (built.listing.ok)
+        checkSounds(working, built.listing.table, output, area.outside() + QStringLiteral("x.ogg"),
+                    log);
     if (parse.ok && !replaceWorking)
         FUZZ_CHECK(reparsed.ok,
                    QStringLiteral("a readable archive was built into an unreadable one"), &log);

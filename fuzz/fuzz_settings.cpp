@@ -3,7 +3,7 @@
 // Input records: 'F' the file's bytes before the first write (no record: no file); up to eight
 // 'W' writes, each a flag byte (bit 0: the names and the value are UTF-8, so that characters
 // Windows-1252 cannot store occur; otherwise they are Windows-1252 bytes), the section and the
-// key as short fields, and the value as the rest.
+// key as short fields, and the value as the rest; 'G' runs GetINIData on the file at the end.
 //
 // Every write either refuses, leaving the file byte-identical, or leaves a file that ends in one
 // CR LF, holds no two empty lines in a row and begins with a printable character. After all
@@ -31,7 +31,9 @@
 #include "fuzzsupport.h"
 #include "settings/ini.h"
 
+#include <QFileInfo>
 #include <QHash>
+#include <QStringList>
 
 using namespace tollvik;
 using namespace tollvik::fuzz;
@@ -91,12 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QList<Record> records =
         readRecords(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     bool roundTrip = true;
+    bool startUp = false;
     int writes = 0;
     QHash<QString, QString> expected; // lower-case section + '\n' + lower-case key -> value
     QHash<QString, std::pair<QString, QString>> names;
     for (const Record& r : records) {
         if (r.tag == 'F' && writes == 0)
             writeFile(path, r.bytes);
+        startUp = startUp || r.tag == 'G';
         if (r.tag != 'W' || writes == 8)
             continue;
         ++writes;
@@ -131,9 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         names.insert(id, {section, key});
     }
 
-    if (!roundTrip)
-        return 0;
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+    for (auto it = expected.cbegin(); roundTrip && it != expected.cend(); ++it) {
         const auto& [section, key] = names.value(it.key());
         FileResult error;
         const QString read = ReadIniValue(path, section, key, &error);
@@ -142,6 +144,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                    QStringLiteral("[%1] %2 reads back \"%3\", not \"%4\"; file:\n%5")
                        .arg(section, key, read, it.value(), decodeCp1252(readFile(path))),
                    nullptr);
+    }
+    if (startUp) {
+        // The start-up exchange: a missing or empty file is written from the texts, otherwise
+        // every text becomes what the reader gives for its key.
+        const bool create = QFileInfo(path).size() == 0;
+        QStringList texts;
+        for (int i = 1; i <= 30; ++i)
+            texts.append(QStringLiteral("Default %1").arg(i));
+        const QStringList defaults = texts;
+        KeepLog log;
+        const FileResult exchanged = GetINIData(area.program(), texts, log);
+        FUZZ_CHECK(exchanged.ok && log.lines.isEmpty() && texts.size() == 30, exchanged.error,
+                   &log);
+        for (int i = 1; i <= 30; ++i) {
+            const QString key = QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
+            const QString stored = ReadIniValue(path, QStringLiteral("MenuText"), key);
+            FUZZ_CHECK(texts.at(i - 1) == stored && (!create || stored == defaults.at(i - 1)),
+                       QStringLiteral("%1 holds \"%2\", the text is \"%3\"")
+                           .arg(key, stored, texts.at(i - 1)),
+                       &log);
+        }
     }
     return 0;
 }

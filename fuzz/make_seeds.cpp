@@ -135,6 +135,9 @@ void settingsSeeds(Corpus& corpus)
 {
     const QByteArray start = firstStartFile();
     corpus.add(RecordWriter().add('W', write(0, "MenuText", "Item05", "Gatso 50")));
+    corpus.add(RecordWriter().add('G', ""));
+    corpus.add(RecordWriter().add('F', start).add('G', ""));
+    corpus.add(RecordWriter().add('F', "[MenuText]\r\nItem07=x").add('G', ""));
     corpus.add(RecordWriter().add('F', start).add('W', write(0, "MenuText", "Item05", "Radar")));
     corpus.add(RecordWriter().add('F', start).add('W', write(0, "menutext", "ITEM01", "a=b")));
     corpus.add(RecordWriter().add('F', start).add('W', write(0, "MenuText", "Item31", "")));

@@ -55,7 +55,7 @@ for h in "${harnesses[@]}"; do
         -max_total_time="$seconds" -timeout=60 -rss_limit_mb=3072 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "$corpus" "$seeds/$h" >"$log" 2>&1; then
         grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
-        grep -E '^#[0-9]+ +DONE' "$log" | tail -1 || true
+        grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true
     else
         echo "fuzz_$h FAILED; its log ends:"
         tail -n 60 "$log"
