@@ -5,6 +5,9 @@
 // Windows-1252 cannot store occur; otherwise they are Windows-1252 bytes), the section and the
 // key as short fields, and the value as the rest; 'G' runs GetINIData on the file at the end.
 //
+// The same writes also go to a second copy of the file through WriteIniValues, one call per run
+// of writes to the same section: when every write is storable, both files end byte-identical.
+//
 // Every write either refuses, leaving the file byte-identical, or leaves a file that ends in one
 // CR LF, holds no two empty lines in a row and begins with a printable character. After all
 // writes every key reads back its last value, as long as each write met the conditions below;
@@ -97,9 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int writes = 0;
     QHash<QString, QString> expected; // lower-case section + '\n' + lower-case key -> value
     QHash<QString, std::pair<QString, QString>> names;
+    const QString batchPath = area.program() + QStringLiteral("Batch.ini");
+    bool allStorable = true;
+    QList<std::pair<QString, QList<std::pair<QString, QString>>>> batches;
     for (const Record& r : records) {
-        if (r.tag == 'F' && writes == 0)
+        if (r.tag == 'F' && writes == 0) {
             writeFile(path, r.bytes);
+            writeFile(batchPath, r.bytes);
+        }
         startUp = startUp || r.tag == 'G';
         if (r.tag != 'W' || writes == 8)
             continue;
@@ -114,6 +122,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QByteArray before = readFile(path);
         const bool storable =
             encodeCp1252(section).ok() && encodeCp1252(key).ok() && encodeCp1252(value).ok();
+        allStorable = allStorable && storable;
+        if (batches.isEmpty() || batches.back().first != section)
+            batches.append({section, {}});
+        batches.back().second.append({key, value});
         const FileResult written = WriteIniValue(path, section, key, value);
         const QByteArray after = readFile(path);
         FUZZ_CHECK(written.ok == storable, written.error, nullptr);
@@ -135,6 +147,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         names.insert(id, {section, key});
     }
 
+    if (allStorable) {
+        for (const auto& [section, keyValues] : batches) {
+            const FileResult written = WriteIniValues(batchPath, section, keyValues);
+            FUZZ_CHECK(written.ok, written.error, nullptr);
+        }
+        FUZZ_CHECK(
+            readFile(batchPath) == readFile(path) &&
+                QFile::exists(batchPath) == QFile::exists(path),
+            QStringLiteral("WriteIniValues gives another file than single writes:\n%1\n--\n%2")
+                .arg(decodeCp1252(readFile(batchPath)), decodeCp1252(readFile(path))),
+            nullptr);
+    }
     for (auto it = expected.cbegin(); roundTrip && it != expected.cend(); ++it) {
         const auto& [section, key] = names.value(it.key());
         FileResult error;
