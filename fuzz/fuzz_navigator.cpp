@@ -15,6 +15,8 @@
 //   'X' a change behind the window's back: kind byte, 32-bit argument, bytes (see tamper());
 //   'T' a save: flag byte (bit 0: the texts are UTF-8, so that characters Windows-1252 cannot
 //       store occur; otherwise Windows-1252 bytes), then up to 30 texts separated by LF.
+//   'F' write faults for the next save: bit i of the byte makes the (i + 1)-th write of the
+//       project's file layer during that save fail, as a full disk would.
 // Without a 'T' record there is one save with empty texts; at most three saves run.
 //
 // Invariants: the identification is the first active build whose three probes lie inside the
@@ -22,7 +24,10 @@
 // save either refuses with every file byte-identical, or writes an output of the working copy's
 // length that differs from it only inside the patch locations of the loaded build, leaves the
 // chosen file alone and puts either a fresh copy of it or the old working copy back into Temp/.
+// A failed write changes no file; only when a second fault also stops the settings file from
+// being put back (which the log reports) may Tollvik.ini hold the new texts.
 #include "core/codepage.h"
+#include "core/fileio.h"
 #include "fuzzsupport.h"
 #include "navigatorfiles.h"
 #include "patcher/patcher.h"
@@ -304,6 +309,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The settings file can be read back while every text stored in it so far was one the
     // reader gives back (see fuzz_settings.cpp) and nothing else wrote it.
     bool iniClean = true;
+    quint8 faults = 0;
     int saves = 0;
     bool anySave = false;
     for (qsizetype i = 0; i <= records.size() && saves < 3; ++i) {
@@ -316,6 +322,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (r.tag == 'X') {
                 iniClean = iniClean && (r.bytes.isEmpty() || quint8(r.bytes[0]) % 10 != 7);
                 tamper(area, source, name, FieldReader(r.bytes));
+                continue;
+            }
+            if (r.tag == 'F') {
+                faults = FieldReader(r.bytes).u8();
                 continue;
             }
             if (r.tag != 'T')
@@ -338,7 +348,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Snapshot userBefore = snapshot(area.outside());
         const FileDigest sourceBefore = digest(source);
         const NavigatorState stateBefore = state;
+        int writesSeen = 0;
+        if (faults != 0)
+            setWriteFaultHookForTesting([&writesSeen, faults](const QString&) {
+                const int bit = writesSeen++;
+                return bit < 8 && (faults >> bit & 1) != 0
+                           ? QStringLiteral("No space left on device")
+                           : QString();
+            });
+        const qsizetype logStart = log.lines.size();
         const SaveResult saved = saveModifiedNavigator(state, texts, area.program(), log);
+        setWriteFaultHookForTesting({});
+        faults = 0;
+        const auto logged = [&](QStringView start) {
+            return std::any_of(log.lines.cbegin() + logStart, log.lines.cend(),
+                               [start](const QString& l) { return l.startsWith(start); });
+        };
+        const bool iniStored = logged(u"....Updated the Tollvik.ini file.");
         const Snapshot after = snapshot(area.program());
         const QString userDiff = compareSnapshots(userBefore, snapshot(area.outside()));
         FUZZ_CHECK(userDiff.isEmpty() && digest(source) == sourceBefore,
@@ -349,7 +375,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                    QString(), &log);
 
         if (!saved.ok) {
-            const QString diff = compareSnapshots(before, after);
+            Snapshot kept = before;
+            Snapshot keptAfter = after;
+            if (logged(u"....Could not restore the Tollvik.ini file")) {
+                kept.remove(QStringLiteral("Tollvik.ini"));
+                keptAfter.remove(QStringLiteral("Tollvik.ini"));
+            }
+            const QString diff = compareSnapshots(kept, keptAfter);
             FUZZ_CHECK(diff.isEmpty(), QStringLiteral("a refused save changed ") + diff, &log);
             FUZZ_CHECK(!saved.workingCopyRefreshed && state.workingCopyPath == workingPath,
                        QString(), &log);
@@ -395,8 +427,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QString diff = compareSnapshots(rest, restAfter);
         FUZZ_CHECK(diff.isEmpty(), QStringLiteral("a save changed ") + diff, &log);
 
+        if (!iniStored)
+            FUZZ_CHECK(after.value(ini) == before.value(ini),
+                       QStringLiteral("a failed settings write changed the file"), &log);
         iniClean = iniClean && std::all_of(texts.cbegin(), texts.cend(), iniSafe);
-        if (iniClean) {
+        if (iniClean && iniStored) {
             for (int n = 1; n <= 30; ++n) {
                 const QString& text = texts[std::size_t(n - 1)];
                 const QString key = QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0'));

@@ -217,6 +217,10 @@ void navigatorSeeds(Corpus& corpus)
     // output of an earlier save chosen from Modified/.
     for (int location = 1; location <= 4; ++location)
         corpus.add(RecordWriter().add('B', byte(5)).add('L', byte(location)).add('T', menu));
+    // A full disk at each write of a save, and at two.
+    for (int fault : {1, 2, 4, 8, 3, 5})
+        corpus.add(
+            RecordWriter().add('B', byte(3)).add('F', byte(fault)).add('T', menu).add('T', menu));
     // Every change behind the window's back, before a save.
     for (int kind = 0; kind < 10; ++kind)
         corpus.add(RecordWriter()
