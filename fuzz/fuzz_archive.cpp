@@ -7,7 +7,8 @@
 //       external sound, 5 a folder named "x.ogg"), then the file's bytes; at most 30;
 //   'W' bytes that replace the working copy after the load (a copy changed behind the window);
 //   'O' option bits: 1 skip the load and put the archive straight into Temp/ as the working
-//       copy, 2 an earlier output stands in Modified/, 4 the archive is named "Data.Chk";
+//       copy, 2 an earlier output stands in Modified/, 4 the archive is named "Data.Chk",
+//       8 a folder stands where the output goes, 16 Modified/ is missing;
 //   'M' menu texts for the build's log, separated by LF;
 //   'L' where the chosen archive lies (mod 4): 0 in the user's folder, 1 the working copy in
 //       Temp/ itself, 2 a symbolic link in the user's folder to that working copy, 3 the
@@ -301,6 +302,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         writeFile(working, replacement);
     if ((options & 2) != 0)
         writeFile(area.modified(name), QByteArrayView("an earlier output"));
+    if ((options & 8) != 0) {
+        QFile::remove(area.modified(name));
+        QDir().mkpath(area.modified(name));
+    }
+    if ((options & 16) != 0)
+        QDir(area.program() + QStringLiteral("Modified")).removeRecursively();
 
     // Build.
     BuildInput in;
@@ -345,12 +352,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                           (layout.offsets[std::size_t(J) + 1] - layout.offsets[std::size_t(J)]);
             }
         }
-        FUZZ_CHECK(!canBuild || !externalsFit || old.size() + growth > 0x7FFFFFFF,
+        FUZZ_CHECK(!canBuild || !externalsFit || old.size() + growth > 0x7FFFFFFF ||
+                       (options & 24) != 0,
                    QStringLiteral("a buildable archive was refused"), &log);
         return 0;
     }
 
     FUZZ_CHECK(canBuild, QStringLiteral("a build succeeded on an archive it cannot describe"),
+               &log);
+    FUZZ_CHECK((options & 24) == 0, QStringLiteral("a build succeeded without its output folder"),
                &log);
     const QByteArray output = readFile(area.modified(name));
     FUZZ_CHECK(built.workingPath == working && readFile(working) == output,

@@ -90,6 +90,9 @@ void archiveSeeds(Corpus& corpus)
     test::putBe32(mismatch, 4 * 41, test::be32(mismatch, 4 * 41) + 1);
     corpus.add(RecordWriter().add('A', mismatch).add('O', byte(1)));
     corpus.add(RecordWriter().add('A', a40).add('W', smallArchive(33)));
+    // A folder where the output goes; no Modified/ at all.
+    corpus.add(RecordWriter().add('A', a40).add('E', external(9, 0, ogg1000)).add('O', byte(8)));
+    corpus.add(RecordWriter().add('A', a40).add('E', external(9, 0, ogg1000)).add('O', byte(16)));
     corpus.add(RecordWriter().add('A', a40).add('W', a40.left(100)));
     // Too few entries, a count of 2^31 - 1, nothing at all.
     corpus.add(RecordWriter().add('A', smallArchive(31).left(4 * 33)));
