@@ -10,7 +10,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -194,7 +194,9 @@ void frmmemory::buildControls()
     m_text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setColours(m_text4, kLogBox, kHighlightText);
 
-    m_frame1 = new QGroupBox(this);
+    // A caption-less group box: an etched frame, drawn without the group box's style machinery.
+    m_frame1 = new QFrame(this);
+    m_frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setGeometry(twips(6300, 6900, 4575, 2115));
     m_frame1->setAutoFillBackground(true);

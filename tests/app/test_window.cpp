@@ -1,7 +1,7 @@
 #include "app/module2.h"
 #include "windowfixture.h"
 
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>

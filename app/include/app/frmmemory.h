@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -81,7 +81,7 @@ public:
     [[nodiscard]] GraphicalButton* Command7() const { return m_command7; }
     [[nodiscard]] QPushButton* Load1() const { return m_load1; }
     [[nodiscard]] QPushButton* Load2() const { return m_load2; }
-    [[nodiscard]] QGroupBox* Frame1() const { return m_frame1; }
+    [[nodiscard]] QFrame* Frame1() const { return m_frame1; }
 
     // Window-level state.
     [[nodiscard]] bool archiveLoaded() const;
@@ -137,7 +137,7 @@ private:
     GraphicalButton* m_command7 = nullptr;
     QPushButton* m_load1 = nullptr;
     QPushButton* m_load2 = nullptr;
-    QGroupBox* m_frame1 = nullptr;
+    QFrame* m_frame1 = nullptr;
 };
 
 } // namespace tollvik
