@@ -15,10 +15,12 @@
 //       program folder; 1 and 2 are refused by the load.
 //
 // Invariants: the reader accepts only archives whose slot entries lie inside the file; the
-// listing agrees with the reader; a load either copies the file byte for byte into Temp/ or
+// listing agrees with the reader, and every slot sound it lists reads back and exports as the
+// bytes at its offset; a load either copies the file byte for byte into Temp/ or
 // changes nothing; a build either changes nothing in Temp/ and Modified/, or writes one archive
 // to both whose table describes it exactly, whose replaced entries hold the external files and
-// whose other entries are the old ones byte for byte.
+// whose other entries are the old ones byte for byte; a build of a workable archive with usable
+// external files is not refused.
 #include "archive/archive.h"
 #include "core/codepage.h"
 #include "fuzzsupport.h"
