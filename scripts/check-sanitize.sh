@@ -11,7 +11,11 @@
 #   tests/audio/tsan-qt.supp  ThreadSanitizer, Qt's uninstrumented internals
 #   tests/audio/lsan.supp     LeakSanitizer, libraries outside this project
 #
-# Environment: ASAN_DIR, TSAN_DIR (build folders), BUILD_TYPE (default RelWithDebInfo),
+# The builds are Debug builds, so that Qt's and our assertions stay on, compiled with -O1 and
+# line tables only (-g1): every report still names file and line, and the two builds compile in
+# well under half the time of -O2 -g.
+#
+# Environment: ASAN_DIR, TSAN_DIR (build folders), SANITIZE_CFLAGS (default "-O1 -g1"),
 # JOBS (default: the number of processors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +23,7 @@ root=$(pwd)
 
 ASAN_DIR=${ASAN_DIR:-build-asan}
 TSAN_DIR=${TSAN_DIR:-build-tsan}
-BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo}
+SANITIZE_CFLAGS=${SANITIZE_CFLAGS:--O1 -g1}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 unset DISPLAY WAYLAND_DISPLAY
@@ -40,7 +44,8 @@ phase() {
 
 configure() {
     local dir=$1 sanitize=$2
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" \
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_C_FLAGS_DEBUG="$SANITIZE_CFLAGS" -DCMAKE_CXX_FLAGS_DEBUG="$SANITIZE_CFLAGS" \
         -DTOLLVIK_SANITIZE="$sanitize" -DTOLLVIK_BENCH=OFF -DTOLLVIK_FUZZ=OFF >/dev/null
 }
 
