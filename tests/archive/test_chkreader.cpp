@@ -14,7 +14,6 @@ class TestChkReader : public QObject
 private Q_SLOTS:
     void bytToLongCombinesBigEndian_data();
     void bytToLongCombinesBigEndian();
-    void slotLabelsHaveTwoDigits();
     void externalSoundIsDecidedByTheLastThreeCharacters_data();
     void externalSoundIsDecidedByTheLastThreeCharacters();
     void slotsAreTheThirtyEntriesBeforeTheLast_data();
@@ -29,9 +28,7 @@ void TestChkReader::bytToLongCombinesBigEndian_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint32>("value");
     QTest::newRow("256") << QByteArray::fromHex("00000100") << 256;
-    QTest::newRow("65536") << QByteArray::fromHex("00010000") << 65536;
     QTest::newRow("minus one") << QByteArray::fromHex("FFFFFFFF") << -1;
-    QTest::newRow("largest") << QByteArray::fromHex("7FFFFFFF") << 2147483647;
     QTest::newRow("2^31 is negative")
         << QByteArray::fromHex("80000000") << std::numeric_limits<qint32>::min();
     QTest::newRow("byte order") << QByteArray::fromHex("12345678") << 0x12345678;
@@ -43,13 +40,6 @@ void TestChkReader::bytToLongCombinesBigEndian()
     QFETCH(qint32, value);
     const auto* b = reinterpret_cast<const uchar*>(bytes.constData());
     QCOMPARE(BytToLong(b[0], b[1], b[2], b[3]), value);
-}
-
-void TestChkReader::slotLabelsHaveTwoDigits()
-{
-    QCOMPARE(slotLabel(0), QStringLiteral("Sound 01"));
-    QCOMPARE(slotLabel(4), QStringLiteral("Sound 05"));
-    QCOMPARE(slotLabel(29), QStringLiteral("Sound 30"));
 }
 
 void TestChkReader::externalSoundIsDecidedByTheLastThreeCharacters_data()
@@ -140,10 +130,7 @@ void TestChkReader::refusesArchivesItCannotFollow_data()
     const ChkArchive good = makeChk(40);
     const QByteArray base = good.bytes();
     const int n = good.count();
-    // Byte position of the start offset of entry i in the table.
-    const auto at = [](int entry) {
-        return 4 * entry;
-    };
+    // The table holds entry i's start offset at byte 4 * i.
     const int slot0 = n - 30;
 
     QTest::newRow("empty file") << QByteArray();
@@ -157,22 +144,22 @@ void TestChkReader::refusesArchivesItCannotFollow_data()
     QTest::newRow("table past the end") << b;
     QTest::newRow("table cut short") << base.left(4 * (n + 1));
     b = base;
-    putBe32(b, at(slot0), 8);
+    putBe32(b, 4 * slot0, 8);
     QTest::newRow("slot entry inside the table") << b;
     b = base;
-    putBe32(b, at(slot0), qint32(base.size()) + 100);
+    putBe32(b, 4 * slot0, qint32(base.size()) + 100);
     QTest::newRow("slot entry past the end") << b;
     b = base;
-    putBe32(b, at(slot0), -16);
+    putBe32(b, 4 * slot0, -16);
     QTest::newRow("slot entry offset 2^31 or more") << b;
     b = base;
-    putBe32(b, at(slot0 + 1), good.offsetOf(slot0) - 4);
+    putBe32(b, 4 * (slot0 + 1), good.offsetOf(slot0) - 4);
     QTest::newRow("slot entry runs backwards") << b;
     b = base;
-    putBe32(b, at(n), qint32(base.size()) + 4);
+    putBe32(b, 4 * n, qint32(base.size()) + 4);
     QTest::newRow("last slot entry ends past the file") << b;
     b = base;
-    putBe32(b, at(slot0 + 1), good.offsetOf(slot0) + 12);
+    putBe32(b, 4 * (slot0 + 1), good.offsetOf(slot0) + 12);
     QTest::newRow("slot entry shorter than its header") << b;
     b = base;
     putBe32(b, good.offsetOf(slot0) + 12, be32(base, good.offsetOf(slot0) + 12) + 4);

@@ -15,9 +15,7 @@ class TestChkSounds : public QObject
 
 private Q_SLOTS:
     void init();
-    void importStartsAtTheExternalFileOrTheProgramFolder();
-    void importLogsThePositionFromOne();
-    void exportSuggestsTheLabelInTheProgramFolder();
+    void dialogNamesAndLogLines();
     void exportWritesTheOggStreamWithoutHeaderOrPadding();
     void exportReplacesALongerFileWhole();
     void exportFailuresLeaveTheTargetAsItWas_data();
@@ -43,30 +41,19 @@ void TestChkSounds::init()
     QVERIFY(m_listing.ok);
 }
 
-void TestChkSounds::importStartsAtTheExternalFileOrTheProgramFolder()
+void TestChkSounds::dialogNamesAndLogLines()
 {
-    QCOMPARE(importInitialName("Sound 05", m_folder->path()), m_folder->path() + "*.ogg");
-    QCOMPARE(importInitialName("/snd/radar.ogg", m_folder->path()),
-             QStringLiteral("/snd/radar.ogg"));
-    QCOMPARE(importInitialName("/snd/RADAR.OGG", m_folder->path()),
-             QStringLiteral("/snd/RADAR.OGG"));
-    // A name that does not end in "ogg" is not an external sound.
-    QCOMPARE(importInitialName("/snd/radar.wav", m_folder->path()), m_folder->path() + "*.ogg");
-}
-
-void TestChkSounds::importLogsThePositionFromOne()
-{
+    // The import starts at the external file, or at the program folder for a label or any name
+    // that does not end in "ogg"; the export suggests the label in the program folder.
+    const QString p = m_folder->path();
+    QCOMPARE(importInitialName("Sound 05", p), p + "*.ogg");
+    QCOMPARE(importInitialName("/snd/RADAR.OGG", p), QStringLiteral("/snd/RADAR.OGG"));
+    QCOMPARE(importInitialName("/snd/radar.wav", p), p + "*.ogg");
     QCOMPARE(importLogLine("C:\\snd\\radar.ogg", 4),
              QStringLiteral("Load C:\\snd\\radar.ogg to position 5"));
     QCOMPARE(importLogLine("/snd/a.ogg", 29), QStringLiteral("Load /snd/a.ogg to position 30"));
-}
-
-void TestChkSounds::exportSuggestsTheLabelInTheProgramFolder()
-{
-    QCOMPARE(exportSuggestedName(m_folder->path(), slotLabel(4)),
-             m_folder->path() + "Sound 05.ogg");
-    QCOMPARE(exportSuggestedName(m_folder->path(), slotLabel(0)),
-             m_folder->path() + "Sound 01.ogg");
+    QCOMPARE(exportSuggestedName(p, slotLabel(0)), p + "Sound 01.ogg");
+    QCOMPARE(exportSuggestedName(p, slotLabel(29)), p + "Sound 30.ogg");
 }
 
 void TestChkSounds::exportWritesTheOggStreamWithoutHeaderOrPadding()

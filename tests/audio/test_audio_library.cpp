@@ -2,6 +2,7 @@
 
 #include "audio/audiopreview.h"
 #include "audio/modbass.h"
+#include "fakeui.h"
 #include "testsupport.h"
 
 #include <QElapsedTimer>
@@ -17,27 +18,6 @@ QByteArray sine(double seconds, int rate, int channels)
 {
     return test::makeOggSine(440.0, seconds, rate, channels);
 }
-
-class RecordingUi : public PreviewUi
-{
-public:
-    void setLabel3(int index, const QString& text) override
-    {
-        std::lock_guard lock(mutex);
-        labels.insert(index, text);
-    }
-    void ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed) override
-    {
-        {
-            std::lock_guard lock(mutex);
-            boxes.append(box.text);
-        }
-        boxClosed();
-    }
-    std::mutex mutex;
-    QMap<int, QString> labels;
-    QStringList boxes;
-};
 
 } // namespace
 
@@ -175,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(bytes, before);
     }
 
-    void refusesAnEmptyOrMissingBlock()
+    void refusesAnEmptyOrMissingBlockAndMusic()
     {
         const QByteArray ogg = sine(0.2, 22050, 1);
         QCOMPARE(b->BASS_StreamCreateFile(1, ogg.constData(), 0, 0, 0, 0, 0), tvb_handle{0});
@@ -184,6 +164,9 @@ private Q_SLOTS:
         QCOMPARE(b->BASS_ErrorGetCode(), TVB_ERROR_ARGUMENT);
         QCOMPARE(b->BASS_StreamCreateFile(0, "x.ogg", 0, 0, 0, 0, 0), tvb_handle{0});
         QCOMPARE(b->BASS_ErrorGetCode(), TVB_ERROR_UNSUPPORTED);
+        // Music is never loaded.
+        QCOMPARE(b->BASS_MusicLoad(1, ogg.constData(), 0, 0, 104, 0, 0x8200, 0), tvb_handle{0});
+        QCOMPARE(b->BASS_ErrorGetCode(), TVB_ERROR_FORMAT);
     }
 
     void truncatedStreamPlaysWhatItHolds()
@@ -197,13 +180,6 @@ private Q_SLOTS:
         QVERIFY(length > tvb_qword{5 * 22050 * 2});
         QVERIFY(length < tvb_qword{20 * 22050 * 2});
         b->BASS_StreamFree(h);
-    }
-
-    void musicIsNeverLoaded()
-    {
-        const QByteArray ogg = QByteArray("OggS") + QByteArray(100, '\1');
-        QCOMPARE(b->BASS_MusicLoad(1, ogg.constData(), 0, 0, 104, 0, 0x8200, 0), tvb_handle{0});
-        QCOMPARE(b->BASS_ErrorGetCode(), TVB_ERROR_FORMAT);
     }
 
     void wrongHandlesAreIgnored()
@@ -245,42 +221,34 @@ private Q_SLOTS:
 
     void previewPlaysAndCutsThroughTheLibrary()
     {
-        RecordingUi ui;
+        test::FakeUi ui;
         AudioPreview preview(*b, ui);
         const QByteArray first = sine(3.0, 22050, 1);
         QCOMPARE(preview.startPreview(first), AudioPreview::ClickOutcome::Started);
         QTRY_VERIFY(!preview.isStarting());
         const tvb_handle firstChannel = preview.previewChannel();
         QVERIFY(firstChannel != 0);
-        {
-            std::lock_guard lock(ui.mutex);
-            QCOMPARE(ui.labels.value(0), u"Duration: 3.0 seconds / 00:00:03"_s);
-            QCOMPARE(ui.labels.value(1), u"Frequency: 22050 Hz, 16 bits, Mono"_s);
-            QCOMPARE(ui.labels.value(2), u"Bytes/s: 44100"_s);
-            const double kbps = first.size() * 8.0 / 3.0 / 1000.0;
-            QCOMPARE(ui.labels.value(3),
-                     u"Kbp/s: %1 [avg kbp/s]"_s.arg(static_cast<int>(roundHalfEven(kbps))));
-        }
+        const double kbps = first.size() * 8.0 / 3.0 / 1000.0;
+        QCOMPARE(ui.labels(),
+                 (QStringList{u"0=Duration: 3.0 seconds / 00:00:03"_s,
+                              u"1=Frequency: 22050 Hz, 16 bits, Mono"_s, u"2=Bytes/s: 44100"_s,
+                              u"3=Kbp/s: %1 [avg kbp/s]"_s.arg(int(roundHalfEven(kbps)))}));
         QVERIFY(b->BASS_ChannelGetPosition(firstChannel) < b->BASS_StreamGetLength(firstChannel));
 
+        // The next click cuts the first sound.
         QCOMPARE(preview.startPreview(sine(0.5, 44100, 2)), AudioPreview::ClickOutcome::Started);
         QTRY_VERIFY(!preview.isStarting());
         QCOMPARE(b->BASS_StreamGetLength(firstChannel), ~tvb_qword{0});
         const tvb_handle second = preview.previewChannel();
         QVERIFY(second != 0 && second != firstChannel);
-        {
-            std::lock_guard lock(ui.mutex);
-            QCOMPARE(ui.labels.value(1), u"Frequency: 44100 Hz, 16 bits, Stereo"_s);
-            QVERIFY(ui.boxes.isEmpty());
-        }
+        QCOMPARE(ui.labels().value(5), u"1=Frequency: 44100 Hz, 16 bits, Stereo"_s);
+        QVERIFY(ui.boxes().isEmpty());
 
         QCOMPARE(preview.startPreview(QByteArray("OggS") + QByteArray(64, '\0')),
                  AudioPreview::ClickOutcome::Started);
         QTRY_VERIFY(!preview.isStarting());
-        {
-            std::lock_guard lock(ui.mutex);
-            QCOMPARE(ui.boxes, QStringList{u"Couldn't Get Data from Memory\r\n(error code: 2)"_s});
-        }
+        QCOMPARE(ui.boxes().size(), 1);
+        QCOMPARE(ui.boxes()[0].text, u"Couldn't Get Data from Memory\r\n(error code: 2)"_s);
         QVERIFY(!preview.holdsBlock());
         // The shutdown frees the engine; open it again for the tests after this one.
         preview.shutdown();

@@ -17,12 +17,6 @@ namespace {
 const AudioMessage kVersionBox{u"BASS version 2.1 was not loaded"_s, u"Incorrect BASS.DLL"_s,
                                AudioMessage::Icon::Critical};
 
-// A program folder holding `library` as the audio library.
-bool installLibrary(const test::ProgramFolder& folder, const QString& library)
-{
-    return QFile::copy(library, folder.file(audioLibraryFileName()));
-}
-
 QString standin(const char* name)
 {
     return QStringLiteral(TOLLVIK_STANDIN_DIR "/") + QLatin1String(name);
@@ -30,45 +24,47 @@ QString standin(const char* name)
 
 } // namespace
 
+Q_DECLARE_METATYPE(tollvik::AudioMessage)
+
 class TestAudioStartup : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void missingLibraryGivesItsBox()
+    // No library, a folder of that name, other versions (2.0 and 2.2 in the library's encoding,
+    // low word major, high word minor; 2.1 with its words swapped) and a missing function: each
+    // gives its box; none but the other versions leaves a library loaded.
+    void refusedLibraryGivesItsBox_data()
     {
-        test::ProgramFolder folder;
-        AudioLibrary library;
-        const auto box = checkAudioLibrary(folder.path(), library);
-        QVERIFY(box);
-        QCOMPARE(*box, (AudioMessage{u"BASS.DLL does not exists"_s, u"BASS.DLL"_s,
-                                     AudioMessage::Icon::Critical}));
-        QVERIFY(!library.isLoaded());
+        const AudioMessage missing{u"BASS.DLL does not exists"_s, u"BASS.DLL"_s,
+                                   AudioMessage::Icon::Critical};
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<AudioMessage>("box");
+        QTest::newRow("missing") << QString() << missing;
+        QTest::newRow("a folder") << u"/"_s << missing;
+        QTest::newRow("2.0") << standin("libstandin_v20.so") << kVersionBox;
+        QTest::newRow("2.2") << standin("libstandin_v22.so") << kVersionBox;
+        QTest::newRow("words swapped") << standin("libstandin_swapped.so") << kVersionBox;
+        QTest::newRow("lacking a function")
+            << standin("libstandin_lacking.so")
+            << AudioMessage{kVersionBox.text + u"\r\nMissing function: BASS_ChannelGetInfo"_s,
+                            kVersionBox.caption, AudioMessage::Icon::Critical};
     }
-
-    void folderNamedLikeTheLibraryCountsAsMissing()
+    void refusedLibraryGivesItsBox()
     {
+        QFETCH(QString, library);
+        QFETCH(AudioMessage, box);
         test::ProgramFolder folder;
-        QVERIFY(QDir().mkpath(folder.file(audioLibraryFileName())));
-        AudioLibrary library;
-        const auto box = checkAudioLibrary(folder.path(), library);
-        QVERIFY(box);
-        QCOMPARE(box->caption, u"BASS.DLL"_s);
-    }
-
-    void otherVersionsAreRefused()
-    {
-        // 2.0 and 2.2 in the library's encoding (low word major, high word minor), and 2.1 with
-        // its words the wrong way round.
-        for (const char* name :
-             {"libstandin_v20.so", "libstandin_v22.so", "libstandin_swapped.so"}) {
-            test::ProgramFolder folder;
-            QVERIFY(installLibrary(folder, standin(name)));
-            AudioLibrary library;
-            const auto box = checkAudioLibrary(folder.path(), library);
-            QVERIFY2(box, name);
-            QCOMPARE(*box, kVersionBox);
-        }
+        if (library == u"/"_s)
+            QVERIFY(QDir().mkpath(folder.file(audioLibraryFileName())));
+        else if (!library.isEmpty())
+            QVERIFY(QFile::copy(library, folder.file(audioLibraryFileName())));
+        AudioLibrary loaded;
+        const auto shown = checkAudioLibrary(folder.path(), loaded);
+        QVERIFY(shown);
+        QCOMPARE(*shown, box);
+        if (box != kVersionBox)
+            QVERIFY(!loaded.isLoaded());
     }
 
     void fileThatIsNoLibraryIsIncorrect_data()
@@ -97,23 +93,10 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(folder.file(audioLibraryFileName())), content);
     }
 
-    void libraryLackingAFunctionNamesIt()
-    {
-        test::ProgramFolder folder;
-        QVERIFY(installLibrary(folder, standin("libstandin_lacking.so")));
-        AudioLibrary library;
-        const auto box = checkAudioLibrary(folder.path(), library);
-        QVERIFY(box);
-        QCOMPARE(*box, (AudioMessage{u"BASS version 2.1 was not loaded\r\nMissing function: "
-                                     u"BASS_ChannelGetInfo"_s,
-                                     u"Incorrect BASS.DLL"_s, AudioMessage::Icon::Critical}));
-        QVERIFY(!library.isLoaded());
-    }
-
     void outputThatCannotOpenGivesTheErrorBox()
     {
         test::ProgramFolder folder;
-        QVERIFY(installLibrary(folder, standin("libstandin_noinit.so")));
+        QVERIFY(QFile::copy(standin("libstandin_noinit.so"), folder.file(audioLibraryFileName())));
         AudioLibrary library;
         QVERIFY(!checkAudioLibrary(folder.path(), library));
         const auto box = openOutput(library.api(), nullptr);

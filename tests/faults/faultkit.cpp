@@ -82,6 +82,13 @@ QString differences(const FolderSnapshot& before, const FolderSnapshot& after)
     return out.join(QStringLiteral("; "));
 }
 
+QString differencesBesides(FolderSnapshot before, FolderSnapshot after, const QString& path)
+{
+    before.remove(path);
+    after.remove(path);
+    return differences(before, after);
+}
+
 bool enterPrivateMountNamespace()
 {
     if (geteuid() != 0)

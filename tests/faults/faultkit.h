@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <sys/types.h>
@@ -20,6 +21,15 @@ using FolderSnapshot = QMap<QString, QByteArray>;
 [[nodiscard]] FolderSnapshot snapshot(const QString& root);
 // Empty when both are equal; otherwise the paths that were added, removed or changed.
 [[nodiscard]] QString differences(const FolderSnapshot& before, const FolderSnapshot& after);
+// `before` and `after` without `path`.
+[[nodiscard]] QString differencesBesides(FolderSnapshot before, FolderSnapshot after,
+                                         const QString& path);
+
+[[nodiscard]] inline bool anyLineContains(const QStringList& lines, const QString& text)
+{
+    return std::any_of(lines.cbegin(), lines.cend(),
+                       [&](const QString& line) { return line.contains(text); });
+}
 
 // Call first thing in main(), while the process has one thread: gives the process a mount
 // namespace of its own, so that its mounts are invisible outside and vanish with it. False when
@@ -133,3 +143,10 @@ bool runAndKill(const std::function<void()>& work, qint64 delayMicroseconds);
 qint64 timeInChild(const std::function<void()>& work);
 
 } // namespace tollvik::test
+
+// Some line of `lines` holds `text`; the failure shows them all.
+#define QVERIFY_LOGGED(lines, text)                                                                \
+    QVERIFY2(tollvik::test::anyLineContains(lines, text), qPrintable((lines).join(u'\n')))
+// Every file below `root` as it stood in `before`.
+#define QVERIFY_UNCHANGED(before, root)                                                            \
+    QCOMPARE(tollvik::test::differences(before, tollvik::test::snapshot(root)), QString())

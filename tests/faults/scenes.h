@@ -86,6 +86,13 @@ private:
 
 } // namespace tollvik::test
 
+// Prepares a scene or fails the test with the reason.
+#define QVERIFY_PREPARED(scene)                                                                    \
+    do {                                                                                           \
+        QString why_;                                                                              \
+        QVERIFY2((scene).prepare(&why_), qPrintable(why_));                                        \
+    } while (false)
+
 // A test main that first gives the process its own mount namespace (while it has one thread),
 // so that the tests can mount a small tmpfs or a read-only folder where the machine allows it.
 #define TOLLVIK_FAULT_TEST_MAIN(TestObject, AppClass)                                              \

@@ -18,20 +18,6 @@ namespace {
 
 const QString kNoSpace = QStringLiteral("No space left on device");
 
-bool anyLineContains(const QStringList& lines, const QString& text)
-{
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
-
-QString joined(const RecordingLog& log)
-{
-    return log.lines.join(u'\n');
-}
-
 // Counts the file layer's writes to one path and fails those the predicate picks.
 struct CountingFault
 {
@@ -57,6 +43,16 @@ class DiskFullTest : public QObject
     Q_OBJECT
 
 private:
+    // The program folder proper lies one level down in `outer`, so that a tmpfs can cover all
+    // of it; with `tmpfsBytes`, it is a tmpfs of that size.
+    static QString programRoot(const ProgramFolder& outer, ScopedMount& mount, qint64 tmpfsBytes)
+    {
+        const QString root = outer.file(QStringLiteral("program"));
+        if (!QDir().mkpath(root) || (tmpfsBytes > 0 && !mount.tmpfs(root, tmpfsBytes)))
+            return {};
+        return root;
+    }
+
     static void requireMounts()
     {
         if (!mountsAvailable())
@@ -87,8 +83,7 @@ private Q_SLOTS:
         const QString full = modifiedFull ? folder.modified() : folder.temp();
         ScopedMount mount;
         QVERIFY2(mount.tmpfs(full, 4 * oldSize + 65536), qPrintable(mount.error()));
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         // Room for half of the new archive, or for all of it but its last page: the build fails
         // in the middle of its writing, or only when the last buffered bytes go to the disk.
         const qint64 newSize =
@@ -99,18 +94,17 @@ private Q_SLOTS:
         RecordingLog log;
         const BuildResult result = data_chk_reload(scene.input({{1, 1}, {2, 2}}), log);
         QVERIFY(!result.ok);
-        QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Writing the new archive failed")),
-                 qPrintable(joined(log)));
-        QVERIFY2(anyLineContains(log.lines, kNoSpace), qPrintable(joined(log)));
+        QVERIFY_LOGGED(log.lines, QStringLiteral("....Writing the new archive failed"));
+        QVERIFY_LOGGED(log.lines, kNoSpace);
         QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
         QCOMPARE(strayFiles(full, {scene.name, QStringLiteral("filler")}), QStringList());
 
         // With room again, the same build goes through.
         QVERIFY(QFile::remove(full + QStringLiteral("filler")));
         RecordingLog again;
         QVERIFY2(data_chk_reload(scene.input({{1, 1}, {2, 2}}), again).ok,
-                 qPrintable(joined(again)));
+                 qPrintable(again.lines.join(u'\n')));
         QCOMPARE(readAll(scene.output), readAll(scene.working));
     }
 
@@ -119,8 +113,7 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const FolderSnapshot before = snapshot(folder.path());
         RecordingLog log;
         {
@@ -128,12 +121,12 @@ private Q_SLOTS:
             QVERIFY(limit.ok());
             QVERIFY(!data_chk_reload(scene.input({{1, 1}}), log).ok);
         }
-        QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Writing the new archive failed")),
-                 qPrintable(joined(log)));
+        QVERIFY_LOGGED(log.lines, QStringLiteral("....Writing the new archive failed"));
         QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
         RecordingLog again;
-        QVERIFY2(data_chk_reload(scene.input({{1, 1}}), again).ok, qPrintable(joined(again)));
+        QVERIFY2(data_chk_reload(scene.input({{1, 1}}), again).ok,
+                 qPrintable(again.lines.join(u'\n')));
     }
 
     // The save: the output on a full Modified/, or the whole program folder full (settings file
@@ -150,14 +143,11 @@ private Q_SLOTS:
         QFETCH(bool, wholeFolder);
         requireMounts();
         ProgramFolder outer;
-        // The program folder proper lies one level down, so that a tmpfs can cover all of it.
-        const QString root = outer.file(QStringLiteral("program"));
-        QVERIFY(QDir().mkpath(root));
         ScopedMount mount;
         NavigatorScene probe(outer);
         const qint64 fileSize = probe.original.size();
-        if (wholeFolder)
-            QVERIFY2(mount.tmpfs(root, 6 * fileSize), qPrintable(mount.error()));
+        const QString root = programRoot(outer, mount, wholeFolder ? 6 * fileSize : 0);
+        QVERIFY2(!root.isEmpty(), qPrintable(mount.error()));
         QVERIFY(QDir(root).mkpath(QStringLiteral("Temp")));
         QVERIFY(QDir(root).mkpath(QStringLiteral("Modified")));
         if (!wholeFolder)
@@ -172,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(loadNavigatorFile(chosen, programFolder, state, log).outcome,
                  LoadNavigatorResult::Outcome::Loaded);
         QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsA(), programFolder, log).ok,
-                 qPrintable(joined(log)));
+                 qPrintable(log.lines.join(u'\n')));
         if (wholeFolder)
             QVERIFY(fillDisk(root) >= 0);
 
@@ -181,14 +171,12 @@ private Q_SLOTS:
         const SaveResult result =
             saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, faulty);
         QVERIFY(!result.ok);
-        QVERIFY2(anyLineContains(faulty.lines, QStringLiteral("....Could not save")),
-                 qPrintable(joined(faulty)));
-        QVERIFY2(anyLineContains(faulty.lines, kNoSpace), qPrintable(joined(faulty)));
+        QVERIFY_LOGGED(faulty.lines, QStringLiteral("....Could not save"));
+        QVERIFY_LOGGED(faulty.lines, kNoSpace);
         if (wholeFolder)
-            QVERIFY2(anyLineContains(faulty.lines,
-                                     QStringLiteral("....Could not update the Tollvik.ini file")),
-                     qPrintable(joined(faulty)));
-        QCOMPARE(differences(before, snapshot(root)), QString());
+            QVERIFY_LOGGED(faulty.lines,
+                           QStringLiteral("....Could not update the Tollvik.ini file"));
+        QVERIFY_UNCHANGED(before, root);
 
         // Room again: the same save goes through.
         if (wholeFolder)
@@ -198,7 +186,7 @@ private Q_SLOTS:
                      qPrintable(mount.error()));
         RecordingLog again;
         QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, again).ok,
-                 qPrintable(joined(again)));
+                 qPrintable(again.lines.join(u'\n')));
         QCOMPARE(readAll(root + QStringLiteral("/Modified/TomTom.exe")),
                  expectedSave(probe.original, NavigatorScene::textsB()).first);
     }
@@ -219,8 +207,7 @@ private Q_SLOTS:
         QFETCH(bool, failOutput);
         ProgramFolder folder;
         NavigatorScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const FolderSnapshot before = snapshot(folder.path());
 
         const QString ini = QDir::cleanPath(scene.ini);
@@ -239,14 +226,11 @@ private Q_SLOTS:
         }
         QCOMPARE(result.ok, !failOutput);
         if (failSettings)
-            QVERIFY2(anyLineContains(log.lines,
-                                     QStringLiteral("....Could not update the Tollvik.ini file")),
-                     qPrintable(joined(log)));
+            QVERIFY_LOGGED(log.lines, QStringLiteral("....Could not update the Tollvik.ini file"));
         if (failOutput) {
-            QVERIFY2(anyLineContains(log.lines, QStringLiteral("....Could not save")),
-                     qPrintable(joined(log)));
+            QVERIFY_LOGGED(log.lines, QStringLiteral("....Could not save"));
             // The settings file keeps the texts of the output that stands in Modified/.
-            QCOMPARE(differences(before, snapshot(folder.path())), QString());
+            QVERIFY_UNCHANGED(before, folder.path());
         } else {
             // The output is produced; the settings file alone keeps its earlier texts.
             FolderSnapshot expected = before;
@@ -273,11 +257,9 @@ private Q_SLOTS:
         if (tmpfs)
             requireMounts();
         ProgramFolder outer;
-        const QString root = outer.file(QStringLiteral("program"));
-        QVERIFY(QDir().mkpath(root));
         ScopedMount mount;
-        if (tmpfs)
-            QVERIFY2(mount.tmpfs(root, 64 * 1024), qPrintable(mount.error()));
+        const QString root = programRoot(outer, mount, tmpfs ? 64 * 1024 : 0);
+        QVERIFY2(!root.isEmpty(), qPrintable(mount.error()));
         const QString programFolder = root + QLatin1Char('/');
         const QString ini = programFolder + QStringLiteral("Tollvik.ini");
 
@@ -298,7 +280,7 @@ private Q_SLOTS:
                                                  QStringLiteral("Item05"), QString(4000, u'x'));
         QVERIFY(!written.ok);
         QVERIFY2(written.error.contains(kNoSpace), qPrintable(written.error));
-        QCOMPARE(differences(before, snapshot(root)), QString());
+        QVERIFY_UNCHANGED(before, root);
         QCOMPARE(readAll(ini), earlier);
 
         // The next start still reads the earlier texts.
@@ -312,10 +294,9 @@ private Q_SLOTS:
     {
         requireMounts();
         ProgramFolder outer;
-        const QString root = outer.file(QStringLiteral("program"));
-        QVERIFY(QDir().mkpath(root));
         ScopedMount mount;
-        QVERIFY2(mount.tmpfs(root, 16 * 1024), qPrintable(mount.error()));
+        const QString root = programRoot(outer, mount, 16 * 1024);
+        QVERIFY2(!root.isEmpty(), qPrintable(mount.error()));
         QVERIFY(fillDisk(root) >= 0);
         const FolderSnapshot before = snapshot(root);
         RecordingLog log;
@@ -325,7 +306,7 @@ private Q_SLOTS:
         QVERIFY2(log.lines[0].contains(QStringLiteral("could not be written")),
                  qPrintable(log.lines[0]));
         QCOMPARE(texts, QStringList(30, QStringLiteral("Gatso")));
-        QCOMPARE(differences(before, snapshot(root)), QString());
+        QVERIFY_UNCHANGED(before, root);
     }
 
     // The loads copy the chosen file into Temp/: a full Temp/ keeps the earlier working copy.
@@ -352,11 +333,10 @@ private Q_SLOTS:
         const qint64 size = archive ? chk.original.size() : nav.original.size();
         if (tmpfs)
             QVERIFY2(mount.tmpfs(folder.temp(), 4 * size + 65536), qPrintable(mount.error()));
-        QString why;
         if (archive)
-            QVERIFY2(chk.prepare(&why), qPrintable(why));
+            QVERIFY_PREPARED(chk);
         else
-            QVERIFY2(nav.prepare(&why), qPrintable(why));
+            QVERIFY_PREPARED(nav);
         if (tmpfs)
             QVERIFY(fillDisk(folder.temp(), size / 2) >= 0);
 
@@ -367,19 +347,16 @@ private Q_SLOTS:
         RecordingLog log;
         if (archive) {
             QVERIFY(!chk.reload(log));
-            QVERIFY2(
-                anyLineContains(log.lines, QStringLiteral("Problem loading file: cannot copy")),
-                qPrintable(joined(log)));
+            QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file: cannot copy"));
         } else {
             const NavigatorState earlier = nav.state;
             QCOMPARE(loadNavigatorFile(nav.chosen, folder.path(), nav.state, log).outcome,
                      LoadNavigatorResult::Outcome::Failed);
             QCOMPARE(nav.state.SourcePath, earlier.SourcePath);
-            QVERIFY2(anyLineContains(log.lines, QStringLiteral("Cannot copy the TTN file")),
-                     qPrintable(joined(log)));
+            QVERIFY_LOGGED(log.lines, QStringLiteral("Cannot copy the TTN file"));
         }
-        QVERIFY2(anyLineContains(log.lines, kNoSpace), qPrintable(joined(log)));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_LOGGED(log.lines, kNoSpace);
+        QVERIFY_UNCHANGED(before, folder.path());
     }
 };
 

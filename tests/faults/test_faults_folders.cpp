@@ -30,28 +30,6 @@ enum class Where
     Modified,
 };
 
-QString describe(FolderFault fault)
-{
-    switch (fault) {
-    case FolderFault::ReadOnly:
-        return QStringLiteral("read-only");
-    case FolderFault::Missing:
-        return QStringLiteral("missing");
-    case FolderFault::ReplacedByFile:
-        return QStringLiteral("a file");
-    }
-    return {};
-}
-
-bool anyLineContains(const QStringList& lines, const QString& text)
-{
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
-
 // What an operation under a folder fault must do: succeed or not, log a line with this text,
 // and change only these files (relative to the program folder).
 struct Expectation
@@ -77,14 +55,15 @@ private:
     {
         for (Where where : {Where::Temp, Where::Modified}) {
             const char* folderName = where == Where::Temp ? "Temp" : "Modified";
-            for (FolderFault fault :
-                 {FolderFault::ReadOnly, FolderFault::Missing, FolderFault::ReplacedByFile}) {
-                const QByteArray faultName = describe(fault).toLatin1();
-                QTest::addRow("%s, %s %s", opName, folderName, faultName.constData())
+            const std::pair<FolderFault, const char*> faults[] = {
+                {FolderFault::ReadOnly, "read-only"},
+                {FolderFault::Missing, "missing"},
+                {FolderFault::ReplacedByFile, "a file"}};
+            for (const auto& [fault, faultName] : faults) {
+                QTest::addRow("%s, %s %s", opName, folderName, faultName)
                     << op << where << fault << ReadOnlyRoute::Mount;
                 if (fault == FolderFault::ReadOnly && hookRoute)
-                    QTest::addRow("%s, %s %s (file layer)", opName, folderName,
-                                  faultName.constData())
+                    QTest::addRow("%s, %s %s (file layer)", opName, folderName, faultName)
                         << op << where << fault << ReadOnlyRoute::Hook;
             }
         }
@@ -147,12 +126,11 @@ private:
                 .ok;
         }
         case Operation::NavigatorLoad: {
+            // A failed load keeps the state of the earlier one.
             const NavigatorState before = navigator.state;
             const bool loaded = navigator.reload(log);
-            if (!loaded) {
-                // A failed load keeps the state of the earlier one.
+            if (!loaded)
                 navigator.state = before;
-            }
             return loaded;
         }
         case Operation::NavigatorSave:
@@ -191,13 +169,12 @@ private Q_SLOTS:
         NavigatorScene navigator(folder);
         const bool onArchive =
             op == Operation::ArchiveLoad || op == Operation::Build || op == Operation::Export;
-        QString why;
         if (onArchive) {
-            QVERIFY2(archive.prepare(&why), qPrintable(why));
+            QVERIFY_PREPARED(archive);
             // An earlier export, to be kept when the next one fails.
             QVERIFY(writeAll(folder.modified(QStringLiteral("Sound 01.ogg")), "earlier export"));
         } else {
-            QVERIFY2(navigator.prepare(&why), qPrintable(why));
+            QVERIFY_PREPARED(navigator);
         }
 
         const QString target = where == Where::Temp ? folder.temp() : folder.modified();
@@ -209,20 +186,12 @@ private Q_SLOTS:
         RecordingLog log;
         const bool ok = run(op, archive, navigator, folder, log);
         const Expectation expected = expectationFor(op, where, fault);
-        const QString logText = log.lines.join(u'\n');
         QCOMPARE(ok, expected.ok);
-        if (!expected.logged.isEmpty()) {
-            QVERIFY2(anyLineContains(log.lines, expected.logged), qPrintable(logText));
-            // What the user reads, in the test's output.
-            for (const QString& line : log.lines) {
-                if (line.contains(expected.logged))
-                    qInfo("%s", qPrintable(line));
-            }
-        }
+        if (!expected.logged.isEmpty())
+            QVERIFY_LOGGED(log.lines, expected.logged);
         if (!ok) {
-            QVERIFY2(!anyLineContains(log.lines, QStringLiteral("Done")), qPrintable(logText));
-            QVERIFY2(!anyLineContains(log.lines, QStringLiteral(" copied to the ")),
-                     qPrintable(logText));
+            QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
+            QVERIFY(!anyLineContains(log.lines, QStringLiteral(" copied to the ")));
         }
 
         FolderSnapshot after = snapshot(folder.path());
@@ -237,21 +206,18 @@ private Q_SLOTS:
         faulty.repair();
         RecordingLog again;
         if (onArchive) {
-            QVERIFY2(archive.reload(again), qPrintable(again.lines.join(u'\n')));
-            QVERIFY2(data_chk_reload(archive.input({{2, 1}}), again).ok,
-                     qPrintable(again.lines.join(u'\n')));
+            QVERIFY(archive.reload(again));
+            QVERIFY(data_chk_reload(archive.input({{2, 1}}), again).ok);
             QCOMPARE(readAll(archive.output), readAll(archive.working));
         } else {
             // A failed load or save kept the state naming the earlier, intact working copy.
             QCOMPARE(navigator.state.workingCopyPath, navigator.working);
-            QVERIFY2(navigator.reload(again), qPrintable(again.lines.join(u'\n')));
-            QVERIFY2(saveModifiedNavigator(navigator.state, NavigatorScene::textsB(), folder.path(),
-                                           again)
-                         .ok,
-                     qPrintable(again.lines.join(u'\n')));
-            static const QByteArray expectedOutput =
-                expectedSave(navigator.original, NavigatorScene::textsB()).first;
-            QCOMPARE(readAll(navigator.output), expectedOutput);
+            QVERIFY(navigator.reload(again));
+            QVERIFY(saveModifiedNavigator(navigator.state, NavigatorScene::textsB(), folder.path(),
+                                          again)
+                        .ok);
+            QCOMPARE(readAll(navigator.output),
+                     expectedSave(navigator.original, NavigatorScene::textsB()).first);
         }
     }
 
@@ -308,7 +274,7 @@ private Q_SLOTS:
             QVERIFY(read.ok);
             QCOMPARE(texts.value(0), QStringLiteral("Gatso"));
         }
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
     }
 
     // A first start in a read-only program folder: the settings file cannot be created.
@@ -326,7 +292,7 @@ private Q_SLOTS:
         QVERIFY2(log.lines[0].contains(QStringLiteral("could not be written")),
                  qPrintable(log.lines[0]));
         QCOMPARE(texts, QStringList(30, QStringLiteral("Default")));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
     }
 };
 

@@ -47,14 +47,58 @@ qint64 randomDelay(QRandomGenerator& random, qint64 duration)
     return random.bounded(duration + duration / 5 + 1);
 }
 
-const char* versionOf(const QByteArray& bytes, const QByteArray& oldBytes,
-                      const QByteArray& newBytes)
+// A file the killed work writes: after every kill it holds one of its two versions.
+struct Written
 {
-    if (bytes == oldBytes)
-        return "old";
-    if (bytes == newBytes)
-        return "new";
-    return nullptr;
+    const char* name;
+    QString path;
+    QByteArray oldBytes;
+    QByteArray newBytes;
+};
+
+// Runs `work` kRuns times, each killed after a random delay from the files' old versions; each
+// time every file holds a complete version and `restart` (a restarted program) then succeeds.
+void killRepeatedly(quint32 seedOffset, const std::function<void()>& work,
+                    const QList<Written>& files, const std::function<void()>& restart,
+                    const ProgramFolder& folder)
+{
+    const auto reset = [&] {
+        for (const Written& file : files)
+            QVERIFY(writeAll(file.path, file.oldBytes));
+    };
+    const qint64 duration = typicalDuration(work, reset);
+    QRandomGenerator random(seed() + seedOffset);
+    QMap<QString, int> outcomes;
+    for (int run = 0; run < kRuns; ++run) {
+        reset();
+        const qint64 delay = randomDelay(random, duration);
+        QString outcome =
+            runAndKill(work, delay) ? QStringLiteral("killed:") : QStringLiteral("finished:");
+        for (const Written& file : files) {
+            const QByteArray bytes = readAll(file.path);
+            QVERIFY2(bytes == file.oldBytes || bytes == file.newBytes,
+                     qPrintable(QStringLiteral("run %1, killed after %2 us: %3 is neither version")
+                                    .arg(run)
+                                    .arg(delay)
+                                    .arg(QLatin1String(file.name))));
+            outcome += QStringLiteral(" %1 %2").arg(QLatin1String(file.name),
+                                                    bytes == file.oldBytes ? u"old" : u"new");
+        }
+        ++outcomes[outcome];
+        restart();
+        if (QTest::currentTestFailed())
+            return;
+        for (const Written& file : files)
+            QCOMPARE(readAll(file.path), file.newBytes);
+    }
+    qInfo("typical duration %lld us", static_cast<long long>(duration));
+    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
+        qInfo("%2d x %s", it.value(), qPrintable(it.key()));
+    const QStringList names{QStringLiteral("voice.chk"), QStringLiteral("TomTom.exe")};
+    qInfo("temporary files left by killed runs: %lld",
+          static_cast<long long>(strayFiles(folder.temp(), names).size() +
+                                 strayFiles(folder.modified(), names).size()));
+    QVERIFY(outcomes.size() > 1);
 }
 
 } // namespace
@@ -69,134 +113,59 @@ private Q_SLOTS:
         ProgramFolder folder;
         // About 2.7 MB, so that the build takes long enough to be interrupted.
         ArchiveScene scene(folder, 200, 16 * 1024);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const QByteArray oldBytes = readAll(scene.output);
         QCOMPARE(readAll(scene.working), oldBytes);
         const BuildInput input = scene.input({{1, 1}, {29, 2}});
         const QByteArray newBytes = expectedBuild(oldBytes, scene.soundBytes, {{1, 1}, {29, 2}});
         QVERIFY(!newBytes.isEmpty() && newBytes != oldBytes);
-
-        const auto reset = [&] {
-            QVERIFY(writeAll(scene.output, oldBytes));
-            QVERIFY(writeAll(scene.working, oldBytes));
-        };
-        const auto work = [&] {
-            RecordingLog log;
-            (void)data_chk_reload(input, log);
-        };
-        const qint64 duration = typicalDuration(work, reset);
-
-        QRandomGenerator random(seed());
-        QMap<QString, int> outcomes;
-        for (int run = 0; run < kRuns; ++run) {
-            reset();
-            const qint64 delay = randomDelay(random, duration);
-            const bool killed = runAndKill(work, delay);
-
-            const char* output = versionOf(readAll(scene.output), oldBytes, newBytes);
-            const char* working = versionOf(readAll(scene.working), oldBytes, newBytes);
-            QVERIFY2(output, qPrintable(QStringLiteral("run %1, killed after %2 us: the output "
-                                                       "is neither the old nor the new archive")
-                                            .arg(run)
-                                            .arg(delay)));
-            QVERIFY2(working, qPrintable(QStringLiteral("run %1, killed after %2 us: the working "
-                                                        "copy is neither version")
-                                             .arg(run)
-                                             .arg(delay)));
-            ++outcomes[QStringLiteral("%1 output %2, working copy %3")
-                           .arg(killed ? QStringLiteral("killed:") : QStringLiteral("finished:"),
-                                QLatin1String(output), QLatin1String(working))];
-
-            // The restarted build runs over whatever the killed one left.
-            RecordingLog log;
-            const BuildResult again = data_chk_reload(input, log);
-            QVERIFY2(again.ok, qPrintable(log.lines.join(u'\n')));
-            QVERIFY(again.listing.ok);
-            QCOMPARE(readAll(scene.output), newBytes);
-            QCOMPARE(readAll(scene.working), newBytes);
-        }
-        report(outcomes, duration, folder);
-        QVERIFY(outcomes.size() > 1);
+        killRepeatedly(
+            0,
+            [&] {
+                RecordingLog log;
+                (void)data_chk_reload(input, log);
+            },
+            {{"output", scene.output, oldBytes, newBytes},
+             {"working copy", scene.working, oldBytes, newBytes}},
+            [&] {
+                // The restarted build runs over whatever the killed one left.
+                RecordingLog log;
+                const BuildResult again = data_chk_reload(input, log);
+                QVERIFY2(again.ok && again.listing.ok, qPrintable(log.lines.join(u'\n')));
+            },
+            folder);
     }
 
     void saveKilledAtRandomPointsLosesNothing()
     {
         ProgramFolder folder;
         NavigatorScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const QByteArray oldOutput = readAll(scene.output);
         const QByteArray oldIni = readAll(scene.ini);
         const auto [newOutput, newIni] = expectedSave(scene.original, NavigatorScene::textsB());
         QVERIFY(!newOutput.isEmpty() && newOutput != oldOutput);
         QVERIFY(!newIni.isEmpty() && newIni != oldIni);
-
         const NavigatorState loaded = scene.state;
-        const auto reset = [&] {
-            QVERIFY(writeAll(scene.output, oldOutput));
-            QVERIFY(writeAll(scene.ini, oldIni));
-            QVERIFY(writeAll(scene.working, scene.original));
-        };
-        const auto work = [&] {
-            NavigatorState state = loaded;
-            RecordingLog log;
-            (void)saveModifiedNavigator(state, NavigatorScene::textsB(), folder.path(), log);
-        };
-        const qint64 duration = typicalDuration(work, reset);
-
-        QRandomGenerator random(seed() + 1);
-        QMap<QString, int> outcomes;
-        for (int run = 0; run < kRuns; ++run) {
-            reset();
-            const qint64 delay = randomDelay(random, duration);
-            const bool killed = runAndKill(work, delay);
-
-            const char* output = versionOf(readAll(scene.output), oldOutput, newOutput);
-            const char* ini = versionOf(readAll(scene.ini), oldIni, newIni);
-            QVERIFY2(output, qPrintable(QStringLiteral("run %1, killed after %2 us: the output "
-                                                       "is neither the old nor the new file")
-                                            .arg(run)
-                                            .arg(delay)));
-            QVERIFY2(ini, qPrintable(QStringLiteral("run %1, killed after %2 us: Tollvik.ini "
-                                                    "holds neither the old nor the new texts:\n%3")
-                                         .arg(run)
-                                         .arg(delay)
-                                         .arg(QString::fromLatin1(readAll(scene.ini)))));
-            QCOMPARE(readAll(scene.working), scene.original);
-            ++outcomes[QStringLiteral("%1 output %2, settings %3")
-                           .arg(killed ? QStringLiteral("killed:") : QStringLiteral("finished:"),
-                                QLatin1String(output), QLatin1String(ini))];
-
-            // A restarted program: a fresh load of the chosen file, then the save.
-            RecordingLog log;
-            QVERIFY2(scene.reload(log), qPrintable(log.lines.join(u'\n')));
-            const SaveResult again =
-                saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), log);
-            QVERIFY2(again.ok && again.workingCopyRefreshed, qPrintable(log.lines.join(u'\n')));
-            QCOMPARE(readAll(scene.output), newOutput);
-            QCOMPARE(readAll(scene.ini), newIni);
-            QCOMPARE(readAll(scene.working), scene.original);
-        }
-        report(outcomes, duration, folder);
-        QVERIFY(outcomes.size() > 1);
-    }
-
-private:
-    static void report(const QMap<QString, int>& outcomes, qint64 duration,
-                       const ProgramFolder& folder)
-    {
-        qInfo("typical duration %lld us", static_cast<long long>(duration));
-        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-            qInfo("%2d x %s", it.value(), qPrintable(it.key()));
-        const QStringList strays =
-            strayFiles(folder.temp(), {QStringLiteral("voice.chk"), QStringLiteral("TomTom.exe")}) +
-            strayFiles(folder.modified(),
-                       {QStringLiteral("voice.chk"), QStringLiteral("TomTom.exe")}) +
-            strayFiles(folder.path(), {QStringLiteral("Temp"), QStringLiteral("Modified"),
-                                       QStringLiteral("Tollvik.ini"), QStringLiteral("device"),
-                                       QStringLiteral("sounds")});
-        qInfo("temporary files left by killed runs: %lld", static_cast<long long>(strays.size()));
+        killRepeatedly(
+            1,
+            [&] {
+                NavigatorState state = loaded;
+                RecordingLog log;
+                (void)saveModifiedNavigator(state, NavigatorScene::textsB(), folder.path(), log);
+            },
+            {{"output", scene.output, oldOutput, newOutput},
+             {"settings", scene.ini, oldIni, newIni},
+             {"working copy", scene.working, scene.original, scene.original}},
+            [&] {
+                // A restarted program: a fresh load of the chosen file, then the save.
+                RecordingLog log;
+                QVERIFY2(scene.reload(log), qPrintable(log.lines.join(u'\n')));
+                const SaveResult again = saveModifiedNavigator(
+                    scene.state, NavigatorScene::textsB(), folder.path(), log);
+                QVERIFY2(again.ok && again.workingCopyRefreshed, qPrintable(log.lines.join(u'\n')));
+            },
+            folder);
     }
 };
 

@@ -20,20 +20,6 @@ using namespace tollvik::test;
 
 namespace {
 
-bool anyLineContains(const QStringList& lines, const QString& text)
-{
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
-
-QString joined(const RecordingLog& log)
-{
-    return log.lines.join(u'\n');
-}
-
 // Rewrites a file in place (same inode, so that a reader that already opened it sees the change).
 void rewriteInPlace(const QString& path, const QByteArray& bytes)
 {
@@ -66,25 +52,19 @@ enum class Change
     Garbage,
 };
 
-QByteArray changedBytes(Change change, const QByteArray& original)
-{
-    switch (change) {
-    case Change::Vanish:
-        return {};
-    case Change::Truncate:
-        return original.left(original.size() / 2);
-    case Change::Garbage:
-        return QByteArray(original.size(), 'g');
-    }
-    return {};
-}
-
 void applyChange(Change change, const QString& path, const QByteArray& original)
 {
     if (change == Change::Vanish)
         QFile::remove(path);
     else
-        rewriteInPlace(path, changedBytes(change, original));
+        rewriteInPlace(path, change == Change::Truncate ? original.left(original.size() / 2)
+                                                        : QByteArray(original.size(), 'g'));
+}
+
+void logOutcomes(const QMap<QString, int>& outcomes)
+{
+    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
+        qInfo("%2d x %s", it.value(), qPrintable(it.key()));
 }
 
 // Rewrites a file over and over, alternating two contents of the same length, in place and
@@ -150,57 +130,52 @@ private:
     }
 
 private Q_SLOTS:
-    // The chosen archive changes before the load reads it at all.
-    void archiveLoadOfAFileChangedAfterTheClick_data() { addChangeRows(); }
-    void archiveLoadOfAFileChangedAfterTheClick()
+    // The chosen archive changes after the click, or after the load checked it and before it
+    // copies it: the load lists exactly what it copied, or fails and keeps every earlier file.
+    void archiveLoadOfAFileThatChanges_data()
     {
-        QFETCH(Change, change);
-        ProgramFolder folder;
-        ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
-        applyChange(change, scene.chosen, scene.original);
-        const FolderSnapshot before = snapshot(folder.path());
-        RecordingLog log;
-        const LoadBaseChkResult result = LoadBaseChk(scene.chosen, folder.path(), log);
-        QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY2(log.lines[0].startsWith(QStringLiteral("Problem loading file")),
-                 qPrintable(joined(log)));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("duringTheLoad");
+        for (const bool during : {false, true}) {
+            const char* when = during ? "during the load" : "after the click";
+            QTest::addRow("vanished %s", when) << Change::Vanish << during;
+            QTest::addRow("truncated %s", when) << Change::Truncate << during;
+            QTest::addRow("overwritten %s", when) << Change::Garbage << during;
+        }
     }
-
-    // The chosen archive changes after the load checked it, before it copies it.
-    void archiveLoadOfAFileChangedDuringTheLoad_data() { addChangeRows(); }
-    void archiveLoadOfAFileChangedDuringTheLoad()
+    void archiveLoadOfAFileThatChanges()
     {
         QFETCH(Change, change);
+        QFETCH(bool, duringTheLoad);
         ProgramFolder folder;
         ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
-        const QByteArray earlierWorking = readAll(scene.working);
-
+        QVERIFY_PREPARED(scene);
+        const auto tamper = [&] {
+            applyChange(change, scene.chosen, scene.original);
+        };
+        if (!duringTheLoad)
+            tamper();
+        const FolderSnapshot before = snapshot(folder.path());
         RecordingLog log;
         LoadBaseChkResult result;
         {
-            ScopedWriteFault seam(changeBeforeWriting(
-                scene.working, [&] { applyChange(change, scene.chosen, scene.original); }));
+            ScopedWriteFault seam(
+                changeBeforeWriting(duringTheLoad ? scene.working : QString(), tamper));
             result = LoadBaseChk(scene.chosen, folder.path(), log);
         }
         if (result.outcome == LoadBaseChkResult::Outcome::Loaded) {
             // The load read the file before it changed: what it lists is what it copied.
+            QVERIFY(duringTheLoad);
             QCOMPARE(readAll(scene.working), scene.original);
             QVERIFY(result.listing.ok);
-        } else {
-            QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
-            QVERIFY2(anyLineContains(log.lines, QStringLiteral("Problem loading file")),
-                     qPrintable(joined(log)));
-            QVERIFY(!anyLineContains(log.lines, QStringLiteral("Loaded ")));
-            // The earlier working copy, which the window still lists, is untouched.
-            QCOMPARE(readAll(scene.working), earlierWorking);
+            return;
         }
-        QCOMPARE(readAll(scene.output), earlierWorking);
+        QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
+        QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file"));
+        QVERIFY(!anyLineContains(log.lines, QStringLiteral("Loaded ")));
+        QCOMPARE(
+            differencesBesides(before, snapshot(folder.path()), QStringLiteral("device/voice.chk")),
+            QString());
     }
 
     // A chosen archive rewritten all the time while it is loaded again and again: a load either
@@ -209,8 +184,7 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         // The other version keeps the offset table but gives every slot a sound length that
         // runs past its entry, so that the check and the copy can see different files.
         const ChkParse parse = parseChk(scene.chosen);
@@ -236,16 +210,14 @@ private Q_SLOTS:
                 ++outcomes[QStringLiteral("loaded")];
             } else {
                 QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
-                QVERIFY2(anyLineContains(log.lines, QStringLiteral("Problem loading file")),
-                         qPrintable(joined(log)));
+                QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file"));
                 QCOMPARE(readAll(scene.working), earlier);
                 ++outcomes[log.lines.constLast().contains(QStringLiteral("changed while"))
                                ? QStringLiteral("refused: changed while loaded")
                                : QStringLiteral("refused at the check")];
             }
         }
-        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-            qInfo("%2d x %s", it.value(), qPrintable(it.key()));
+        logOutcomes(outcomes);
     }
 
     // The same for a navigator file flipping between two builds: a load that reports a build
@@ -254,8 +226,7 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         NavigatorScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const QByteArray other = makeNavigatorFile(10);
         QCOMPARE(other.size(), scene.original.size());
         QMap<QString, int> outcomes;
@@ -281,8 +252,7 @@ private Q_SLOTS:
                                : QStringLiteral("refused at the identification")];
             }
         }
-        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-            qInfo("%2d x %s", it.value(), qPrintable(it.key()));
+        logOutcomes(outcomes);
     }
 
     // The chosen navigator file changes after the click, or after the identification.
@@ -303,8 +273,7 @@ private Q_SLOTS:
         QFETCH(bool, duringTheLoad);
         ProgramFolder folder;
         NavigatorScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         // A second file of another build, loaded over the first one.
         const QString other = folder.file(QStringLiteral("device2/TomTom.exe"));
         const QByteArray otherBytes = makeNavigatorFile(10);
@@ -314,12 +283,14 @@ private Q_SLOTS:
 
         RecordingLog log;
         LoadNavigatorResult result;
-        if (duringTheLoad) {
-            ScopedWriteFault seam(changeBeforeWriting(
-                scene.working, [&] { applyChange(change, other, otherBytes); }));
-            result = loadNavigatorFile(other, folder.path(), scene.state, log);
-        } else {
-            applyChange(change, other, otherBytes);
+        {
+            const auto tamper = [&] {
+                applyChange(change, other, otherBytes);
+            };
+            if (!duringTheLoad)
+                tamper();
+            ScopedWriteFault seam(
+                changeBeforeWriting(duringTheLoad ? scene.working : QString(), tamper));
             result = loadNavigatorFile(other, folder.path(), scene.state, log);
         }
         if (result.outcome == LoadNavigatorResult::Outcome::Loaded) {
@@ -330,22 +301,20 @@ private Q_SLOTS:
         }
         QVERIFY2(result.outcome == LoadNavigatorResult::Outcome::Failed ||
                      result.outcome == LoadNavigatorResult::Outcome::Unrecognised,
-                 qPrintable(joined(log)));
+                 qPrintable(log.lines.join(u'\n')));
         QVERIFY(!log.lines.isEmpty());
         QVERIFY(!anyLineContains(log.lines, QStringLiteral(" loaded.")));
         QCOMPARE(scene.state.VersionIndex, earlier.VersionIndex);
         QCOMPARE(scene.state.SourcePath, earlier.SourcePath);
         QCOMPARE(scene.state.workingCopyPath, earlier.workingCopyPath);
-        FolderSnapshot after = snapshot(folder.path());
-        after.remove(QStringLiteral("device2/TomTom.exe"));
-        FolderSnapshot expected = before;
-        expected.remove(QStringLiteral("device2/TomTom.exe"));
-        QCOMPARE(differences(expected, after), QString());
+        QCOMPARE(differencesBesides(before, snapshot(folder.path()),
+                                    QStringLiteral("device2/TomTom.exe")),
+                 QString());
         // The earlier file still saves.
         RecordingLog again;
         QVERIFY2(
             saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), again).ok,
-            qPrintable(joined(again)));
+            qPrintable(again.lines.join(u'\n')));
     }
 
     // The working copy of the archive, or an imported .ogg, changes between the import click and
@@ -378,8 +347,7 @@ private Q_SLOTS:
         QFETCH(QString, logged);
         ProgramFolder folder;
         ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         if (workingCopy) {
             applyChange(change, scene.working, readAll(scene.working));
         } else if (QByteArray(QTest::currentDataTag()).contains("too long")) {
@@ -393,9 +361,9 @@ private Q_SLOTS:
         RecordingLog log;
         const BuildResult result = data_chk_reload(scene.input({{1, 1}}), log);
         QVERIFY(!result.ok);
-        QVERIFY2(anyLineContains(log.lines, logged), qPrintable(joined(log)));
+        QVERIFY_LOGGED(log.lines, logged);
         QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
     }
 
     // Export and preview read the listed range of the working copy.
@@ -405,8 +373,7 @@ private Q_SLOTS:
         QFETCH(Change, change);
         ProgramFolder folder;
         ArchiveScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         const ChkParse parse = parseChk(scene.working);
         QVERIFY(parse.ok);
         const SlotSound last = parse.description.slots[29];
@@ -428,7 +395,7 @@ private Q_SLOTS:
         QByteArray sound;
         QVERIFY(!readSlotSound(scene.working, last, sound).ok);
         QVERIFY(sound.isEmpty());
-        QCOMPARE(differences(before, snapshot(folder.path())), QString());
+        QVERIFY_UNCHANGED(before, folder.path());
     }
 
     // The navigator save: the working copy or the chosen file (SourcePath) changes after the
@@ -451,8 +418,7 @@ private Q_SLOTS:
         QFETCH(Change, change);
         ProgramFolder folder;
         NavigatorScene scene(folder);
-        QString why;
-        QVERIFY2(scene.prepare(&why), qPrintable(why));
+        QVERIFY_PREPARED(scene);
         applyChange(change, workingCopy ? scene.working : scene.chosen, scene.original);
         const FolderSnapshot before = snapshot(folder.path());
 
@@ -464,7 +430,7 @@ private Q_SLOTS:
             QCOMPARE(log.lines.size(), 1);
             QVERIFY2(log.lines[0].startsWith(QStringLiteral("Cannot save the modified TTN file: ")),
                      qPrintable(log.lines[0]));
-            QCOMPARE(differences(before, snapshot(folder.path())), QString());
+            QVERIFY_UNCHANGED(before, folder.path());
             return;
         }
         // The output is made from the intact working copy, which is kept.
@@ -473,7 +439,7 @@ private Q_SLOTS:
         QVERIFY2(
             anyLineContains(log.lines, QStringLiteral("the working copy is kept. The output "
                                                       "in the 'Modified' folder is complete.")),
-            qPrintable(joined(log)));
+            qPrintable(log.lines.join(u'\n')));
         const auto [output, ini] = expectedSave(scene.original, NavigatorScene::textsB());
         QCOMPARE(readAll(scene.output), output);
         QCOMPARE(readAll(scene.ini), ini);

@@ -60,14 +60,9 @@ struct TamperFixture
     }
 };
 
-bool anyLineContains(const QStringList& lines, const QString& text)
-{
-    for (const QString& line : lines) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
+// The window's last log line begins with `text`.
+#define QVERIFY_LAST_LINE(w, text)                                                                 \
+    QVERIFY2((w).logLines().constLast().startsWith(text), qPrintable((w).logLines().constLast()))
 
 QStringList soundBoxes(const frmmemory& w)
 {
@@ -120,15 +115,13 @@ private Q_SLOTS:
                 writeAll(second, QByteArray(2000, 'g'));
         };
         QTest::mouseClick(w.Load2(), Qt::LeftButton);
-        QVERIFY2(w.logLines().constLast().startsWith(logged), qPrintable(w.logLines().constLast()));
+        QVERIFY_LAST_LINE(w, logged);
         QCOMPARE(w.Text2()->text(), working);
         QCOMPARE(soundBoxes(w), boxes);
         QVERIFY(w.archiveLoaded());
-        FolderSnapshot after = snapshot(t.folder().path());
-        after.remove(QStringLiteral("device2/first.chk"));
-        FolderSnapshot expected = before;
-        expected.remove(QStringLiteral("device2/first.chk"));
-        QCOMPARE(differences(expected, after), QString());
+        QCOMPARE(differencesBesides(before, snapshot(t.folder().path()),
+                                    QStringLiteral("device2/first.chk")),
+                 QString());
         t.f.close();
     }
 
@@ -180,12 +173,12 @@ private Q_SLOTS:
         const qsizetype lines = w.logLines().size();
         QTest::mouseClick(w.Command5(), Qt::LeftButton);
         const QStringList added = w.logLines().mid(lines);
-        QVERIFY2(anyLineContains(added, logged), qPrintable(added.join(u'\n')));
+        QVERIFY_LOGGED(added, logged);
         QVERIFY(!anyLineContains(added, QStringLiteral("Done")));
         QCOMPARE(w.Text2()->text(), working);
         // The imported sound stays in its box for the next try.
         QCOMPARE(soundBoxes(w), boxes);
-        QCOMPARE(differences(before, snapshot(t.folder().path())), QString());
+        QVERIFY_UNCHANGED(before, t.folder().path());
 
         // Repaired, the next click builds.
         if (faulty)
@@ -193,8 +186,7 @@ private Q_SLOTS:
         else
             QVERIFY(writeAll(ogg, makeOggSine(880.0, 0.3)));
         QTest::mouseClick(w.Command5(), Qt::LeftButton);
-        QVERIFY2(anyLineContains(w.logLines().mid(lines), QStringLiteral("Done")),
-                 qPrintable(w.logLines().mid(lines).join(u'\n')));
+        QVERIFY_LOGGED(w.logLines().mid(lines), QStringLiteral("Done"));
         QCOMPARE(w.Text1(30)->text(), QStringLiteral("Sound 01"));
         t.f.close();
     }
@@ -218,8 +210,7 @@ private Q_SLOTS:
         const qsizetype lines = w.logLines().size();
         QTest::mouseClick(w.Command4(0), Qt::LeftButton);
         QCOMPARE(w.logLines().size(), lines + 1);
-        QVERIFY2(w.logLines().constLast().startsWith(QStringLiteral("Cannot save the sound: ")),
-                 qPrintable(w.logLines().constLast()));
+        QVERIFY_LAST_LINE(w, QStringLiteral("Cannot save the sound: "));
         QCOMPARE(readAll(target), QByteArray("an earlier export"));
         t.f.close();
     }
@@ -249,8 +240,7 @@ private Q_SLOTS:
             QFile::remove(other);
         };
         QTest::mouseClick(w.Load1(), Qt::LeftButton);
-        QVERIFY2(w.logLines().constLast().startsWith(QStringLiteral("Cannot read the TTN file ")),
-                 qPrintable(w.logLines().constLast()));
+        QVERIFY_LAST_LINE(w, QStringLiteral("Cannot read the TTN file "));
         QCOMPARE(w.Label1()->text(), caption);
         QCOMPARE(w.Text3()->text(), working);
 
@@ -262,9 +252,8 @@ private Q_SLOTS:
         const qsizetype lines = w.logLines().size();
         QTest::mouseClick(w.Command7(), Qt::LeftButton);
         const QStringList added = w.logLines().mid(lines);
-        QVERIFY2(anyLineContains(added, QStringLiteral("....Could not save")),
-                 qPrintable(added.join(u'\n')));
-        QCOMPARE(differences(before, snapshot(t.folder().path())), QString());
+        QVERIFY_LOGGED(added, QStringLiteral("....Could not save"));
+        QVERIFY_UNCHANGED(before, t.folder().path());
         QCOMPARE(w.Text3()->text(), working);
         QVERIFY(QFile::exists(ini));
 
@@ -284,16 +273,14 @@ private Q_SLOTS:
         ScopedFolderFault faulty(t.folder().temp(), FolderFault::ReplacedByFile);
         QVERIFY2(faulty.unavailable().isEmpty(), qPrintable(faulty.unavailable()));
         frmmemory& w = t.open();
-        QVERIFY2(anyLineContains(w.logLines(), QStringLiteral("is a file, not a folder")),
-                 qPrintable(w.logLines().join(u'\n')));
+        QVERIFY_LOGGED(w.logLines(), QStringLiteral("is a file, not a folder"));
         const FolderSnapshot before = snapshot(t.folder().path());
         t.dialogs.answers << chosen;
         QTest::mouseClick(w.Load2(), Qt::LeftButton);
-        QVERIFY2(w.logLines().constLast().startsWith(QStringLiteral("Problem loading file: ")),
-                 qPrintable(w.logLines().constLast()));
+        QVERIFY_LAST_LINE(w, QStringLiteral("Problem loading file: "));
         QVERIFY(!w.archiveLoaded());
         QVERIFY(w.Text2()->text().isEmpty());
-        QCOMPARE(differences(before, snapshot(t.folder().path())), QString());
+        QVERIFY_UNCHANGED(before, t.folder().path());
         t.f.close();
     }
 };
