@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QTest>
+#include <type_traits>
 
 using namespace tollvik;
 
@@ -37,6 +38,27 @@ FileDialogAnswer accepted(const QString& path, int filterIndex = 1, quint32 flag
     a.filterIndex = filterIndex;
     a.flags = flags;
     return a;
+}
+
+// Runs the open or the save dialog, whichever the arguments are for.
+bool run(cCommonDialog& dialog, OpenFileArgs& args)
+{
+    return dialog.VBGetOpenFileName(args);
+}
+bool run(cCommonDialog& dialog, SaveFileArgs& args)
+{
+    return dialog.VBGetSaveFileName(args);
+}
+
+// A cancelled or refused call empties what it hands back; the filter index becomes -1 for an
+// open dialog and 0 for a save dialog.
+template <class Args> void checkEmptied(const Args& args)
+{
+    QCOMPARE(args.Filename, QString());
+    QCOMPARE(args.FileTitle, QString());
+    QCOMPARE(args.flags, 0);
+    QCOMPARE(args.FilterIndex, (std::is_same_v<Args, OpenFileArgs> ? -1 : 0));
+    QCOMPARE(args.Filter, QString());
 }
 
 } // namespace
@@ -75,19 +97,22 @@ private Q_SLOTS:
         QFETCH(qint32, flags);
         QFETCH(quint32, expected);
         FakeBackend backend;
-        cCommonDialog dialog(backend);
         OpenFileArgs args;
-        args.Filename = QStringLiteral("*.*");
+        args.Filename = QStringLiteral("*.chk");
         args.FileMustExist = mustExist;
         args.MultiSelect = multi;
         args.ReadOnly = readOnly;
         args.HideReadOnly = hideReadOnly;
         args.flags = flags;
-        QCOMPARE(cCommonDialog::openDialogFlags(args), expected);
-        QVERIFY(!dialog.VBGetOpenFileName(args));
+        QVERIFY(!cCommonDialog(backend).VBGetOpenFileName(args));
         QCOMPARE(backend.requests.size(), 1);
-        QCOMPARE(backend.requests.first().flags, expected);
-        QCOMPARE(backend.requests.first().kind, FileDialogRequest::Kind::Open);
+        const FileDialogRequest& r = backend.requests.first();
+        QCOMPARE(r.flags, expected);
+        QCOMPARE(r.kind, FileDialogRequest::Kind::Open);
+        // The default filter and index reach the backend as they are.
+        QCOMPARE(r.filter, nul("All (*.*)0 *.*00"));
+        QCOMPARE(r.filterIndex, 1);
+        QCOMPARE(r.fileName, u"*.chk"_qs);
     }
 
     void saveFlags_data()
@@ -106,13 +131,11 @@ private Q_SLOTS:
         QFETCH(qint32, flags);
         QFETCH(quint32, expected);
         FakeBackend backend;
-        cCommonDialog dialog(backend);
         SaveFileArgs args;
         args.Filename = QStringLiteral("/prog/Sound 01.ogg");
         args.OverWritePrompt = overwritePrompt;
         args.flags = flags;
-        QCOMPARE(cCommonDialog::saveDialogFlags(args), expected);
-        QVERIFY(!dialog.VBGetSaveFileName(args));
+        QVERIFY(!cCommonDialog(backend).VBGetSaveFileName(args));
         QCOMPARE(backend.requests.first().flags, expected);
         QCOMPARE(backend.requests.first().kind, FileDialogRequest::Kind::Save);
     }
@@ -131,19 +154,6 @@ private Q_SLOTS:
         QFETCH(QString, filter);
         QFETCH(QString, expected);
         QCOMPARE(cCommonDialog::convertFilter(filter), expected);
-    }
-
-    void defaultFilterReachesTheBackend()
-    {
-        FakeBackend backend;
-        cCommonDialog dialog(backend);
-        OpenFileArgs args;
-        args.Filename = QStringLiteral("*.chk");
-        QVERIFY(!dialog.VBGetOpenFileName(args));
-        const FileDialogRequest& r = backend.requests.first();
-        QCOMPARE(r.filter, nul("All (*.*)0 *.*00"));
-        QCOMPARE(r.filterIndex, 1);
-        QCOMPARE(r.fileName, u"*.chk"_qs);
     }
 
     void filterLookup_data()
@@ -190,7 +200,6 @@ private Q_SLOTS:
     void requestCarriesTheArguments()
     {
         FakeBackend backend;
-        cCommonDialog dialog(backend);
         QWidget* owner = reinterpret_cast<QWidget*>(quintptr(0x1234));
         SaveFileArgs args;
         args.Filename = QStringLiteral("/prog/Sound 03.ogg");
@@ -200,7 +209,7 @@ private Q_SLOTS:
         args.DlgTitle = QStringLiteral("Save sound");
         args.DefaultExt = QStringLiteral("ogg");
         args.Owner = owner;
-        QVERIFY(!dialog.VBGetSaveFileName(args));
+        QVERIFY(!cCommonDialog(backend).VBGetSaveFileName(args));
         const FileDialogRequest& r = backend.requests.first();
         QCOMPARE(r.owner, owner);
         QCOMPARE(r.fileName, u"/prog/Sound 03.ogg"_qs);
@@ -211,38 +220,25 @@ private Q_SLOTS:
         QCOMPARE(r.defaultExt, u"ogg"_qs);
     }
 
-    void cancelledOpenEmptiesTheArguments()
+    void cancelledDialogEmptiesTheArguments()
     {
         FakeBackend backend;
+        backend.answer.extendedError = 0x3002; // ignored: a cancel is no failure
         cCommonDialog dialog(backend);
-        OpenFileArgs args;
-        args.Filename = QStringLiteral("*.chk");
-        args.FileTitle = QStringLiteral("title");
-        args.flags = 0x8;
-        QVERIFY(!dialog.VBGetOpenFileName(args));
-        QCOMPARE(args.Filename, QString());
-        QCOMPARE(args.FileTitle, QString());
-        QCOMPARE(args.flags, 0);
-        QCOMPARE(args.FilterIndex, -1);
-        QCOMPARE(args.Filter, QString());
+        OpenFileArgs open;
+        open.Filename = QStringLiteral("*.chk");
+        open.FileTitle = QStringLiteral("title");
+        open.flags = 0x8;
+        QVERIFY(!dialog.VBGetOpenFileName(open));
+        checkEmptied(open);
         QCOMPARE(dialog.APIReturn(), 0);
         QCOMPARE(dialog.ExtendedError(), 0);
-    }
-
-    void cancelledSaveEmptiesTheArguments()
-    {
-        FakeBackend backend;
-        cCommonDialog dialog(backend);
-        SaveFileArgs args;
-        args.Filename = QStringLiteral("/prog/Sound 01.ogg");
-        args.FilterIndex = 3;
-        args.flags = 0x8;
-        QVERIFY(!dialog.VBGetSaveFileName(args));
-        QCOMPARE(args.Filename, QString());
-        QCOMPARE(args.FileTitle, QString());
-        QCOMPARE(args.flags, 0);
-        QCOMPARE(args.FilterIndex, 0);
-        QCOMPARE(args.Filter, QString());
+        SaveFileArgs save;
+        save.Filename = QStringLiteral("/prog/Sound 01.ogg");
+        save.FilterIndex = 3;
+        save.flags = 0x8;
+        QVERIFY(!dialog.VBGetSaveFileName(save));
+        checkEmptied(save);
     }
 
     void acceptedOpenReturnsTheChoice()
@@ -261,41 +257,29 @@ private Q_SLOTS:
         QCOMPARE(args.Filter, nul("All0*.*"));
         QCOMPARE(args.flags, 0x1001);
         QVERIFY(args.ReadOnly);
-    }
 
-    void acceptedOpenWithoutReadOnlyBitKeepsReadOnly()
-    {
-        FakeBackend backend;
+        // Without the read-only bit in the answer ReadOnly comes back false.
         backend.answer = accepted(QStringLiteral("/a/b.ogg"), 1, 0x1000);
-        cCommonDialog dialog(backend);
-        OpenFileArgs args;
-        args.Filename = QStringLiteral("*.ogg");
-        QVERIFY(dialog.VBGetOpenFileName(args));
-        QVERIFY(!args.ReadOnly);
-        QCOMPARE(args.Filter, nul("All (*.*)0 *.*"));
-    }
+        OpenFileArgs plain;
+        QVERIFY(dialog.VBGetOpenFileName(plain));
+        QVERIFY(!plain.ReadOnly);
+        QCOMPARE(plain.Filter, nul("All (*.*)0 *.*"));
 
-    void severalNamesReturnTheFirstPart()
-    {
-        FakeBackend backend;
+        // Several names come back as the folder, the part before the first NUL.
         backend.answer = accepted(nul("/a0b.ogg0c.ogg00"));
-        backend.answer.fileTitle = QStringLiteral("b.ogg");
-        cCommonDialog dialog(backend);
-        OpenFileArgs args;
-        args.Filename = QStringLiteral("*.ogg");
-        args.MultiSelect = true;
-        QVERIFY(dialog.VBGetOpenFileName(args));
-        QCOMPARE(args.Filename, u"/a"_qs);
+        OpenFileArgs multi;
+        multi.MultiSelect = true;
+        QVERIFY(dialog.VBGetOpenFileName(multi));
+        QCOMPARE(multi.Filename, u"/a"_qs);
     }
 
     void acceptedSaveReturnsTheChoice()
     {
         FakeBackend backend;
         backend.answer = accepted(QStringLiteral("/prog/out.ogg"), 1, 0x6);
-        cCommonDialog dialog(backend);
         SaveFileArgs args;
         args.Filename = QStringLiteral("/prog/Sound 01.ogg");
-        QVERIFY(dialog.VBGetSaveFileName(args));
+        QVERIFY(cCommonDialog(backend).VBGetSaveFileName(args));
         QCOMPARE(args.Filename, u"/prog/out.ogg"_qs);
         QCOMPARE(args.FileTitle, u"out.ogg"_qs);
         QCOMPARE(args.FilterIndex, 1);
@@ -310,34 +294,20 @@ private Q_SLOTS:
         backend.answer.fileName = QStringLiteral("/should/not/come/back");
         cCommonDialog dialog(backend);
         OpenFileArgs args;
-        args.Filename = QStringLiteral("*.*");
         QVERIFY(!dialog.VBGetOpenFileName(args));
         QCOMPARE(dialog.APIReturn(), 2);
         QCOMPARE(dialog.ExtendedError(), 0x3002);
-        QCOMPARE(args.Filename, QString());
-        QCOMPARE(args.FilterIndex, -1);
+        checkEmptied(args);
 
         // The next call starts from zero again.
         backend.answer = {};
         SaveFileArgs save;
-        save.Filename = QStringLiteral("x.ogg");
         QVERIFY(!dialog.VBGetSaveFileName(save));
         QCOMPARE(dialog.APIReturn(), 0);
         QCOMPARE(dialog.ExtendedError(), 0);
-        QCOMPARE(save.FilterIndex, 0);
     }
 
-    void cancelledDialogIgnoresItsExtendedError()
-    {
-        FakeBackend backend;
-        backend.answer.apiReturn = 0;
-        backend.answer.extendedError = 0x3002;
-        cCommonDialog dialog(backend);
-        OpenFileArgs args;
-        QVERIFY(!dialog.VBGetOpenFileName(args));
-        QCOMPARE(dialog.ExtendedError(), 0);
-    }
-
+    // Names and titles longer than the 260-character buffer are refused before any dialog shows.
     void namesLongerThanTheBufferCannotBePassed_data()
     {
         QTest::addColumn<int>("filenameLength");
@@ -350,41 +320,10 @@ private Q_SLOTS:
     }
     void namesLongerThanTheBufferCannotBePassed()
     {
-        QFETCH(int, filenameLength);
-        QFETCH(int, titleLength);
-        QFETCH(bool, called);
-        FakeBackend backend;
-        backend.answer = accepted(QStringLiteral("/a/b.ogg"));
-        for (int save = 0; save < 2; ++save) {
-            backend.requests.clear();
-            cCommonDialog dialog(backend);
-            bool result = false;
-            QString filename;
-            qint32 filterIndex = 0;
-            if (save == 0) {
-                OpenFileArgs args;
-                args.Filename = QString(filenameLength, u'x');
-                args.FileTitle = QString(titleLength, u't');
-                result = dialog.VBGetOpenFileName(args);
-                filename = args.Filename;
-                filterIndex = args.FilterIndex;
-            } else {
-                SaveFileArgs args;
-                args.Filename = QString(filenameLength, u'x');
-                args.FileTitle = QString(titleLength, u't');
-                result = dialog.VBGetSaveFileName(args);
-                filename = args.Filename;
-                filterIndex = args.FilterIndex;
-            }
-            QCOMPARE(result, called);
-            QCOMPARE(backend.requests.size(), called ? 1 : 0);
-            if (!called) {
-                QCOMPARE(filename, QString());
-                QCOMPARE(filterIndex, save == 0 ? -1 : 0);
-                QCOMPARE(dialog.APIReturn(), 0);
-                QCOMPARE(dialog.ExtendedError(), cCommonDialog::kBufferTooSmall);
-            }
-        }
+        OpenFileArgs open;
+        checkBufferLimit(open);
+        SaveFileArgs save;
+        checkBufferLimit(save);
     }
 
     void chosenNameMustFitTheBuffer_data()
@@ -402,7 +341,6 @@ private Q_SLOTS:
         backend.answer = accepted(u'/' + QString(length - 1, u'x'));
         cCommonDialog dialog(backend);
         OpenFileArgs args;
-        args.Filename = QStringLiteral("*.*");
         QCOMPARE(dialog.VBGetOpenFileName(args), ok);
         QCOMPARE(args.Filename.size(), ok ? length : 0);
         QCOMPARE(dialog.ExtendedError(), ok ? 0 : cCommonDialog::kBufferTooSmall);
@@ -429,12 +367,12 @@ private Q_SLOTS:
     {
         FakeBackend backend;
         cCommonDialog dialog(backend);
-        dialog.CustomColor(3, 0x00123456);
-        QCOMPARE(dialog.CustomColor(3), 0x00123456);
+        dialog.CustomColor(0, 0x00123456);
         dialog.CustomColor(15, 7);
-        QCOMPARE(dialog.CustomColor(15), 7);
         dialog.CustomColor(16, 7);
         dialog.CustomColor(-1, 7);
+        QCOMPARE(dialog.CustomColor(0), 0x00123456);
+        QCOMPARE(dialog.CustomColor(15), 7);
         QCOMPARE(dialog.CustomColor(16), -1);
         QCOMPARE(dialog.CustomColor(-1), -1);
     }
@@ -444,11 +382,30 @@ private Q_SLOTS:
         FakeBackend backend;
         cCommonDialog dialog(backend);
         PrintDlgArgs print;
-        QVERIFY(!dialog.VBPrintDlg(print));
-        QCOMPARE(dialog.APIReturn(), 0);
         PageSetupDlgArgs page;
+        QVERIFY(!dialog.VBPrintDlg(print));
         QVERIFY(!dialog.VBPageSetupDlg(page));
         QCOMPARE(dialog.APIReturn(), 0);
+    }
+
+private:
+    template <class Args> void checkBufferLimit(Args& args)
+    {
+        QFETCH(int, filenameLength);
+        QFETCH(int, titleLength);
+        QFETCH(bool, called);
+        FakeBackend backend;
+        backend.answer = accepted(QStringLiteral("/a/b.ogg"));
+        cCommonDialog dialog(backend);
+        args.Filename = QString(filenameLength, u'x');
+        args.FileTitle = QString(titleLength, u't');
+        QCOMPARE(run(dialog, args), called);
+        QCOMPARE(backend.requests.size(), called ? 1 : 0);
+        if (!called) {
+            checkEmptied(args);
+            QCOMPARE(dialog.APIReturn(), 0);
+            QCOMPARE(dialog.ExtendedError(), cCommonDialog::kBufferTooSmall);
+        }
     }
 };
 

@@ -26,6 +26,12 @@ private:
         return path;
     }
 
+    static IdentifyResult identify(const QByteArray& data)
+    {
+        ProgramFolder folder;
+        return IdentifyNavigatorFile(writeFile(folder, QStringLiteral("navcore"), data));
+    }
+
     static QStringList loadLines(const QString& chosen, const QString& temp)
     {
         return {QStringLiteral("File %1 copied to the \\Temp folder.").arg(chosen),
@@ -37,83 +43,39 @@ private:
     }
 
 private Q_SLOTS:
+    // Each build is recognised by its three probe bytes; one probe byte off by one, or a probe
+    // just past the end of the file, is no build at all.
     void identifiesEveryBuild_data()
     {
         QTest::addColumn<int>("index");
         for (const ExpectedBuild& build : expectedBuilds())
             QTest::addRow("%d", build.index) << build.index;
     }
-
     void identifiesEveryBuild()
     {
         QFETCH(int, index);
         const ExpectedBuild& expected = expectedBuild(index);
-        ProgramFolder folder;
-        const QString path =
-            writeFile(folder, QStringLiteral("in/navcore"), makeNavigatorFile(index));
-
-        const IdentifyResult result = IdentifyNavigatorFile(path);
-        QVERIFY(result.recognised);
-        QVERIFY(!result.readFailed);
-        QVERIFY(result.build != nullptr);
+        const IdentifyResult result = identify(makeNavigatorFile(index));
+        QVERIFY(result.recognised && !result.readFailed && result.build);
         QCOMPARE(result.build->versionIndex, index);
         QCOMPARE(result.build->caption.toString(), QString::fromLatin1(expected.caption));
         QCOMPARE(result.build->picture,
                  expected.go ? DevicePicture::GoDevice : DevicePicture::Handheld);
-    }
 
-    void rejectsNearMisses_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("probe");
-        QTest::addColumn<int>("delta");
-        for (const ExpectedBuild& build : expectedBuilds()) {
-            for (int probe = 0; probe < 3; ++probe) {
-                QTest::addRow("build %d probe %d +1", build.index, probe + 1)
-                    << build.index << probe << 1;
-                QTest::addRow("build %d probe %d -1", build.index, probe + 1)
-                    << build.index << probe << -1;
+        qint32 last = 0;
+        for (const auto& [offset, value] : expected.probes) {
+            last = std::max(last, offset);
+            for (const int delta : {1, -1}) {
+                QByteArray data = makeNavigatorFile(index);
+                data[offset] = static_cast<char>(value + delta);
+                const IdentifyResult miss = identify(data);
+                QVERIFY(!miss.readFailed && !miss.recognised && !miss.build);
             }
         }
-    }
-
-    void rejectsNearMisses()
-    {
-        QFETCH(int, index);
-        QFETCH(int, probe);
-        QFETCH(int, delta);
-        QByteArray data = makeNavigatorFile(index);
-        const qint32 offset = expectedBuild(index).probes[static_cast<std::size_t>(probe)].first;
-        data[offset] = static_cast<char>(static_cast<quint8>(data[offset]) + delta);
-        ProgramFolder folder;
-        const IdentifyResult result =
-            IdentifyNavigatorFile(writeFile(folder, QStringLiteral("navcore"), data));
-        QVERIFY(!result.readFailed);
-        QVERIFY(!result.recognised);
-        QVERIFY(result.build == nullptr);
-    }
-
-    // A probe at the very end of the file is outside it; one byte more and it is inside.
-    void treatsProbePastTheEndAsMismatch_data()
-    {
-        QTest::addColumn<int>("index");
-        for (const ExpectedBuild& build : expectedBuilds())
-            QTest::addRow("%d", build.index) << build.index;
-    }
-
-    void treatsProbePastTheEndAsMismatch()
-    {
-        QFETCH(int, index);
-        qint32 last = 0;
-        for (const auto& probe : expectedBuild(index).probes)
-            last = std::max(last, probe.first);
-        ProgramFolder folder;
         const QByteArray full = makeNavigatorFile(index, last + 1);
-        QVERIFY(IdentifyNavigatorFile(writeFile(folder, QStringLiteral("a"), full)).recognised);
-        const IdentifyResult shortResult =
-            IdentifyNavigatorFile(writeFile(folder, QStringLiteral("b"), full.left(last)));
-        QVERIFY(!shortResult.recognised);
-        QVERIFY(!shortResult.readFailed);
+        QVERIFY(identify(full).recognised);
+        const IdentifyResult shortResult = identify(full.left(last));
+        QVERIFY(!shortResult.recognised && !shortResult.readFailed);
     }
 
     void takesLowerIndexWhenTwoEntriesMatch_data()
@@ -124,7 +86,6 @@ private Q_SLOTS:
         QTest::newRow("1 and 15") << 1 << 15;
         QTest::newRow("4 and 12") << 4 << 12;
     }
-
     void takesLowerIndexWhenTwoEntriesMatch()
     {
         QFETCH(int, lower);
@@ -132,9 +93,7 @@ private Q_SLOTS:
         QByteArray data = makeNavigatorFile(higher);
         for (const auto& [offset, value] : expectedBuild(lower).probes)
             data[offset] = static_cast<char>(value);
-        ProgramFolder folder;
-        const IdentifyResult result =
-            IdentifyNavigatorFile(writeFile(folder, QStringLiteral("navcore"), data));
+        const IdentifyResult result = identify(data);
         QVERIFY(result.recognised);
         QCOMPARE(result.build->versionIndex, lower);
     }
@@ -145,23 +104,15 @@ private Q_SLOTS:
         data[0x17C500] = 0x6D;
         data[0x17C520] = 0x25;
         data[0x17C540] = 0x25;
-        ProgramFolder folder;
-        QVERIFY(!IdentifyNavigatorFile(writeFile(folder, QStringLiteral("ttm"), data)).recognised);
+        QVERIFY(!identify(data).recognised);
         QVERIFY(findNavigatorBuild(0) == nullptr);
-        const NavigatorBuild& dormant = navigatorBuilds().front();
-        QCOMPARE(dormant.versionIndex, 0);
-        QVERIFY(dormant.dormant);
-        QVERIFY(!dormant.hasSoundTableRef3);
-        QCOMPARE(dormant.picture, DevicePicture::Phone);
     }
 
     void reportsUnreadableFile()
     {
         ProgramFolder folder;
         const IdentifyResult missing = IdentifyNavigatorFile(folder.file(QStringLiteral("none")));
-        QVERIFY(missing.readFailed);
-        QVERIFY(!missing.recognised);
-        QVERIFY(!missing.error.isEmpty());
+        QVERIFY(missing.readFailed && !missing.recognised && !missing.error.isEmpty());
     }
 
     void loadCopiesRecognisedFileIntoTemp()
@@ -244,20 +195,16 @@ private Q_SLOTS:
         log.lines.clear();
 
         QString path;
-        QStringList expectedLines;
         Outcome expected = Outcome::RefusedSameFile;
-        const QString refusal = QStringLiteral("Connot load file from the working Temp directory!");
+        QStringList expectedLines = {u"Connot load file from the working Temp directory!"_qs};
         if (kind == u"exact") {
             path = temp;
-            expectedLines = {refusal};
         } else if (kind == u"dotdot") {
             path = folder.path() + QStringLiteral("Temp/../Temp/nav.exe");
-            expectedLines = {refusal};
         } else if (kind == u"symlink") {
             path = folder.file(QStringLiteral("elsewhere/nav.exe"));
             QDir().mkpath(folder.file(QStringLiteral("elsewhere")));
             QVERIFY(QFile::link(temp, path));
-            expectedLines = {refusal};
         } else if (kind == u"unrecognised") {
             path = writeFile(folder, QStringLiteral("other/nav.exe"), makeFillerFile());
             expected = Outcome::Unrecognised;
@@ -265,18 +212,15 @@ private Q_SLOTS:
                 QStringLiteral("TTN file ") + path,
                 QStringLiteral("....does not appear to be a TomTom file."),
                 QStringLiteral("....Use only an unmodified version of the main executable file.")};
-        } else if (kind == u"folder") {
-            path = folder.file(QStringLiteral("in"));
-            expected = Outcome::Failed;
-        } else if (kind == u"unreadable") {
-            if (geteuid() == 0)
-                QSKIP("permissions do not bind root");
-            path = writeFile(folder, QStringLiteral("locked/nav.exe"), good);
-            QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
-            expected = Outcome::Failed;
         } else {
-            path = folder.file(QStringLiteral("gone/nav.exe"));
             expected = Outcome::Failed;
+            path = folder.file(kind == u"folder" ? u"in"_qs : u"gone/nav.exe"_qs);
+            if (kind == u"unreadable") {
+                if (geteuid() == 0)
+                    QSKIP("permissions do not bind root");
+                path = writeFile(folder, QStringLiteral("locked/nav.exe"), good);
+                QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+            }
         }
 
         const LoadNavigatorResult result = loadNavigatorFile(path, folder.path(), state, log);
