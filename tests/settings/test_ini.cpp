@@ -312,11 +312,6 @@ private Q_SLOTS:
         add("blanks around equals, runs of empty lines, control characters",
             QByteArray("\t\r\n\r\n[MenuText]\r\nItem05 = a\r\n\r\n\r\n\r\nItem06=b\r\n\r\n"
                        "\r\n\x01"));
-        add("lone LF and CR line ends", QByteArray("[MenuText]\nItem01=a\nItem02=b\rItem03=c\r"));
-        add("two MenuText sections",
-            QByteArray("[MenuText]\r\nItem01=one\r\n[MenuText]\r\nItem02=two\r\n"));
-        add("undefined Windows-1252 bytes",
-            QByteArray("[MenuText]\r\nItem02=\x81\x8D\x8F\x90\x9D\xFF\r\n"));
         // Later keys see what earlier keys of the same batch wrote.
         QTest::newRow("a key twice, in other letter cases")
             << QByteArray("[MenuText]\r\nItem01=a\r\n") << true
