@@ -35,13 +35,8 @@ tvb_handle TVB_CALL streamCreateFile(tvb_bool mem, const void* block, tvb_dword 
                                      tvb_dword offHi, tvb_dword lenLo, tvb_dword lenHi,
                                      tvb_dword flags)
 {
-    f().record(QStringLiteral("StreamCreateFile %1 %2 %3 %4 %5 %6")
-                   .arg(mem)
-                   .arg(offLo)
-                   .arg(offHi)
-                   .arg(lenLo)
-                   .arg(lenHi)
-                   .arg(flags));
+    f().record(QString::asprintf("StreamCreateFile %d %u %u %u %u %u", mem, offLo, offHi, lenLo,
+                                 lenHi, flags));
     std::unique_lock lock(f().mutex);
     f().lastLength = lenLo;
     f().lastBlock = QByteArray(static_cast<const char*>(block), static_cast<qsizetype>(lenLo));
@@ -57,14 +52,8 @@ tvb_handle TVB_CALL streamCreateFile(tvb_bool mem, const void* block, tvb_dword 
 tvb_handle TVB_CALL musicLoad(tvb_bool mem, const void*, tvb_dword offLo, tvb_dword offHi,
                               tvb_dword lenLo, tvb_dword lenHi, tvb_dword flags, tvb_dword freq)
 {
-    f().record(QStringLiteral("MusicLoad %1 %2 %3 %4 %5 0x%6 %7")
-                   .arg(mem)
-                   .arg(offLo)
-                   .arg(offHi)
-                   .arg(lenLo)
-                   .arg(lenHi)
-                   .arg(flags, 0, 16)
-                   .arg(freq));
+    f().record(QString::asprintf("MusicLoad %d %u %u %u %u 0x%x %u", mem, offLo, offHi, lenLo,
+                                 lenHi, flags, freq));
     std::lock_guard lock(f().mutex);
     return f().nextMusic;
 }

@@ -55,12 +55,6 @@ private Q_SLOTS:
         QCOMPARE(b->BASS_ErrorGetCode(), TVB_ERROR_NOT_INIT);
     }
 
-    void reportsVersionTwoPointOne()
-    {
-        QCOMPARE(b->BASS_GetVersion(), tvb_dword{0x10002});
-        QCOMPARE(static_cast<std::int32_t>(b->BASS_GetVersion()), MakeLong(2, 1));
-    }
-
     void initOpensTheOutputOnce()
     {
         QVERIFY(b->BASS_Init(1, 44100, 0, nullptr, nullptr) != 0);

@@ -76,26 +76,13 @@ QByteArray expectedBuild(const QByteArray& original, const QList<QByteArray>& so
                          std::initializer_list<std::pair<int, int>> slotSounds)
 {
     ProgramFolder f;
-    const QString chosen = f.file(QStringLiteral("device/voice.chk"));
-    writeAll(chosen, original);
+    ArchiveScene scene(f);
     RecordingLog log;
-    const LoadBaseChkResult loaded = LoadBaseChk(chosen, f.path(), log);
-    if (loaded.outcome != LoadBaseChkResult::Outcome::Loaded)
+    if (!writeAll(scene.chosen, original) || !scene.reload(log))
         return {};
-    BuildInput in;
-    in.programFolder = f.path();
-    in.workingPath = loaded.workingPath;
-    in.baseArchiveName = loaded.baseArchiveName;
-    for (int s = 0; s < kSlotCount; ++s)
-        in.soundBoxes[static_cast<std::size_t>(s)] = slotLabel(s);
-    for (const auto& [slot, sound] : slotSounds) {
-        const QString path = f.file(QStringLiteral("sounds/%1.ogg").arg(sound));
-        writeAll(path, soundBytes.value(sound));
-        in.soundBoxes[static_cast<std::size_t>(slot)] = path;
-    }
-    if (!data_chk_reload(in, log).ok)
-        return {};
-    return readAll(f.modified(QStringLiteral("voice.chk")));
+    for (int i = 0; i < soundBytes.size(); ++i)
+        writeAll(scene.sounds.value(i), soundBytes[i]);
+    return data_chk_reload(scene.input(slotSounds), log).ok ? readAll(scene.output) : QByteArray();
 }
 
 NavigatorScene::NavigatorScene(const ProgramFolder& f, int buildIndex)
@@ -147,17 +134,12 @@ std::pair<QByteArray, QByteArray> expectedSave(const QByteArray& original,
                                                const std::array<QString, 30>& texts)
 {
     ProgramFolder f;
-    NavigatorState state;
-    const QString chosen = f.file(QStringLiteral("device/TomTom.exe"));
-    writeAll(chosen, original);
+    NavigatorScene scene(f);
     RecordingLog log;
-    if (loadNavigatorFile(chosen, f.path(), state, log).outcome !=
-        LoadNavigatorResult::Outcome::Loaded)
+    if (!writeAll(scene.chosen, original) || !scene.reload(log) ||
+        !saveModifiedNavigator(scene.state, texts, f.path(), log).ok)
         return {};
-    if (!saveModifiedNavigator(state, texts, f.path(), log).ok)
-        return {};
-    return {readAll(f.modified(QStringLiteral("TomTom.exe"))),
-            readAll(f.path() + QStringLiteral("Tollvik.ini"))};
+    return {readAll(scene.output), readAll(scene.ini)};
 }
 
 } // namespace tollvik::test

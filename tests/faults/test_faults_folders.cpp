@@ -276,24 +276,6 @@ private Q_SLOTS:
         }
         QVERIFY_UNCHANGED(before, folder.path());
     }
-
-    // A first start in a read-only program folder: the settings file cannot be created.
-    void firstStartInAReadOnlyFolderLogsOneLine()
-    {
-        ProgramFolder folder;
-        ScopedFolderFault faulty(folder.path(), FolderFault::ReadOnly);
-        if (!faulty.unavailable().isEmpty())
-            QSKIP(qPrintable(faulty.unavailable()));
-        const FolderSnapshot before = snapshot(folder.path());
-        RecordingLog log;
-        QStringList texts(30, QStringLiteral("Default"));
-        QVERIFY(!GetINIData(folder.path(), texts, log).ok);
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY2(log.lines[0].contains(QStringLiteral("could not be written")),
-                 qPrintable(log.lines[0]));
-        QCOMPARE(texts, QStringList(30, QStringLiteral("Default")));
-        QVERIFY_UNCHANGED(before, folder.path());
-    }
 };
 
 TOLLVIK_FAULT_TEST_MAIN(FolderFaultTest, QCoreApplication)

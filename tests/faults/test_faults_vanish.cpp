@@ -10,10 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
-#include <atomic>
-#include <fcntl.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -60,57 +56,6 @@ void applyChange(Change change, const QString& path, const QByteArray& original)
         rewriteInPlace(path, change == Change::Truncate ? original.left(original.size() / 2)
                                                         : QByteArray(original.size(), 'g'));
 }
-
-void logOutcomes(const QMap<QString, int>& outcomes)
-{
-    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-        qInfo("%2d x %s", it.value(), qPrintable(it.key()));
-}
-
-// Rewrites a file over and over, alternating two contents of the same length, in place and
-// without truncating it, until the object goes: every read of the file may see either, or a
-// mixture of both.
-class Flipper
-{
-public:
-    Flipper(const QString& path, QByteArray a, QByteArray b)
-        : m_path(QFile::encodeName(path)), m_a(std::move(a)), m_b(std::move(b)),
-          m_thread([this] { run(); })
-    {}
-    ~Flipper()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    Flipper(const Flipper&) = delete;
-    Flipper& operator=(const Flipper&) = delete;
-
-private:
-    void run()
-    {
-        const int fd = ::open(m_path.constData(), O_WRONLY);
-        if (fd < 0)
-            return;
-        for (bool second = false; !m_stop; second = !second) {
-            const QByteArray& bytes = second ? m_b : m_a;
-            // Small pieces, so that a reader can meet the file half rewritten.
-            for (qsizetype at = 0; at < bytes.size() && !m_stop; at += 4096) {
-                const auto n = static_cast<size_t>(std::min<qsizetype>(4096, bytes.size() - at));
-                if (::pwrite(fd, bytes.constData() + at, n, at) < 0)
-                    break;
-            }
-        }
-        ::close(fd);
-    }
-
-    QByteArray m_path;
-    QByteArray m_a;
-    QByteArray m_b;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-constexpr int kRaceLoads = 60;
 
 } // namespace
 
@@ -176,83 +121,6 @@ private Q_SLOTS:
         QCOMPARE(
             differencesBesides(before, snapshot(folder.path()), QStringLiteral("device/voice.chk")),
             QString());
-    }
-
-    // A chosen archive rewritten all the time while it is loaded again and again: a load either
-    // lists exactly what it put in Temp/, or fails and leaves the earlier working copy.
-    void archiveLoadsOfAFileRewrittenMeanwhile()
-    {
-        ProgramFolder folder;
-        ArchiveScene scene(folder);
-        QVERIFY_PREPARED(scene);
-        // The other version keeps the offset table but gives every slot a sound length that
-        // runs past its entry, so that the check and the copy can see different files.
-        const ChkParse parse = parseChk(scene.chosen);
-        QVERIFY(parse.ok);
-        QByteArray garbage = scene.original;
-        for (const SlotSound& row : parse.description.slots)
-            putBe32(garbage, row.dataOffset - 4, 0x7FFFFFF0);
-        QMap<QString, int> outcomes;
-        Flipper flipper(scene.chosen, scene.original, garbage);
-        for (int run = 0; run < kRaceLoads; ++run) {
-            const QByteArray earlier = readAll(scene.working);
-            RecordingLog log;
-            const LoadBaseChkResult result = LoadBaseChk(scene.chosen, folder.path(), log);
-            if (result.outcome == LoadBaseChkResult::Outcome::Loaded) {
-                const ChkParse working = parseChk(scene.working);
-                QVERIFY2(working.ok, qPrintable(working.error));
-                for (int s = 0; s < kSlotCount; ++s) {
-                    QCOMPARE(result.listing.table[s].dataOffset,
-                             working.description.slots[s].dataOffset);
-                    QCOMPARE(result.listing.table[s].dataLength,
-                             working.description.slots[s].dataLength);
-                }
-                ++outcomes[QStringLiteral("loaded")];
-            } else {
-                QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
-                QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file"));
-                QCOMPARE(readAll(scene.working), earlier);
-                ++outcomes[log.lines.constLast().contains(QStringLiteral("changed while"))
-                               ? QStringLiteral("refused: changed while loaded")
-                               : QStringLiteral("refused at the check")];
-            }
-        }
-        logOutcomes(outcomes);
-    }
-
-    // The same for a navigator file flipping between two builds: a load that reports a build
-    // leaves a working copy of exactly that build.
-    void navigatorLoadsOfAFileRewrittenMeanwhile()
-    {
-        ProgramFolder folder;
-        NavigatorScene scene(folder);
-        QVERIFY_PREPARED(scene);
-        const QByteArray other = makeNavigatorFile(10);
-        QCOMPARE(other.size(), scene.original.size());
-        QMap<QString, int> outcomes;
-        Flipper flipper(scene.chosen, scene.original, other);
-        for (int run = 0; run < kRaceLoads / 2; ++run) {
-            const NavigatorState earlier = scene.state;
-            const QByteArray earlierWorking = readAll(scene.working);
-            RecordingLog log;
-            const LoadNavigatorResult result =
-                loadNavigatorFile(scene.chosen, folder.path(), scene.state, log);
-            if (result.outcome == LoadNavigatorResult::Outcome::Loaded) {
-                const IdentifyResult working = IdentifyNavigatorFile(scene.working);
-                QVERIFY(working.recognised);
-                QCOMPARE(working.build->versionIndex, scene.state.VersionIndex);
-                QCOMPARE(result.build, working.build);
-                ++outcomes[QStringLiteral("loaded as %1").arg(scene.state.VersionIndex)];
-            } else {
-                QVERIFY(!log.lines.isEmpty());
-                QCOMPARE(scene.state.VersionIndex, earlier.VersionIndex);
-                QCOMPARE(readAll(scene.working), earlierWorking);
-                ++outcomes[log.lines.constLast().contains(QStringLiteral("changed while"))
-                               ? QStringLiteral("refused: changed while loaded")
-                               : QStringLiteral("refused at the identification")];
-            }
-        }
-        logOutcomes(outcomes);
     }
 
     // The chosen navigator file changes after the click, or after the identification.

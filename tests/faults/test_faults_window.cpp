@@ -191,30 +191,6 @@ private Q_SLOTS:
         t.f.close();
     }
 
-    // Command4 after the working copy vanished: one line, the earlier export kept.
-    void exportOfAVanishedWorkingCopy()
-    {
-        TamperFixture t;
-        const QString chosen = t.folder().file(QStringLiteral("device/voice.chk"));
-        QVERIFY(writeAll(chosen, makeChk(40).bytes()));
-        frmmemory& w = t.open();
-        t.dialogs.answers << chosen;
-        QTest::mouseClick(w.Load2(), Qt::LeftButton);
-        QVERIFY(w.archiveLoaded());
-        const QString target = t.folder().file(QStringLiteral("Sound 01.ogg"));
-        QVERIFY(writeAll(target, "an earlier export"));
-        t.dialogs.answers << target;
-        t.dialogs.afterAnswer = [&] {
-            QFile::remove(w.Text2()->text());
-        };
-        const qsizetype lines = w.logLines().size();
-        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
-        QCOMPARE(w.logLines().size(), lines + 1);
-        QVERIFY_LAST_LINE(w, QStringLiteral("Cannot save the sound: "));
-        QCOMPARE(readAll(target), QByteArray("an earlier export"));
-        t.f.close();
-    }
-
     // Load1 and Command7: the chosen navigator file vanishes after the click; Modified/ is a
     // file at the save.
     void navigatorRowSurvivesVanishedFilesAndAnUnusableModifiedFolder()
