@@ -179,6 +179,7 @@ private Q_SLOTS:
         QTest::newRow("missing file") << QStringLiteral("missing");
         QTest::newRow("a folder") << QStringLiteral("folder");
         QTest::newRow("unreadable file") << QStringLiteral("unreadable");
+        QTest::newRow("copy into Temp fails") << QStringLiteral("copyfault");
     }
 
     void laterBadLoadKeepsEarlierFile()
@@ -215,20 +216,27 @@ private Q_SLOTS:
         } else {
             expected = Outcome::Failed;
             path = folder.file(kind == u"folder" ? u"in"_qs : u"gone/nav.exe"_qs);
-            if (kind == u"unreadable") {
+            expectedLines = {QStringLiteral("Cannot read the TTN file ") + path};
+            if (kind == u"copyfault") {
+                path = writeFile(folder, QStringLiteral("other/copy.exe"), makeNavigatorFile(4));
+                expectedLines = {QStringLiteral("Cannot copy the TTN file ") + path};
+                setWriteFaultHookForTesting([](const QString&) { return u"disk full"_qs; });
+            } else if (kind == u"unreadable") {
                 if (geteuid() == 0)
                     QSKIP("permissions do not bind root");
                 path = writeFile(folder, QStringLiteral("locked/nav.exe"), good);
                 QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+                expectedLines = {QStringLiteral("Cannot read the TTN file ") + path};
             }
         }
 
         const LoadNavigatorResult result = loadNavigatorFile(path, folder.path(), state, log);
+        setWriteFaultHookForTesting({});
         QCOMPARE(result.outcome, expected);
-        if (expected == Outcome::Failed) {
+        if (expected == Outcome::Failed) { // the failure's own text follows the start
             QCOMPARE(log.lines.size(), 1);
-            QVERIFY(
-                log.lines.front().startsWith(QStringLiteral("Cannot read the TTN file ") + path));
+            QVERIFY2(log.lines.front().startsWith(expectedLines.front()),
+                     qPrintable(log.lines.front()));
         } else {
             QCOMPARE(log.lines, expectedLines);
         }
@@ -238,24 +246,7 @@ private Q_SLOTS:
         QVERIFY(state.WorkingFileNames == before.WorkingFileNames);
         QCOMPARE(readAll(temp), good);
         QCOMPARE(readAll(chosen), good);
-    }
-
-    void failedCopyIntoTempChangesNothing()
-    {
-        ProgramFolder folder;
-        const QString chosen =
-            writeFile(folder, QStringLiteral("in/nav.exe"), makeNavigatorFile(4));
-        NavigatorState state;
-        RecordingLog log;
-        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("disk full"); });
-        const LoadNavigatorResult result = loadNavigatorFile(chosen, folder.path(), state, log);
-        setWriteFaultHookForTesting({});
-        QCOMPARE(result.outcome, Outcome::Failed);
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY(log.lines.front().contains(QStringLiteral("disk full")));
-        QCOMPARE(state.VersionIndex, 0);
-        QVERIFY(state.workingCopyPath.isEmpty());
-        QVERIFY(!QFile::exists(folder.temp(QStringLiteral("nav.exe"))));
+        QVERIFY(!QFile::exists(folder.temp(QStringLiteral("copy.exe"))));
     }
 };
 
