@@ -227,62 +227,52 @@ void TestChkBuild::nonOggNameIsNotBuiltIn()
 
 void TestChkBuild::refusalsLeaveEveryFileAsItWas_data()
 {
-    QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("line");
-    QTest::newRow("31 entries") << "n31"
-                                << "....The archive holds 31 entries";
-    QTest::newRow("offsets out of order") << "order"
-                                          << "....Entry 51 starts at offset";
-    QTest::newRow("entry inside the table") << "table"
-                                            << "....Entry 1 starts at offset";
-    QTest::newRow("table past the end") << "count"
-                                        << "....The offset table";
-    QTest::newRow("external file missing") << "missing"
-                                           << "....Cannot read ";
-    QTest::newRow("external file empty") << "empty"
-                                         << "is empty";
-    QTest::newRow("external file too long") << "long"
-                                            << "is 131057 bytes long";
-    QTest::newRow("external file not Ogg") << "notogg"
-                                           << "is not an Ogg sound";
-    QTest::newRow("Modified missing") << "nomodified"
-                                      << "....The folder ";
-    QTest::newRow("output cannot be created") << "outdir"
-                                              << "....Writing the new archive failed";
-    QTest::newRow("working copy cannot be replaced") << "workdir"
-                                                     << "....Writing the new archive failed";
+    QTest::newRow("31 entries") << QStringLiteral("....The archive holds 31 entries");
+    QTest::newRow("offsets out of order") << QStringLiteral("....Entry 51 starts at offset");
+    QTest::newRow("entry inside the table") << QStringLiteral("....Entry 1 starts at offset");
+    QTest::newRow("table past the end") << QStringLiteral("....The offset table");
+    QTest::newRow("external file missing") << QStringLiteral("....Cannot read ");
+    QTest::newRow("external file empty") << QStringLiteral("is empty");
+    QTest::newRow("external file too long") << QStringLiteral("is 131057 bytes long");
+    QTest::newRow("external file not Ogg") << QStringLiteral("is not an Ogg sound");
+    QTest::newRow("Modified missing") << QStringLiteral("....The folder ");
+    QTest::newRow("output cannot be created")
+        << QStringLiteral("....Writing the new archive failed");
+    QTest::newRow("working copy cannot be replaced")
+        << QStringLiteral("....Writing the new archive failed");
 }
 
 void TestChkBuild::refusalsLeaveEveryFileAsItWas()
 {
-    QFETCH(QString, what);
     QFETCH(QString, line);
-    QByteArray bytes = makeChk(what == "n31" ? 31 : 200).bytes();
-    if (what == "order")
+    const QByteArray what = QTest::currentDataTag();
+    QByteArray bytes = makeChk(what == "31 entries" ? 31 : 200).bytes();
+    if (what == "offsets out of order")
         putBe32(bytes, 4 * 51, be32(bytes, 4 * 52) + 4);
-    if (what == "table")
+    if (what == "entry inside the table")
         putBe32(bytes, 4, 100);
-    if (what == "count")
+    if (what == "table past the end")
         putBe32(bytes, 0, 5000000);
     Fixture f(bytes);
     f.external(1, oggSounds()[0]);
-    if (what == "missing")
+    if (what == "external file missing")
         f.in.soundBoxes[5] = f.folder.file("snd/nothere.ogg");
-    if (what == "empty")
+    if (what == "external file empty")
         f.external(5, QByteArray());
-    if (what == "long")
+    if (what == "external file too long")
         f.external(5, oggOfSize(131057));
-    if (what == "notogg")
+    if (what == "external file not Ogg")
         f.external(5, QByteArray(400, 'v'));
     const QByteArray oldOutput("the earlier custom archive");
-    if (what == "nomodified") {
+    if (what == "Modified missing") {
         QVERIFY(QDir(f.folder.modified()).removeRecursively());
-    } else if (what == "outdir") {
+    } else if (what == "output cannot be created") {
         QVERIFY(QDir().mkpath(f.output()));
     } else {
         QVERIFY(writeAll(f.output(), oldOutput));
     }
-    if (what == "workdir") {
+    if (what == "working copy cannot be replaced") {
         // The working copy lies elsewhere, and Temp/ + the name cannot be written.
         f.in.workingPath = f.folder.file("elsewhere/data.chk");
         QVERIFY(writeAll(f.in.workingPath, bytes));
@@ -301,7 +291,7 @@ void TestChkBuild::refusalsLeaveEveryFileAsItWas()
     QVERIFY(log.lines.filter("Total files").isEmpty());
 
     QCOMPARE(readAll(f.in.workingPath), bytes);
-    if (what != "nomodified" && what != "outdir")
+    if (what != "Modified missing" && what != "output cannot be created")
         QCOMPARE(readAll(f.output()), oldOutput);
     QCOMPARE(QDir(f.folder.modified()).entryList(QDir::Files), modifiedBefore);
     QCOMPARE(QDir(f.folder.temp()).entryList(QDir::AllEntries), tempBefore);
