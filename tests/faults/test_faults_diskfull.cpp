@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTest>
-#include <memory>
 
 using namespace tollvik;
 using namespace tollvik::test;
