@@ -429,7 +429,7 @@ void frmmemory::showSlotButtons(int slot)
 {
     Command1(slot)->show();
     Command3(slot)->show();
-    Command4(slot)->setVisible(!isExternalSoundText(Text1(slot + kSlots)->text()));
+    Command4(slot)->setVisible(!isExternalSound(Text1(slot + kSlots)->text()));
 }
 
 void frmmemory::Hilight(int slot)

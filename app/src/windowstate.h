@@ -6,12 +6,6 @@
 
 namespace tollvik {
 
-// Returns true when the sound box text names an external .ogg file.
-inline bool isExternalSoundText(const QString& text)
-{
-    return isExternalSound(text);
-}
-
 // The window-level state. The window is its only owner; the subsystems receive what they need
 // as arguments and return what changed.
 struct frmmemory::State
