@@ -102,100 +102,89 @@ QString cCommonDialog::FilterLookup(const QString& sFilters, qint32 iCur)
     }
 }
 
-bool cCommonDialog::VBGetOpenFileName(OpenFileArgs& args)
-{
-    m_apiReturn = 0;
-    m_extendedError = 0;
+namespace {
 
+// The record both file dialogs fill from their arguments.
+template <typename Args>
+FileDialogRequest fileRequest(FileDialogRequest::Kind kind, const Args& args, quint32 flags)
+{
     FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Open;
+    request.kind = kind;
     request.owner = args.Owner;
     request.initialDir = args.InitDir;
     request.title = args.DlgTitle;
     request.defaultExt = args.DefaultExt;
-    request.filter = convertFilter(args.Filter);
+    request.filter = cCommonDialog::convertFilter(args.Filter);
     request.filterIndex = args.FilterIndex;
-    request.flags = openDialogFlags(args);
-    request.fileName = TrimAtNull(args.Filename);
+    request.flags = flags;
+    request.fileName = cCommonDialog::TrimAtNull(args.Filename);
+    return request;
+}
 
-    FileDialogAnswer answer;
-    if (args.Filename.size() > kMaxPath || args.FileTitle.size() > kMaxPath) {
-        // The names do not fit the dialog's buffers: the call cannot be made.
-        m_extendedError = kBufferTooSmall;
-    } else {
-        answer = m_backend.show(request);
-        m_apiReturn = answer.apiReturn;
-        if (m_apiReturn == 1 && (!fitsBuffer(answer.fileName) || !fitsBuffer(answer.fileTitle))) {
-            // The platform dialog fails this way when the chosen name outgrows its buffer.
-            m_apiReturn = 0;
-            m_extendedError = kBufferTooSmall;
-        } else if (m_apiReturn != 0 && m_apiReturn != 1) {
-            m_extendedError = answer.extendedError;
-        }
-    }
-
-    if (m_apiReturn == 1) {
-        args.Filename = TrimAtNull(answer.fileName);
-        args.FileTitle = TrimAtNull(answer.fileTitle);
+// What both file dialogs write back: the choice when accepted, empty results otherwise.
+template <typename Args>
+void writeBack(Args& args, bool accepted, const FileDialogRequest& request,
+               const FileDialogAnswer& answer, qint32 cancelledFilterIndex)
+{
+    if (accepted) {
+        args.Filename = cCommonDialog::TrimAtNull(answer.fileName);
+        args.FileTitle = cCommonDialog::TrimAtNull(answer.fileTitle);
         args.flags = static_cast<qint32>(answer.flags);
         args.FilterIndex = answer.filterIndex;
-        args.Filter = FilterLookup(request.filter, args.FilterIndex);
-        if ((answer.flags & kReadOnly) != 0)
-            args.ReadOnly = true;
-        return true;
+        args.Filter = cCommonDialog::FilterLookup(request.filter, args.FilterIndex);
+        return;
     }
     args.Filename.clear();
     args.FileTitle.clear();
     args.flags = 0;
-    args.FilterIndex = -1;
+    args.FilterIndex = cancelledFilterIndex;
     args.Filter.clear();
-    return false;
+}
+
+} // namespace
+
+FileDialogAnswer cCommonDialog::runFileDialog(const FileDialogRequest& request,
+                                              const QString& fileName, const QString& fileTitle)
+{
+    m_apiReturn = 0;
+    m_extendedError = 0;
+    if (fileName.size() > kMaxPath || fileTitle.size() > kMaxPath) {
+        // The names do not fit the dialog's buffers: the call cannot be made.
+        m_extendedError = kBufferTooSmall;
+        return {};
+    }
+    FileDialogAnswer answer = m_backend.show(request);
+    m_apiReturn = answer.apiReturn;
+    if (m_apiReturn == 1 && (!fitsBuffer(answer.fileName) || !fitsBuffer(answer.fileTitle))) {
+        // The platform dialog fails this way when the chosen name outgrows its buffer.
+        m_apiReturn = 0;
+        m_extendedError = kBufferTooSmall;
+    } else if (m_apiReturn != 0 && m_apiReturn != 1) {
+        m_extendedError = answer.extendedError;
+    }
+    return answer;
+}
+
+bool cCommonDialog::VBGetOpenFileName(OpenFileArgs& args)
+{
+    const FileDialogRequest request =
+        fileRequest(FileDialogRequest::Kind::Open, args, openDialogFlags(args));
+    const FileDialogAnswer answer = runFileDialog(request, args.Filename, args.FileTitle);
+    const bool accepted = m_apiReturn == 1;
+    writeBack(args, accepted, request, answer, -1);
+    if (accepted && (answer.flags & kReadOnly) != 0)
+        args.ReadOnly = true;
+    return accepted;
 }
 
 bool cCommonDialog::VBGetSaveFileName(SaveFileArgs& args)
 {
-    m_apiReturn = 0;
-    m_extendedError = 0;
-
-    FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Save;
-    request.owner = args.Owner;
-    request.initialDir = args.InitDir;
-    request.title = args.DlgTitle;
-    request.defaultExt = args.DefaultExt;
-    request.filter = convertFilter(args.Filter);
-    request.filterIndex = args.FilterIndex;
-    request.flags = saveDialogFlags(args);
-    request.fileName = TrimAtNull(args.Filename);
-
-    FileDialogAnswer answer;
-    if (args.Filename.size() > kMaxPath || args.FileTitle.size() > kMaxPath) {
-        m_extendedError = kBufferTooSmall;
-    } else {
-        answer = m_backend.show(request);
-        m_apiReturn = answer.apiReturn;
-        if (m_apiReturn == 1 && (!fitsBuffer(answer.fileName) || !fitsBuffer(answer.fileTitle))) {
-            m_apiReturn = 0;
-            m_extendedError = kBufferTooSmall;
-        } else if (m_apiReturn != 0 && m_apiReturn != 1) {
-            m_extendedError = answer.extendedError;
-        }
-    }
-
-    if (m_apiReturn == 1) {
-        args.Filename = TrimAtNull(answer.fileName);
-        args.FileTitle = TrimAtNull(answer.fileTitle);
-        args.flags = static_cast<qint32>(answer.flags);
-        args.FilterIndex = answer.filterIndex;
-        args.Filter = FilterLookup(request.filter, args.FilterIndex);
-        return true;
-    }
-    args.Filename.clear();
-    args.FileTitle.clear();
-    args.flags = 0;
-    args.FilterIndex = 0;
-    args.Filter.clear();
-    return false;
+    const FileDialogRequest request =
+        fileRequest(FileDialogRequest::Kind::Save, args, saveDialogFlags(args));
+    const FileDialogAnswer answer = runFileDialog(request, args.Filename, args.FileTitle);
+    const bool accepted = m_apiReturn == 1;
+    writeBack(args, accepted, request, answer, 0);
+    return accepted;
 }
 
 QString cCommonDialog::VBGetFileTitle(const QString& sFile) const

@@ -155,6 +155,9 @@ public:
     [[nodiscard]] static QString FilterLookup(const QString& sFilters, qint32 iCur);
 
 private:
+    // The buffer checks, the dialog call and APIReturn / ExtendedError of both file dialogs.
+    FileDialogAnswer runFileDialog(const FileDialogRequest& request, const QString& fileName,
+                                   const QString& fileTitle);
     void fillCustomColors();
 
     FileDialogBackend& m_backend;
