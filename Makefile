@@ -10,6 +10,18 @@ DEPS := cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsdl2-dev libv
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 STAMP := $(BUILD_DIR)/.configured
 
+# Installs those of the given Debian packages that are not installed yet.
+define install_missing
+missing=""; for p in $(1); do \
+    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+done; \
+if [ -n "$$missing" ]; then \
+    echo "Installing:$$missing"; \
+    $(SUDO) apt-get update -qq && \
+    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+fi
+endef
+
 # Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks, packaging).
 DEPS_EXTRA := clang libclang-rt-14-dev llvm time
 
@@ -18,24 +30,10 @@ DEPS_EXTRA := clang libclang-rt-14-dev llvm time
 all: build
 
 deps:
-	@missing=""; for p in $(DEPS); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	@$(call install_missing,$(DEPS))
 
 deps-extra: deps
-	@missing=""; for p in $(DEPS_EXTRA); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	@$(call install_missing,$(DEPS_EXTRA))
 
 $(STAMP): CMakeLists.txt | deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
