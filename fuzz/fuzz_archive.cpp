@@ -90,14 +90,14 @@ void checkSounds(const QString& workingPath, const SlotSoundTable& table, const 
     for (int s = 0; s < kSlotCount; ++s) {
         const SlotSound& row = table[s];
         QByteArray sound;
-        const FileResult read = readSlotSound(workingPath, row, sound);
-        FUZZ_CHECK(read.ok && sound == bytes.mid(row.dataOffset, row.dataLength),
-                   QStringLiteral("slot %1: %2").arg(s).arg(read.error), &log);
+        const Status read = readSlotSound(workingPath, row, sound);
+        FUZZ_CHECK(read.ok() && sound == bytes.mid(row.dataOffset, row.dataLength),
+                   QStringLiteral("slot %1: %2").arg(s).arg(read.error()), &log);
     }
     const SlotSound& last = table[kSlotCount - 1];
-    const FileResult exported = exportSlotSound(workingPath, last, exportPath, log);
-    FUZZ_CHECK(exported.ok && readFile(exportPath) == bytes.mid(last.dataOffset, last.dataLength),
-               exported.error, &log);
+    const Status exported = exportSlotSound(workingPath, last, exportPath, log);
+    FUZZ_CHECK(exported.ok() && readFile(exportPath) == bytes.mid(last.dataOffset, last.dataLength),
+               exported.error(), &log);
 }
 
 bool sameTable(const SlotSoundTable& a, const SlotSoundTable& b)

@@ -126,10 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (batches.isEmpty() || batches.back().first != section)
             batches.append({section, {}});
         batches.back().second.append({key, value});
-        const FileResult written = WriteIniValue(path, section, key, value);
+        const Status written = WriteIniValue(path, section, key, value);
         const QByteArray after = readFile(path);
-        FUZZ_CHECK(written.ok == storable, written.error, nullptr);
-        if (!written.ok) {
+        FUZZ_CHECK(written.ok() == storable, written.error(), nullptr);
+        if (!written.ok()) {
             FUZZ_CHECK(QFile::exists(path) == existed && after == before,
                        QStringLiteral("a refused write changed the file"), nullptr);
             continue;
@@ -149,8 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (allStorable) {
         for (const auto& [section, keyValues] : batches) {
-            const FileResult written = WriteIniValues(batchPath, section, keyValues);
-            FUZZ_CHECK(written.ok, written.error, nullptr);
+            const Status written = WriteIniValues(batchPath, section, keyValues);
+            FUZZ_CHECK(written.ok(), written.error(), nullptr);
         }
         FUZZ_CHECK(
             readFile(batchPath) == readFile(path) &&
@@ -161,9 +161,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     for (auto it = expected.cbegin(); roundTrip && it != expected.cend(); ++it) {
         const auto& [section, key] = names.value(it.key());
-        FileResult error;
+        Status error;
         const QString read = ReadIniValue(path, section, key, &error);
-        FUZZ_CHECK(error.ok, error.error, nullptr);
+        FUZZ_CHECK(error.ok(), error.error(), nullptr);
         FUZZ_CHECK(read == it.value(),
                    QStringLiteral("[%1] %2 reads back \"%3\", not \"%4\"; file:\n%5")
                        .arg(section, key, read, it.value(), decodeCp1252(readFile(path))),
@@ -178,8 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             texts.append(QStringLiteral("Default %1").arg(i));
         const QStringList defaults = texts;
         KeepLog log;
-        const FileResult exchanged = GetINIData(area.program(), texts, log);
-        FUZZ_CHECK(exchanged.ok && log.lines.isEmpty() && texts.size() == 30, exchanged.error,
+        const Status exchanged = GetINIData(area.program(), texts, log);
+        FUZZ_CHECK(exchanged.ok() && log.lines.isEmpty() && texts.size() == 30, exchanged.error(),
                    &log);
         for (int i = 1; i <= 30; ++i) {
             const QString key = QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));

@@ -171,24 +171,20 @@ void frmmemory::Command1_Click(int slot)
         beep();
         return;
     }
-    QByteArray bytes;
-    FileResult read;
-    if (isExternalSound(soundText)) {
-        read = readWholeFile(soundText, bytes);
-        if (!read)
-            AddText(QStringLiteral("Cannot play ") + soundText + QStringLiteral(": ") + read.error);
-    } else {
-        read = readSlotSound(m_text2->text(),
-                             m_state->SlotSoundTable[static_cast<std::size_t>(slot)], bytes);
-        if (!read)
-            AddText(QStringLiteral("Cannot play ") + slotLabel(slot) + QStringLiteral(" from ") +
-                    m_text2->text() + QStringLiteral(": ") + read.error);
-    }
+    const bool external = isExternalSound(soundText);
+    Result<QByteArray> read =
+        external ? readWholeFile(soundText)
+                 : readSlotSound(m_text2->text(),
+                                 m_state->SlotSoundTable[static_cast<std::size_t>(slot)]);
     if (!read) {
+        AddText(QStringLiteral("Cannot play ") +
+                (external ? soundText
+                          : slotLabel(slot) + QStringLiteral(" from ") + m_text2->text()) +
+                QStringLiteral(": ") + read.error());
         beep();
         return;
     }
-    switch (preview->startPreview(std::move(bytes))) {
+    switch (preview->startPreview(std::move(read).value())) {
     case AudioPreview::ClickOutcome::Started:
     case AudioPreview::ClickOutcome::NoThread:
         break;

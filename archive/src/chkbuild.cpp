@@ -251,11 +251,13 @@ BuildResult data_chk_reload(const BuildInput& in, LogSink& log)
                         kNothingWritten);
             return result;
         }
-        if (const FileResult read = readWholeFile(path, e.ogg, kMaxExternalSoundBytes); !read) {
-            log.AddText(QStringLiteral("....Cannot read %1 (%2)").arg(path, read.error) +
+        Result<QByteArray> read = readWholeFile(path, kMaxExternalSoundBytes);
+        if (!read) {
+            log.AddText(QStringLiteral("....Cannot read %1 (%2)").arg(path, read.error()) +
                         kNothingWritten);
             return result;
         }
+        e.ogg = std::move(read).value();
         if (e.ogg.isEmpty()) {
             log.AddText(QStringLiteral("....%1 is empty").arg(path) + kNothingWritten);
             return result;

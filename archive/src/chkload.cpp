@@ -40,12 +40,13 @@ LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programF
     // The file is read once and those bytes are checked again and written: a file that changes
     // between the check above and the copy can never replace the earlier working copy with
     // something the listing does not describe.
-    QByteArray bytes;
-    if (const FileResult read = readWholeFile(chosenPath, bytes, kMaxArchiveBytes); !read) {
+    Result<QByteArray> read = readWholeFile(chosenPath, kMaxArchiveBytes);
+    if (!read) {
         log.AddText(QStringLiteral("Problem loading file %1: it cannot be read (%2).")
-                        .arg(chosenPath, read.error));
+                        .arg(chosenPath, read.error()));
         return result;
     }
+    QByteArray bytes = std::move(read).value();
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     const ChkParse parse = chk::parseDevice(buffer);
@@ -54,9 +55,9 @@ LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programF
                         .arg(chosenPath, parse.error));
         return result;
     }
-    if (const FileResult copied = writeFileAtomically(W, bytes); !copied) {
+    if (const Status copied = writeFileAtomically(W, bytes); !copied) {
         log.AddText(QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
-                        .arg(chosenPath, W, copied.error));
+                        .arg(chosenPath, W, copied.error()));
         return result;
     }
 

@@ -19,31 +19,31 @@ QString exportSuggestedName(const QString& programFolder, const QString& soundBo
     return RPP(programFolder) + soundBoxText + QStringLiteral(".ogg");
 }
 
-FileResult readSlotSound(const QString& workingPath, const SlotSound& row, QByteArray& out)
+Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& row)
 {
     if (workingPath.isEmpty())
-        return FileResult::failure(QStringLiteral("no sound archive is loaded"));
-    return readRange(workingPath, row.dataOffset, row.dataLength, out);
+        return fail(QStringLiteral("no sound archive is loaded"));
+    return readRange(workingPath, row.dataOffset, row.dataLength);
 }
 
-FileResult exportSlotSound(const QString& workingPath, const SlotSound& row,
+Status exportSlotSound(const QString& workingPath, const SlotSound& row,
                            const QString& targetPath, LogSink& log)
 {
     if (isSameFile(workingPath, targetPath)) {
-        const FileResult refused = FileResult::failure(
-            QStringLiteral("%1 is the working copy of the sound archive").arg(targetPath));
-        log.AddText(QStringLiteral("Cannot save the sound: %1.").arg(refused.error));
-        return refused;
+        const QString why =
+            QStringLiteral("%1 is the working copy of the sound archive").arg(targetPath);
+        log.AddText(QStringLiteral("Cannot save the sound: %1.").arg(why));
+        return fail(why);
     }
-    QByteArray sound;
-    if (const FileResult read = readSlotSound(workingPath, row, sound); !read) {
+    const Result<QByteArray> sound = readSlotSound(workingPath, row);
+    if (!sound) {
         log.AddText(QStringLiteral("Cannot save the sound: reading %1 failed: %2.")
-                        .arg(workingPath, read.error));
-        return read;
+                        .arg(workingPath, sound.error()));
+        return sound.failure();
     }
-    if (const FileResult written = writeFileAtomically(targetPath, sound); !written) {
+    if (const Status written = writeFileAtomically(targetPath, sound.value()); !written) {
         log.AddText(
-            QStringLiteral("Cannot save the sound to %1: %2.").arg(targetPath, written.error));
+            QStringLiteral("Cannot save the sound to %1: %2.").arg(targetPath, written.error()));
         return written;
     }
     return {};

@@ -21,11 +21,6 @@ QString injectedFault(const QString& path)
     return hook ? hook(path) : QString();
 }
 
-std::filesystem::path fsPath(const QString& path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
 constexpr qint64 kChunk = 1 << 20;
 
 // QSaveFile::commit() does not check the flush of its write buffer: on a full disk the buffered
@@ -37,7 +32,7 @@ bool openSaveFile(QSaveFile& file)
     return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
-FileResult writeAllTo(QSaveFile& file, const char* data, qint64 size)
+Status writeAllTo(QSaveFile& file, const char* data, qint64 size)
 {
     qint64 done = 0;
     while (done < size) {
@@ -45,7 +40,7 @@ FileResult writeAllTo(QSaveFile& file, const char* data, qint64 size)
         if (n <= 0) {
             const QString why = file.errorString();
             file.cancelWriting();
-            return FileResult::failure(why);
+            return fail(why);
         }
         done += n;
     }
@@ -53,6 +48,11 @@ FileResult writeAllTo(QSaveFile& file, const char* data, qint64 size)
 }
 
 } // namespace
+
+std::filesystem::path toFsPath(const QString& path)
+{
+    return std::filesystem::path(path.toStdU16String());
+}
 
 void setWriteFaultHookForTesting(WriteFaultHook hook)
 {
@@ -65,98 +65,96 @@ qint64 fileLength(const QString& path)
     return info.isFile() ? info.size() : -1;
 }
 
-FileResult readWholeFile(const QString& path, QByteArray& out, qint64 maxSize)
+Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     const qint64 size = file.size();
     if (maxSize >= 0 && size > maxSize)
-        return FileResult::failure(QStringLiteral("the file is longer than %1 bytes").arg(maxSize));
+        return fail(QStringLiteral("the file is longer than %1 bytes").arg(maxSize));
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     if (data.size() != size)
-        return FileResult::failure(QStringLiteral("the file changed while it was read"));
-    out = std::move(data);
-    return {};
+        return fail(QStringLiteral("the file changed while it was read"));
+    return data;
 }
 
-FileResult readRange(const QString& path, qint64 offset, qint64 length, QByteArray& out)
+Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     const qint64 size = file.size();
     if (offset < 0 || length < 0 || offset > size || length > size - offset)
-        return FileResult::failure(
+        return fail(
             QStringLiteral("%1 bytes at offset %2 do not lie inside the file of %3 bytes")
                 .arg(length)
                 .arg(offset)
                 .arg(size));
     if (!file.seek(offset))
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     QByteArray data = file.read(length);
     if (data.size() != length)
-        return FileResult::failure(file.error() != QFileDevice::NoError
+        return fail(file.error() != QFileDevice::NoError
                                        ? file.errorString()
                                        : QStringLiteral("the file ended early"));
-    out = std::move(data);
-    return {};
+    return data;
 }
 
-FileResult writeFileAtomically(const QString& path, QByteArrayView data)
+Status writeFileAtomically(const QString& path, QByteArrayView data)
 {
     if (const QString fault = injectedFault(path); !fault.isEmpty())
-        return FileResult::failure(fault);
+        return fail(fault);
     QSaveFile file(path);
     if (!openSaveFile(file))
-        return FileResult::failure(file.errorString());
-    if (FileResult written = writeAllTo(file, data.data(), data.size()); !written)
+        return fail(file.errorString());
+    if (Status written = writeAllTo(file, data.data(), data.size()); !written)
         return written;
     if (!file.commit())
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     return {};
 }
 
-FileResult copyFileAtomically(const QString& from, const QString& to)
+Status copyFileAtomically(const QString& from, const QString& to)
 {
     if (isSameFile(from, to))
-        return FileResult::failure(QStringLiteral("%1 and %2 are the same file").arg(from, to));
+        return fail(QStringLiteral("%1 and %2 are the same file").arg(from, to));
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
-        return FileResult::failure(source.errorString());
+        return fail(source.errorString());
     if (const QString fault = injectedFault(to); !fault.isEmpty())
-        return FileResult::failure(fault);
+        return fail(fault);
     QSaveFile target(to);
     if (!openSaveFile(target))
-        return FileResult::failure(target.errorString());
+        return fail(target.errorString());
     const qint64 size = source.size();
     qint64 copied = 0;
     while (copied < size) {
         const QByteArray chunk = source.read(std::min(kChunk, size - copied));
         if (chunk.isEmpty()) {
             target.cancelWriting();
-            return FileResult::failure(source.error() != QFileDevice::NoError
+            return fail(source.error() != QFileDevice::NoError
                                            ? source.errorString()
                                            : QStringLiteral("the file ended early"));
         }
-        if (FileResult written = writeAllTo(target, chunk.constData(), chunk.size()); !written)
+        if (Status written = writeAllTo(target, chunk.constData(), chunk.size()); !written)
             return written;
         copied += chunk.size();
     }
     if (!target.commit())
-        return FileResult::failure(target.errorString());
+        return fail(target.errorString());
     return {};
 }
 
-FileResult removeFileIfPresent(const QString& path)
+Status removeFileIfPresent(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
         return {};
     if (!file.remove())
-        return FileResult::failure(file.errorString());
+        return fail(file.errorString());
     return {};
 }
 
@@ -165,7 +163,7 @@ bool isSameFile(const QString& a, const QString& b)
     if (a.isEmpty() || b.isEmpty())
         return false;
     std::error_code ec;
-    const bool same = std::filesystem::equivalent(fsPath(a), fsPath(b), ec);
+    const bool same = std::filesystem::equivalent(toFsPath(a), toFsPath(b), ec);
     return !ec && same;
 }
 

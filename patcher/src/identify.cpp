@@ -121,21 +121,22 @@ LoadNavigatorResult loadNavigatorFile(const QString& chosenPath, const QString& 
     // changes after the identification above never becomes the working copy of the build it no
     // longer is. The copy comes before any state changes, so a failure leaves the earlier file
     // current.
-    QByteArray bytes;
-    if (const FileResult read = readWholeFile(chosenPath, bytes, detail::kMaxNavigatorFileSize);
-        !read) {
-        log.AddText(QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error));
+    const Result<QByteArray> read = readWholeFile(chosenPath, detail::kMaxNavigatorFileSize);
+    if (!read) {
+        log.AddText(
+            QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error()));
         return {Outcome::Failed};
     }
+    const QByteArray& bytes = read.value();
     if (detail::identifyBytes(bytes) != identified.build) {
         log.AddText(QStringLiteral("Cannot read the TTN file %1: it changed while it was loaded; "
                                    "load it again.")
                         .arg(chosenPath));
         return {Outcome::Failed};
     }
-    if (const FileResult copied = writeFileAtomically(temp, bytes); !copied) {
+    if (const Status copied = writeFileAtomically(temp, bytes); !copied) {
         log.AddText(QStringLiteral("Cannot copy the TTN file %1 to %2: %3")
-                        .arg(chosenPath, temp, copied.error));
+                        .arg(chosenPath, temp, copied.error()));
         return {Outcome::Failed};
     }
 

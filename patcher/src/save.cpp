@@ -76,13 +76,13 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
                    .arg(working));
         return {};
     }
-    QByteArray bytes;
-    if (const FileResult read = readWholeFile(working, bytes, detail::kMaxNavigatorFileSize);
-        !read) {
+    const Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
+    if (!read) {
         refuse(log,
-               QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error));
+               QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
         return {};
     }
+    QByteArray bytes = read.value();
     const bool writesRef3 = build->hasSoundTableRef3;
     const qint64 needed = detail::requiredFileLength(build->patch, writesRef3);
     if (bytes.size() < needed) {
@@ -139,11 +139,13 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
     // matching the output of the last good save.
     const QString iniPath = RPP(programFolder) + QStringLiteral("Tollvik.ini");
     const bool iniExisted = fileLength(iniPath) >= 0;
-    QByteArray previousIni;
-    const bool iniKept = !iniExisted || readWholeFile(iniPath, previousIni, kMaxSettingsSize).ok;
-    const auto restoreSettings = [&]() -> FileResult {
+    const Result<QByteArray> previous =
+        iniExisted ? readWholeFile(iniPath, kMaxSettingsSize) : Result<QByteArray>(QByteArray());
+    const bool iniKept = previous.ok();
+    const QByteArray previousIni = iniKept ? previous.value() : QByteArray();
+    const auto restoreSettings = [&]() -> Status {
         if (!iniKept)
-            return FileResult::failure(QStringLiteral("its earlier content could not be read"));
+            return fail(QStringLiteral("its earlier content could not be read"));
         return iniExisted ? writeFileAtomically(iniPath, previousIni)
                           : removeFileIfPresent(iniPath);
     };
@@ -153,24 +155,24 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
     for (int n = 1; n <= detail::kMenuItems; ++n)
         items.append({QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
                       menuTexts[static_cast<std::size_t>(n - 1)]});
-    const FileResult settings = WriteIniValues(iniPath, QStringLiteral("MenuText"), items);
+    const Status settings = WriteIniValues(iniPath, QStringLiteral("MenuText"), items);
     // The texts are a convenience for the next start; the modified file is still produced.
     if (settings)
         log.AddText(QStringLiteral("....Updated the Tollvik.ini file."));
     else
         log.AddText(QStringLiteral("....Could not update the Tollvik.ini file %1: %2")
-                        .arg(iniPath, settings.error));
+                        .arg(iniPath, settings.error()));
 
     log.AddText(QStringLiteral("....Modification complete, saving working file to the 'Modified' "
                                "folder."));
-    if (const FileResult written = writeFileAtomically(out, patched); !written) {
+    if (const Status written = writeFileAtomically(out, patched); !written) {
         log.AddText(QStringLiteral("....Could not save %1: %2. The working copy and any earlier "
                                    "output are unchanged.")
-                        .arg(out, written.error));
+                        .arg(out, written.error()));
         if (settings) {
-            if (const FileResult restored = restoreSettings(); !restored)
+            if (const Status restored = restoreSettings(); !restored)
                 log.AddText(QStringLiteral("....Could not restore the Tollvik.ini file %1: %2")
-                                .arg(iniPath, restored.error));
+                                .arg(iniPath, restored.error()));
         }
         return {};
     }
@@ -194,10 +196,10 @@ SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString
     }
     log.AddText(QStringLiteral("....deleting working file in temp. folder ") + name);
     log.AddText(QStringLiteral("....replace working file with original."));
-    if (const FileResult copied = copyFileAtomically(state.SourcePath, temp); !copied) {
+    if (const Status copied = copyFileAtomically(state.SourcePath, temp); !copied) {
         log.AddText(QStringLiteral("....Cannot refresh the working file from %1 (%2); the working "
                                    "copy is kept. The output in the 'Modified' folder is complete.")
-                        .arg(state.SourcePath, copied.error));
+                        .arg(state.SourcePath, copied.error()));
         return result;
     }
     state.workingCopyPath = temp;

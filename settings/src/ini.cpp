@@ -14,7 +14,7 @@ constexpr QChar kCr = u'\r';
 constexpr QChar kLf = u'\n';
 
 // Makes sure a file exists at path, as opening it for raw access would.
-FileResult ensureFileExists(const QString& path)
+Status ensureFileExists(const QString& path)
 {
     const QFileInfo info(path);
     if (info.exists())
@@ -22,26 +22,23 @@ FileResult ensureFileExists(const QString& path)
     return writeFileAtomically(path, QByteArrayView());
 }
 
-FileResult readText(const QString& path, QString& text)
+Result<QString> readText(const QString& path)
 {
-    QByteArray bytes;
-    if (!QFileInfo::exists(path)) {
-        text.clear();
-        return {};
-    }
-    if (FileResult r = readWholeFile(path, bytes); !r)
-        return r;
-    text = decodeCp1252(bytes);
-    return {};
+    if (!QFileInfo::exists(path))
+        return QString();
+    const Result<QByteArray> bytes = readWholeFile(path);
+    if (!bytes)
+        return bytes.failure();
+    return decodeCp1252(bytes.value());
 }
 
 // Refuses a text Windows-1252 cannot store, naming the first character it has no byte for.
-FileResult checkStorable(const QString& what, const QString& text)
+Status checkStorable(const QString& what, const QString& text)
 {
     const Cp1252Encoding encoded = encodeCp1252(text);
     if (encoded.ok())
         return {};
-    return FileResult::failure(
+    return fail(
         QStringLiteral("the %1 \"%2\" contains the character %3, which Windows-1252 cannot store")
             .arg(what, text, codePointName(encoded.badChar)));
 }
@@ -129,21 +126,14 @@ QString itemKey(int i)
 
 } // namespace
 
-QString ReadIniValue(const QString& path, const QString& section, const QString& key,
-                     FileResult* error)
+Result<QString> ReadIniValue(const QString& path, const QString& section, const QString& key)
 {
-    auto fail = [error](FileResult r) {
-        if (error)
-            *error = std::move(r);
-        return QString();
-    };
-    if (FileResult r = ensureFileExists(path); !r)
-        return fail(std::move(r));
-    QString text;
-    if (FileResult r = readText(path, text); !r)
-        return fail(std::move(r));
-    if (error)
-        *error = {};
+    if (Status r = ensureFileExists(path); !r)
+        return r.failure();
+    const Result<QString> read = readText(path);
+    if (!read)
+        return read.failure();
+    const QString& text = read.value();
 
     const QString target = u'[' + section.toLower() + u']';
     const QString prefix = key.toLower() + u'=';
@@ -160,32 +150,33 @@ QString ReadIniValue(const QString& path, const QString& section, const QString&
         if (low.startsWith(prefix))
             return line.mid(prefix.size());
     }
-    return {};
+    return QString();
 }
 
-FileResult WriteIniValue(const QString& path, const QString& section, const QString& key,
+Status WriteIniValue(const QString& path, const QString& section, const QString& key,
                          const QString& value)
 {
     return WriteIniValues(path, section, {{key, value}});
 }
 
-FileResult WriteIniValues(const QString& path, const QString& section,
+Status WriteIniValues(const QString& path, const QString& section,
                           const QList<std::pair<QString, QString>>& keyValues)
 {
     if (keyValues.isEmpty())
         return {};
-    if (FileResult r = checkStorable(QStringLiteral("section name"), section); !r)
+    if (Status r = checkStorable(QStringLiteral("section name"), section); !r)
         return r;
     for (const auto& [key, value] : keyValues) {
-        if (FileResult r = checkStorable(QStringLiteral("key name"), key); !r)
+        if (Status r = checkStorable(QStringLiteral("key name"), key); !r)
             return r;
-        if (FileResult r = checkStorable(QStringLiteral("value"), value); !r)
+        if (Status r = checkStorable(QStringLiteral("value"), value); !r)
             return r;
     }
 
-    QString text;
-    if (FileResult r = readText(path, text); !r)
-        return r;
+    const Result<QString> read = readText(path);
+    if (!read)
+        return read.failure();
+    QString text = read.value();
     // Windows-1252 decodes and encodes one to one, so carrying the text from one key to the next
     // in memory gives what a reread of the written file would.
     for (const auto& [key, value] : keyValues)
@@ -197,7 +188,7 @@ FileResult WriteIniValues(const QString& path, const QString& section,
     return writeFileAtomically(path, encoded.bytes);
 }
 
-FileResult GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
+Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
 {
     constexpr int kItems = 30;
     while (menuTexts.size() < kItems)
@@ -211,9 +202,9 @@ FileResult GetINIData(const QString& programFolder, QStringList& menuTexts, LogS
         QList<std::pair<QString, QString>> items;
         for (int i = 1; i <= kItems; ++i)
             items.append({itemKey(i), menuTexts.at(i - 1)});
-        if (FileResult r = WriteIniValues(path, section, items); !r) {
+        if (Status r = WriteIniValues(path, section, items); !r) {
             log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
-                            .arg(QDir::toNativeSeparators(path), r.error));
+                            .arg(QDir::toNativeSeparators(path), r.error()));
             return r;
         }
         return {};
@@ -221,13 +212,13 @@ FileResult GetINIData(const QString& programFolder, QStringList& menuTexts, LogS
 
     QStringList stored;
     for (int i = 1; i <= kItems; ++i) {
-        FileResult r;
-        stored.append(ReadIniValue(path, section, itemKey(i), &r));
+        const Result<QString> r = ReadIniValue(path, section, itemKey(i));
         if (!r) {
             log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
-                            .arg(QDir::toNativeSeparators(path), r.error));
-            return r;
+                            .arg(QDir::toNativeSeparators(path), r.error()));
+            return r.failure();
         }
+        stored.append(r.value());
     }
     menuTexts = stored;
     return {};

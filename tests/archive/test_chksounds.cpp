@@ -60,7 +60,7 @@ void TestChkSounds::exportWritesTheOggStreamWithoutHeaderOrPadding()
 {
     const QString target = exportSuggestedName(m_folder->path(), slotLabel(0));
     RecordingLog log;
-    QVERIFY(exportSlotSound(m_working, m_listing.table[0], target, log).ok);
+    QVERIFY(exportSlotSound(m_working, m_listing.table[0], target, log).ok());
     QVERIFY(log.lines.isEmpty());
     const QByteArray written = readAll(target);
     QVERIFY(written.startsWith("OggS"));
@@ -74,7 +74,7 @@ void TestChkSounds::exportReplacesALongerFileWhole()
     const QString target = m_folder->file("out/radar.ogg");
     QVERIFY(writeAll(target, QByteArray(200000, 'x')));
     RecordingLog log;
-    QVERIFY(exportSlotSound(m_working, m_listing.table[3], target, log).ok);
+    QVERIFY(exportSlotSound(m_working, m_listing.table[3], target, log).ok());
     QCOMPARE(readAll(target), oggSounds()[3]);
 }
 
@@ -100,9 +100,9 @@ void TestChkSounds::exportFailuresLeaveTheTargetAsItWas()
         target = m_folder->file("out");
 
     RecordingLog log;
-    const FileResult r = exportSlotSound(m_working, m_listing.table[29], target, log);
-    QVERIFY(!r.ok);
-    QVERIFY(!r.error.isEmpty());
+    const Status r = exportSlotSound(m_working, m_listing.table[29], target, log);
+    QVERIFY(!r.ok());
+    QVERIFY(!r.error().isEmpty());
     QCOMPARE(log.lines.size(), 1);
     QVERIFY2(log.lines[0].startsWith("Cannot save the sound"), qPrintable(log.lines[0]));
     QCOMPARE(readAll(m_folder->file("out/radar.ogg")), old);
@@ -113,23 +113,21 @@ void TestChkSounds::exportNeverWritesOntoTheWorkingCopy()
 {
     RecordingLog log;
     const QString sameFile = m_folder->file("Temp/../Temp/data.chk");
-    QVERIFY(!exportSlotSound(m_working, m_listing.table[0], sameFile, log).ok);
+    QVERIFY(!exportSlotSound(m_working, m_listing.table[0], sameFile, log).ok());
     QCOMPARE(log.lines.size(), 1);
     QCOMPARE(readAll(m_working), m_archive);
 }
 
 void TestChkSounds::readSlotSoundRefusesARangeOutsideTheFile()
 {
-    QByteArray out;
-    QVERIFY(readSlotSound(m_working, m_listing.table[7], out).ok);
-    QCOMPARE(out, oggSounds()[7 % oggSounds().size()]);
+    const auto out = readSlotSound(m_working, m_listing.table[7]);
+    QVERIFY(out.ok());
+    QCOMPARE(out.value(), oggSounds()[7 % oggSounds().size()]);
 
-    QByteArray untouched("keep");
-    QVERIFY(!readSlotSound(m_working, {qint32(m_archive.size()) - 4, 8}, untouched).ok);
-    QVERIFY(!readSlotSound(m_working, {-1, 8}, untouched).ok);
-    QVERIFY(!readSlotSound(m_working, {16, -1}, untouched).ok);
-    QVERIFY(!readSlotSound(QString(), m_listing.table[0], untouched).ok);
-    QCOMPARE(untouched, QByteArray("keep"));
+    QVERIFY(!readSlotSound(m_working, {qint32(m_archive.size()) - 4, 8}).ok());
+    QVERIFY(!readSlotSound(m_working, {-1, 8}).ok());
+    QVERIFY(!readSlotSound(m_working, {16, -1}).ok());
+    QVERIFY(!readSlotSound(QString(), m_listing.table[0]).ok());
 }
 
 QTEST_GUILESS_MAIN(TestChkSounds)

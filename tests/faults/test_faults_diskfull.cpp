@@ -265,23 +265,23 @@ private Q_SLOTS:
         RecordingLog log;
         QStringList texts = gatso;
         if (!firstStart) // A first start writes the file from the defaults.
-            QVERIFY(GetINIData(programFolder, texts, log).ok);
+            QVERIFY(GetINIData(programFolder, texts, log).ok());
         const QByteArray earlier = readAll(ini);
         QVERIFY(fillDisk(root) >= 0);
         const FolderSnapshot before = snapshot(root);
         if (firstStart) {
-            QVERIFY(!GetINIData(programFolder, texts, log).ok);
+            QVERIFY(!GetINIData(programFolder, texts, log).ok());
             QCOMPARE(log.lines.size(), 1);
             QVERIFY2(log.lines[0].contains(QStringLiteral("could not be written")),
                      qPrintable(log.lines[0]));
         } else {
-            const FileResult written = WriteIniValue(ini, QStringLiteral("MenuText"),
+            const Status written = WriteIniValue(ini, QStringLiteral("MenuText"),
                                                      QStringLiteral("Item05"), QString(4000, u'x'));
-            QVERIFY(!written.ok);
-            QVERIFY2(written.error.contains(kNoSpace), qPrintable(written.error));
+            QVERIFY(!written.ok());
+            QVERIFY2(written.error().contains(kNoSpace), qPrintable(written.error()));
             // The next start still reads the earlier texts.
             texts = QStringList(30);
-            QVERIFY(GetINIData(programFolder, texts, log).ok);
+            QVERIFY(GetINIData(programFolder, texts, log).ok());
         }
         QCOMPARE(texts, gatso);
         QVERIFY_UNCHANGED(before, root);

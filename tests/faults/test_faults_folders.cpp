@@ -123,7 +123,7 @@ private:
             const SlotSound row = parse.ok ? parse.description.slots[0] : SlotSound{16, 100};
             return exportSlotSound(archive.working, row,
                                    folder.modified(QStringLiteral("Sound 01.ogg")), log)
-                .ok;
+                .ok();
         }
         case Operation::NavigatorLoad: {
             // A failed load keeps the state of the earlier one.
@@ -239,7 +239,7 @@ private Q_SLOTS:
         const QString section = QStringLiteral("MenuText");
         if (variant != 2)
             QVERIFY(
-                WriteIniValue(ini, section, QStringLiteral("Item01"), QStringLiteral("Gatso")).ok);
+                WriteIniValue(ini, section, QStringLiteral("Item01"), QStringLiteral("Gatso")).ok());
 
         std::unique_ptr<ScopedFolderFault> faulty;
         std::unique_ptr<ScopedWriteFault> hook;
@@ -255,23 +255,23 @@ private Q_SLOTS:
         }
         const FolderSnapshot before = snapshot(folder.path());
 
-        const FileResult written =
+        const Status written =
             WriteIniValue(ini, section, QStringLiteral("Item01"), QStringLiteral("Truvelo"));
-        QVERIFY(!written.ok);
-        QVERIFY(!written.error.isEmpty());
+        QVERIFY(!written.ok());
+        QVERIFY(!written.error().isEmpty());
 
         // The start-up read logs one line and keeps the texts it had.
         RecordingLog log;
         QStringList texts(30, QStringLiteral("Default"));
-        const FileResult read = GetINIData(folder.path(), texts, log);
+        const Status read = GetINIData(folder.path(), texts, log);
         if (variant == 2) {
-            QVERIFY(!read.ok);
+            QVERIFY(!read.ok());
             QCOMPARE(log.lines.size(), 1);
             QVERIFY2(log.lines[0].startsWith(QStringLiteral("Settings file ")),
                      qPrintable(log.lines[0]));
             QCOMPARE(texts, QStringList(30, QStringLiteral("Default")));
         } else {
-            QVERIFY(read.ok);
+            QVERIFY(read.ok());
             QCOMPARE(texts.value(0), QStringLiteral("Gatso"));
         }
         QVERIFY_UNCHANGED(before, folder.path());

@@ -237,7 +237,7 @@ private Q_SLOTS:
         QVERIFY(loaded.save(texts).ok);
         QCOMPARE(readAll(loaded.output).mid(0x188138 + 16 * 2, 16).toHex(' '), slot.toHex(' '));
         // The settings file keeps the whole text, untrimmed.
-        QCOMPARE(ReadIniValue(loaded.ini(), QStringLiteral("MenuText"), QStringLiteral("Item03")),
+        QCOMPARE(ReadIniValue(loaded.ini(), QStringLiteral("MenuText"), QStringLiteral("Item03")).value(),
                  text);
         const QString line =
             text.trimmed().isEmpty()
@@ -313,7 +313,7 @@ private Q_SLOTS:
             QVERIFY(WriteIniValue(reference, QStringLiteral("MenuText"),
                                   QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
                                   texts[static_cast<std::size_t>(n - 1)])
-                        .ok);
+                        .ok());
         int settingsWrites = 0;
         setWriteFaultHookForTesting([&](const QString& path) {
             settingsWrites += path == loaded.ini() ? 1 : 0;

@@ -81,7 +81,7 @@ private Q_SLOTS:
         Ini ini(emptyFile ? &empty : nullptr);
         test::RecordingLog log;
         QStringList texts = defaultTexts();
-        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok);
+        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok());
         QCOMPARE(test::readAll(ini.path), firstStartFile());
         QCOMPARE(texts, defaultTexts());
         QVERIFY(log.lines.isEmpty());
@@ -92,12 +92,12 @@ private Q_SLOTS:
         Ini ini;
         test::RecordingLog log;
         QStringList texts = defaultTexts();
-        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok);
+        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok());
         // A save stores Item01 to Item30 from the boxes, as the navigator save does.
         texts[0] = QStringLiteral("Speed camera");
         texts[29] = QStringLiteral("Last one");
         for (int i = 1; i <= 30; ++i)
-            QVERIFY(WriteIniValue(ini.path, kSection, itemKey(i), texts.at(i - 1)).ok);
+            QVERIFY(WriteIniValue(ini.path, kSection, itemKey(i), texts.at(i - 1)).ok());
         QByteArray expected = firstStartFile();
         expected.replace("Item01=Gatso\r\n", "Item01=Speed camera\r\n");
         expected.replace("Item30=\r\n", "Item30=Last one\r\n");
@@ -110,7 +110,7 @@ private Q_SLOTS:
         Ini ini(&before);
         test::RecordingLog log;
         QStringList texts = defaultTexts();
-        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok);
+        QVERIFY(GetINIData(ini.folder.path(), texts, log).ok());
         // Slots whose keys are missing are emptied, not left at their defaults.
         QStringList expected(30, QString());
         expected[0] = u"First"_qs;
@@ -138,7 +138,7 @@ private Q_SLOTS:
             failWrites(QStringLiteral("disk full"));
         }
         QStringList texts = defaultTexts();
-        QVERIFY(!GetINIData(ini.folder.path(), texts, log).ok);
+        QVERIFY(!GetINIData(ini.folder.path(), texts, log).ok());
         QCOMPARE(texts, defaultTexts());
         QCOMPARE(log.lines.size(), 1);
         QVERIFY(log.lines.first().contains(ini.path));
@@ -148,9 +148,9 @@ private Q_SLOTS:
     void readingAMissingFileLeavesAnEmptyOne()
     {
         Ini ini;
-        FileResult error;
-        QCOMPARE(ReadIniValue(ini.path, kSection, QStringLiteral("Item01"), &error), QString());
-        QVERIFY(error.ok);
+        const auto read = ReadIniValue(ini.path, kSection, QStringLiteral("Item01"));
+        QVERIFY(read.ok());
+        QCOMPARE(read.value(), QString());
         QVERIFY(QFileInfo(ini.path).isFile());
         QCOMPARE(QFileInfo(ini.path).size(), 0);
     }
@@ -202,9 +202,9 @@ private Q_SLOTS:
         QFETCH(QString, value);
         Ini ini(&file);
         QVERIFY(ini.ok);
-        FileResult error;
-        QCOMPARE(ReadIniValue(ini.path, kSection, key, &error), value);
-        QVERIFY(error.ok);
+        const auto read = ReadIniValue(ini.path, kSection, key);
+        QVERIFY(read.ok());
+        QCOMPARE(read.value(), value);
         QCOMPARE(test::readAll(ini.path), file);
     }
 
@@ -276,8 +276,8 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
         Ini ini(before.isEmpty() ? nullptr : &before);
-        const FileResult result = WriteIniValue(ini.path, kSection, key, value);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        const Status result = WriteIniValue(ini.path, kSection, key, value);
+        QVERIFY2(result.ok(), qPrintable(result.error()));
         QCOMPARE(test::readAll(ini.path), after);
     }
 
@@ -335,7 +335,7 @@ private Q_SLOTS:
             QVERIFY(test::writeAll(single, before) && test::writeAll(batch, before));
         QList<std::pair<QString, QString>> keyValues;
         for (qsizetype i = 0; i < keys.size(); ++i) {
-            QVERIFY(WriteIniValue(single, kSection, keys.at(i), values.at(i)).ok);
+            QVERIFY(WriteIniValue(single, kSection, keys.at(i), values.at(i)).ok());
             keyValues.append({keys.at(i), values.at(i)});
         }
         int writes = 0;
@@ -343,8 +343,8 @@ private Q_SLOTS:
             ++writes;
             return QString();
         });
-        const FileResult result = WriteIniValues(batch, kSection, keyValues);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        const Status result = WriteIniValues(batch, kSection, keyValues);
+        QVERIFY2(result.ok(), qPrintable(result.error()));
         QCOMPARE(writes, 1);
         QCOMPARE(test::readAll(batch), test::readAll(single));
     }
@@ -393,12 +393,12 @@ private Q_SLOTS:
         };
         const QByteArray before = firstStartFile();
         Ini ini(&before);
-        const FileResult result = write(ini.path);
-        QVERIFY(!result.ok);
-        QVERIFY2(result.error.contains(named), qPrintable(result.error));
+        const Status result = write(ini.path);
+        QVERIFY(!result.ok());
+        QVERIFY2(result.error().contains(named), qPrintable(result.error()));
         QCOMPARE(test::readAll(ini.path), before);
         const QString missing = ini.folder.file(QStringLiteral("missing.ini"));
-        QVERIFY(!write(missing).ok);
+        QVERIFY(!write(missing).ok());
         QVERIFY(!QFileInfo::exists(missing));
     }
 
@@ -407,17 +407,17 @@ private Q_SLOTS:
         Ini ini(&kSmallFile);
         // An empty batch is no write at all: it creates no file.
         const QString missing = ini.folder.file(QStringLiteral("missing.ini"));
-        QVERIFY(WriteIniValues(missing, kSection, {}).ok);
+        QVERIFY(WriteIniValues(missing, kSection, {}).ok());
         QVERIFY(!QFileInfo::exists(missing));
 
         failWrites(QStringLiteral("no space"));
-        const FileResult single = WriteIniValue(ini.path, kSection, u"Item01"_qs, u"x"_qs);
-        QCOMPARE(single.ok, false);
-        QCOMPARE(single.error, u"no space"_qs);
-        const FileResult batch =
+        const Status single = WriteIniValue(ini.path, kSection, u"Item01"_qs, u"x"_qs);
+        QCOMPARE(single.ok(), false);
+        QCOMPARE(single.error(), u"no space"_qs);
+        const Status batch =
             WriteIniValues(ini.path, kSection, {{u"Item01"_qs, u"x"_qs}, {u"Item02"_qs, u"y"_qs}});
-        QCOMPARE(batch.ok, false);
-        QCOMPARE(batch.error, u"no space"_qs);
+        QCOMPARE(batch.ok(), false);
+        QCOMPARE(batch.error(), u"no space"_qs);
         QCOMPARE(test::readAll(ini.path), kSmallFile);
     }
 
@@ -436,11 +436,11 @@ private Q_SLOTS:
         Ini ini;
         // Item05 sits in the middle of the section, so both a line end and a neighbour follow it.
         for (int i = 1; i <= 10; ++i)
-            QVERIFY(WriteIniValue(ini.path, kSection, itemKey(i), QStringLiteral("v%1").arg(i)).ok);
-        QVERIFY(WriteIniValue(ini.path, kSection, u"Item05"_qs, value).ok);
-        QCOMPARE(ReadIniValue(ini.path, kSection, u"item05"_qs), value);
-        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item04"_qs), u"v4"_qs);
-        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item06"_qs), u"v6"_qs);
+            QVERIFY(WriteIniValue(ini.path, kSection, itemKey(i), QStringLiteral("v%1").arg(i)).ok());
+        QVERIFY(WriteIniValue(ini.path, kSection, u"Item05"_qs, value).ok());
+        QCOMPARE(ReadIniValue(ini.path, kSection, u"item05"_qs).value(), value);
+        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item04"_qs).value(), u"v4"_qs);
+        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item06"_qs).value(), u"v6"_qs);
         QCOMPARE(test::readAll(ini.path).count("\r\n"), 11);
     }
 
@@ -450,12 +450,12 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(ini.path, QFile::ReadOwner | QFile::ReadGroup));
         const QFile::Permissions permissions = QFile::permissions(ini.path);
         // Reading a read-only file works and leaves it read-only.
-        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item01"_qs), u"Gatso"_qs);
+        QCOMPARE(ReadIniValue(ini.path, kSection, u"Item01"_qs).value(), u"Gatso"_qs);
         QCOMPARE(QFile::permissions(ini.path), permissions);
         if (geteuid() == 0)
             QSKIP("root can write a read-only file");
-        const FileResult result = WriteIniValue(ini.path, kSection, u"Item01"_qs, u"x"_qs);
-        QVERIFY(!result.ok && !result.error.isEmpty());
+        const Status result = WriteIniValue(ini.path, kSection, u"Item01"_qs, u"x"_qs);
+        QVERIFY(!result.ok() && !result.error().isEmpty());
         QCOMPARE(test::readAll(ini.path), kSmallFile);
         QCOMPARE(QFile::permissions(ini.path), permissions);
     }

@@ -96,12 +96,11 @@ struct LoadBaseChkResult
 // failure, nothing on success; the target is replaced only by a complete file.
 [[nodiscard]] QString exportSuggestedName(const QString& programFolder,
                                           const QString& soundBoxText);
-[[nodiscard]] FileResult exportSlotSound(const QString& workingPath, const SlotSound& row,
+[[nodiscard]] Status exportSlotSound(const QString& workingPath, const SlotSound& row,
                                          const QString& targetPath, LogSink& log);
 
 // The bytes of a slot's archive sound, read with bounds checks (for the preview).
-[[nodiscard]] FileResult readSlotSound(const QString& workingPath, const SlotSound& row,
-                                       QByteArray& out);
+[[nodiscard]] Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& row);
 
 struct BuildInput
 {

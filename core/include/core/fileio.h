@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <filesystem>
 #include <functional>
 
 namespace tollvik {
@@ -11,34 +14,28 @@ namespace tollvik {
 // when its new content is complete (a temporary file in the same folder, then a rename), and a
 // file is never copied onto itself.
 
-struct FileResult
-{
-    bool ok = true;
-    QString error; // human-readable reason when !ok
-
-    static FileResult failure(QString why) { return {false, std::move(why)}; }
-    explicit operator bool() const { return ok; }
-};
-
 // Reads the whole file. Refuses files longer than maxSize bytes when maxSize >= 0.
-[[nodiscard]] FileResult readWholeFile(const QString& path, QByteArray& out, qint64 maxSize = -1);
+[[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize = -1);
 
 // Reads exactly `length` bytes from `offset`; refuses a range that does not lie inside the file.
-[[nodiscard]] FileResult readRange(const QString& path, qint64 offset, qint64 length,
-                                   QByteArray& out);
+[[nodiscard]] Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length);
 
 // Writes `data` to `path` through a temporary file in the same folder and a rename.
-[[nodiscard]] FileResult writeFileAtomically(const QString& path, QByteArrayView data);
+[[nodiscard]] Status writeFileAtomically(const QString& path, QByteArrayView data);
 
 // Copies `from` to `to` the same way. Refuses when both name the same file.
-[[nodiscard]] FileResult copyFileAtomically(const QString& from, const QString& to);
+[[nodiscard]] Status copyFileAtomically(const QString& from, const QString& to);
 
 // Deletes the file when it exists; a missing file is not an error.
-[[nodiscard]] FileResult removeFileIfPresent(const QString& path);
+[[nodiscard]] Status removeFileIfPresent(const QString& path);
 
 // True when both paths reach the same existing file, by whatever spelling or route
 // (relative parts, symbolic links, hard links, letter case on a case-insensitive file system).
 [[nodiscard]] bool isSameFile(const QString& a, const QString& b);
+
+// The path as std::filesystem takes it, built from UTF-16 so that any character survives on
+// every platform.
+[[nodiscard]] std::filesystem::path toFsPath(const QString& path);
 
 // The length of the file, or -1 when it cannot be asked.
 [[nodiscard]] qint64 fileLength(const QString& path);

@@ -18,22 +18,21 @@ namespace tollvik {
 // as the user set them: a read-only file is reported, never made writable.
 
 // The value of `key` in `section`, or an empty string when the section or the key is not there.
-// Creates an empty file at `path` when none exists. When the file cannot be created or read, the
-// result is empty and `error` (when given) receives the failure.
-QString ReadIniValue(const QString& path, const QString& section, const QString& key,
-                     FileResult* error = nullptr);
+// Creates an empty file at `path` when none exists. Fails when the file cannot be created or read.
+[[nodiscard]] Result<QString> ReadIniValue(const QString& path, const QString& section,
+                                           const QString& key);
 
 // Sets `key` in `section` to `value` and rewrites the file, creating the file, the section or the
 // key as needed (a new key becomes the first line of its section). Refuses, writing nothing, a
 // section, key or value with a character Windows-1252 cannot store.
-[[nodiscard]] FileResult WriteIniValue(const QString& path, const QString& section,
+[[nodiscard]] Status WriteIniValue(const QString& path, const QString& section,
                                        const QString& key, const QString& value);
 
 // Sets each key of `keyValues` in `section`, in the order given, exactly as that many calls of
 // WriteIniValue would, but reads the file once and writes it once: the result is byte-identical
 // to the single calls. Refuses, writing nothing, when the section or any key or value holds a
 // character Windows-1252 cannot store. An empty list writes nothing.
-[[nodiscard]] FileResult WriteIniValues(const QString& path, const QString& section,
+[[nodiscard]] Status WriteIniValues(const QString& path, const QString& section,
                                         const QList<std::pair<QString, QString>>& keyValues);
 
 // Exchanges the 30 menu texts with "Tollvik.ini" in `programFolder` (which ends in a separator),
@@ -42,7 +41,7 @@ QString ReadIniValue(const QString& path, const QString& section, const QString&
 // when the key is missing). `menuTexts` always holds 30 entries afterwards. On a file error one
 // line naming the file and the reason goes to `log`, `menuTexts` keeps the texts it had, and
 // the failure is returned.
-[[nodiscard]] FileResult GetINIData(const QString& programFolder, QStringList& menuTexts,
+[[nodiscard]] Status GetINIData(const QString& programFolder, QStringList& menuTexts,
                                     LogSink& log);
 
 } // namespace tollvik
