@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFrame>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -404,11 +405,17 @@ QStringList frmmemory::menuTexts() const
 bool frmmemory::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
+        // The figures of the sound being previewed stay when the focus only comes back to the
+        // box it was in: the window activated again, a menu or a dialog closed.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool entered =
+            reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
         for (int index = 0; index < 2 * kSlots; ++index) {
             if (watched != Text1(index))
                 continue;
-            for (QLabel* label : m_label3)
-                label->clear();
+            if (entered)
+                for (QLabel* label : m_label3)
+                    label->clear();
             Hilight(index < kSlots ? index : index - kSlots);
             break;
         }
