@@ -1,0 +1,232 @@
+// chk list, extract, build and join: the sound archive on the command line.
+#include "archive/archive.h"
+#include "archive/entries.h"
+#include "chkfolder.h"
+#include "command.h"
+#include "core/fileio.h"
+#include "oggtime.h"
+
+#include <QDir>
+
+namespace tollvik::cli {
+namespace {
+
+// Archives are read whole; none is near this size.
+constexpr qint64 kMaxArchiveBytes = qint64(1) << 31;
+
+const QCommandLineOption kAll(QStringLiteral("all"), QStringLiteral("Every entry of the archive."));
+
+Result<ChkContents> readArchive(const QString& path)
+{
+    const Result<QByteArray> bytes = readWholeFile(path, kMaxArchiveBytes);
+    if (!bytes)
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
+    Result<ChkContents> contents = splitChk(bytes.value());
+    if (!contents)
+        return fail(QStringLiteral("%1 is not a sound archive: %2").arg(path, contents.error()));
+    return contents;
+}
+
+QString entryName(qsizetype entry, qsizetype count, bool ogg)
+{
+    const int width = std::max(3, int(QString::number(count).size()));
+    return QStringLiteral("Entry %1.%2")
+        .arg(entry, width, 10, QLatin1Char('0'))
+        .arg(ogg ? QStringLiteral("ogg") : QStringLiteral("bin"));
+}
+
+int listAll(const Call& call, const QString& path)
+{
+    const Result<ChkContents> contents = readArchive(path);
+    if (!contents)
+        return refuse(call, contents.failure());
+    const QList<QByteArray>& entries = contents->entries;
+    call.out << QStringLiteral("Entry      Offset       Size  Kind  Seconds") << Qt::endl;
+    qint64 offset = 4 + 4 * (entries.size() + 1) + contents->gap.size();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QByteArray ogg = oggOfEntry(entries[i]);
+        const double seconds = ogg.isEmpty() ? -1 : oggSeconds(ogg);
+        call.out << QStringLiteral("%1 %2 %3  %4  %5")
+                        .arg(i + 1, 5)
+                        .arg(offset, 11)
+                        .arg(entries[i].size(), 10)
+                        .arg(ogg.isEmpty() ? QStringLiteral("data") : QStringLiteral("ogg "))
+                        .arg(seconds < 0 ? QString() : QString::number(seconds, 'f', 2))
+                        .trimmed()
+                 << Qt::endl;
+        offset += entries[i].size();
+    }
+    return kOk;
+}
+
+int list(const Call& call)
+{
+    QCommandLineParser parser;
+    parser.addOption(kAll);
+    const ParsedCall parsed = parseCall(parser, call, QStringLiteral("chk list FILE [--all]"), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString path = parser.positionalArguments().at(0);
+    if (parser.isSet(kAll))
+        return listAll(call, path);
+    StreamLog log(call.out);
+    const auto listing = Get_Chk_info(path, log);
+    return listing.ok ? kOk : refuse(call, path + QStringLiteral(" cannot be listed"));
+}
+
+QList<NamedFile> slotFiles(const QString& path, const Call& call, bool& ok)
+{
+    QList<NamedFile> files;
+    const ChkParse parse = parseChk(path);
+    ok = parse.ok;
+    if (!ok) {
+        (void)refuse(call, QStringLiteral("%1 is not a sound archive: %2").arg(path, parse.error));
+        return files;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const Result<QByteArray> sound =
+            readSlotSound(path, parse.description.slots[static_cast<std::size_t>(slot)]);
+        if (!sound) {
+            ok = false;
+            (void)refuse(call, QStringLiteral("cannot read %1 of %2: %3")
+                                   .arg(slotLabel(slot), path, sound.error()));
+            return {};
+        }
+        files.append({slotLabel(slot) + QStringLiteral(".ogg"), sound.value()});
+    }
+    return files;
+}
+
+Result<QList<NamedFile>> entryFiles(const QString& path)
+{
+    const Result<ChkContents> contents = readArchive(path);
+    if (!contents)
+        return contents.failure();
+    QList<NamedFile> files;
+    const QList<QByteArray>& entries = contents->entries;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QByteArray ogg = oggOfEntry(entries[i], true);
+        files.append(
+            {entryName(i + 1, entries.size(), !ogg.isEmpty()), ogg.isEmpty() ? entries[i] : ogg});
+    }
+    const bool hasGap = !contents->gap.isEmpty();
+    const QByteArray index = indexOf(files, hasGap);
+    if (hasGap)
+        files.append({kGapName, contents->gap});
+    files.append({kIndexName, index});
+    return files;
+}
+
+int extract(const Call& call)
+{
+    QCommandLineParser parser;
+    parser.addOption(kAll);
+    const ParsedCall parsed =
+        parseCall(parser, call, QStringLiteral("chk extract FILE DIR [--all]"), 2);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString path = parser.positionalArguments().at(0);
+    const QString folder = parser.positionalArguments().at(1);
+    QList<NamedFile> files;
+    if (parser.isSet(kAll)) {
+        Result<QList<NamedFile>> all = entryFiles(path);
+        if (!all)
+            return refuse(call, all.failure());
+        files = std::move(all).value();
+    } else {
+        bool ok = false;
+        files = slotFiles(path, call, ok);
+        if (!ok)
+            return kRefused;
+    }
+    if (const Status written = writeFolder(folder, files); !written)
+        return refuse(call, written.failure());
+    call.out << QStringLiteral("%1 files written into %2").arg(files.size()).arg(folder)
+             << Qt::endl;
+    return kOk;
+}
+
+Result<ChkContents> readFolder(const QString& folder)
+{
+    const QDir dir(folder);
+    const Result<QByteArray> index = readWholeFile(dir.filePath(kIndexName), 1 << 24);
+    if (!index)
+        return fail(
+            QStringLiteral("cannot read %1: %2").arg(dir.filePath(kIndexName), index.error()));
+    const Result<IndexedFolder> listed = readIndex(index.value());
+    if (!listed)
+        return fail(
+            QStringLiteral("%1 is not an index: %2").arg(dir.filePath(kIndexName), listed.error()));
+    ChkContents contents;
+    QStringList names = listed->entryFiles;
+    if (!listed->gapFile.isEmpty())
+        names.prepend(listed->gapFile);
+    for (const QString& name : names) {
+        const Result<QByteArray> bytes = readWholeFile(dir.filePath(name), kMaxArchiveBytes);
+        if (!bytes)
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(dir.filePath(name), bytes.error()));
+        if (!listed->gapFile.isEmpty() && &name == &names.constFirst())
+            contents.gap = bytes.value();
+        else if (name.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive))
+            contents.entries.append(soundEntry(bytes.value()));
+        else
+            contents.entries.append(bytes.value());
+    }
+    return contents;
+}
+
+int join(const Call& call)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The archive to write."), QStringLiteral("OUT"));
+    parser.addOption(output);
+    const ParsedCall parsed = parseCall(parser, call, QStringLiteral("chk join DIR -o OUT"), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    if (!parser.isSet(output))
+        return refuse(call, QStringLiteral("chk join needs -o OUT"));
+    const QString folder = parser.positionalArguments().at(0);
+    const Result<ChkContents> contents = readFolder(folder);
+    if (!contents)
+        return refuse(call, contents.failure());
+    const Result<QByteArray> archive = joinChk(contents.value());
+    if (!archive)
+        return refuse(call, archive.failure());
+    QStringList inputs;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
+        inputs.append(file.filePath());
+    if (const Status written = writeOutput(parser.value(output), archive.value(), inputs); !written)
+        return refuse(call, written.failure());
+    call.out << QStringLiteral("%1 entries joined into %2")
+                    .arg(contents->entries.size())
+                    .arg(parser.value(output))
+             << Qt::endl;
+    return kOk;
+}
+
+int build(const Call& call)
+{
+    return refuse(call, QStringLiteral("chk build is not available yet"));
+}
+
+} // namespace
+
+int chkCommand(const Call& call)
+{
+    const QString sub = call.arguments.value(0);
+    const Call rest{call.arguments.mid(1), call.out, call.err};
+    if (sub == QLatin1String("list"))
+        return list(rest);
+    if (sub == QLatin1String("extract"))
+        return extract(rest);
+    if (sub == QLatin1String("build"))
+        return build(rest);
+    if (sub == QLatin1String("join"))
+        return join(rest);
+    return refuse(call, QStringLiteral("usage: tollvik-alerts-cli chk list|extract|build|join ... "
+                                       "(chk SUBCOMMAND --help for its options)"));
+}
+
+} // namespace tollvik::cli

@@ -1,0 +1,109 @@
+#include "cli/cli.h"
+
+#include "command.h"
+#include "core/fileio.h"
+
+#include <QFileInfo>
+
+namespace tollvik::cli {
+namespace {
+
+const QString kOverview = QStringLiteral(
+    "Usage: tollvik-alerts-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  identify FILE                     name the navigator build of a TTN file\n"
+    "  patch FILE -o OUT                 write the patched TTN file\n"
+    "  chk list FILE [--all]             list the slot sounds (or every entry) of an archive\n"
+    "  chk extract FILE DIR [--all]      save the slot sounds (or every entry) into a folder\n"
+    "  chk build FILE -o OUT             build an archive with slot sounds replaced\n"
+    "  chk join DIR -o OUT               join an extracted folder back into an archive\n"
+    "  convert IN OUT                    turn any sound into a slot sound\n"
+    "  speak TEXT OUT                    speak a text into a slot sound\n"
+    "\n"
+    "Run tollvik-alerts-cli COMMAND --help for the options of a command.\n");
+
+} // namespace
+
+ParsedCall parseCall(QCommandLineParser& parser, const Call& call, const QString& usage,
+                     qsizetype positionals)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    parser.addOption(help);
+    if (!parser.parse(QStringList{QStringLiteral("tollvik-alerts-cli")} + call.arguments)) {
+        (void)refuse(call, parser.errorText());
+        return {};
+    }
+    if (parser.isSet(help)) {
+        call.out << QStringLiteral("Usage: tollvik-alerts-cli ") << usage << Qt::endl
+                 << Qt::endl
+                 << parser.helpText().section(QLatin1Char('\n'), 2);
+        call.out.flush();
+        return {false, true};
+    }
+    if (parser.positionalArguments().size() != positionals) {
+        (void)refuse(call, QStringLiteral("usage: tollvik-alerts-cli ") + usage);
+        return {};
+    }
+    return {true, false};
+}
+
+int refuse(const Call& call, const QString& why)
+{
+    call.err << QStringLiteral("tollvik-alerts-cli: ") << why << Qt::endl;
+    return kRefused;
+}
+
+int refuse(const Call& call, const Failure& failure)
+{
+    return refuse(call, failure.error);
+}
+
+Status writeOutput(const QString& path, const QByteArray& bytes, const QStringList& inputs)
+{
+    if (QFileInfo(path).isDir())
+        return fail(QStringLiteral("%1 is a folder").arg(path));
+    for (const QString& input : inputs) {
+        if (isSameFile(path, input))
+            return fail(QStringLiteral("%1 is an input of this command").arg(path));
+    }
+    if (const Status written = writeFileAtomically(path, bytes); !written)
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, written.error()));
+    return {};
+}
+
+Result<int> slotNumber(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1 || n > 30)
+        return fail(QStringLiteral("\"%1\" is not a slot number from 1 to 30").arg(text));
+    return n;
+}
+
+int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    const QString command = arguments.value(0);
+    const Call call{arguments.mid(1), out, err};
+    if (command == QLatin1String("identify"))
+        return identifyCommand(call);
+    if (command == QLatin1String("patch"))
+        return patchCommand(call);
+    if (command == QLatin1String("chk"))
+        return chkCommand(call);
+    if (command == QLatin1String("convert"))
+        return convertCommand(call);
+    if (command == QLatin1String("speak"))
+        return speakCommand(call);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
+        out << kOverview;
+        return kOk;
+    }
+    err << kOverview;
+    return kRefused;
+}
+
+} // namespace tollvik::cli

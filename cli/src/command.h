@@ -1,0 +1,60 @@
+#pragma once
+
+#include "cli/cli.h"
+#include "core/logsink.h"
+#include "core/result.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace tollvik::cli {
+
+// What every command gets: its arguments and the two streams.
+struct Call
+{
+    QStringList arguments; // after the command's own name
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// A log sink that prints each line on a stream.
+class StreamLog : public LogSink
+{
+public:
+    explicit StreamLog(QTextStream& stream) : m_stream(stream) {}
+    void AddText(const QString& text) override { m_stream << text << Qt::endl; }
+
+private:
+    QTextStream& m_stream;
+};
+
+// Parses the command's arguments. Prints the help and returns false for --help (with `helped`
+// set), prints one line and returns false for a wrong call.
+struct ParsedCall
+{
+    bool ok = false;
+    bool helped = false;
+};
+[[nodiscard]] ParsedCall parseCall(QCommandLineParser& parser, const Call& call,
+                                   const QString& usage, qsizetype positionals);
+
+// Prints the refusal and gives the exit code for it.
+int refuse(const Call& call, const QString& why);
+int refuse(const Call& call, const Failure& failure);
+
+// Writes a result file whole or not at all, never onto one of the inputs.
+[[nodiscard]] Status writeOutput(const QString& path, const QByteArray& bytes,
+                                 const QStringList& inputs);
+
+// A slot number from the command line: 1..30.
+[[nodiscard]] Result<int> slotNumber(const QString& text);
+
+int identifyCommand(const Call& call);
+int patchCommand(const Call& call);
+int chkCommand(const Call& call);
+int convertCommand(const Call& call);
+int speakCommand(const Call& call);
+
+} // namespace tollvik::cli
