@@ -17,7 +17,7 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
 else
     cmake "$BUILD" >/dev/null
 fi
-cmake --build "$BUILD" --target tollvik-alerts bass
+cmake --build "$BUILD" --target tollvik-alerts tollvik-alerts-cli bass
 BUILD_ABS=$(cd "$BUILD" && pwd)
 rm -rf "$BUILD_ABS/package"
 (cd "$BUILD_ABS" && cpack -G TGZ --config CPackConfig.cmake >/dev/null)
@@ -30,7 +30,8 @@ tar -xzf "$tarball" -C "$work"
 top=$(find "$work" -mindepth 1 -maxdepth 1 -type d)
 [ "$(echo "$top" | wc -l)" -eq 1 ] || fail "the archive must hold one top-level folder"
 
-for f in tollvik-alerts libbass.so tollvik-alerts.desktop tollvik-alerts.svg; do
+for f in tollvik-alerts tollvik-alerts-cli libbass.so tollvik-alerts.desktop tollvik-alerts.svg \
+    man/man1/tollvik-alerts-cli.1; do
     [ -f "$top/$f" ] || fail "$f is missing from the folder"
 done
 for d in Temp Modified; do
@@ -39,7 +40,7 @@ done
 [ -x "$top/tollvik-alerts" ] || fail "tollvik-alerts is not executable"
 
 # Run paths: none, or only relative to the file's own folder; never the build or source folder.
-for f in tollvik-alerts libbass.so; do
+for f in tollvik-alerts tollvik-alerts-cli libbass.so; do
     paths=$(readelf -d "$top/$f" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
     if [ -n "$paths" ]; then
         IFS=: read -ra entries <<<"$paths"
