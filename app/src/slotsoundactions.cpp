@@ -1,0 +1,290 @@
+// Sounds from anything for the warning slots: the slot's context menu, files dropped on the
+// window, and the conversion and speech jobs that run on the sound worker.
+#include "app/frmmemory.h"
+#include "convert/slotsounds.h"
+#include "convert/speech.h"
+#include "core/paths.h"
+#include "dialogs/commondialog.h"
+#include "settings/ini.h"
+#include "soundworker.h"
+#include "windowstate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+
+namespace tollvik {
+namespace {
+
+const QString kSoundFilter = QStringLiteral(
+    "Sounds (*.wav;*.aif;*.aiff;*.flac;*.ogg;*.oga;*.opus;*.mp3)|*.wav;*.aif;*.aiff;*.flac;*.ogg;"
+    "*.oga;*.opus;*.mp3|All files (*.*)|*.*");
+const QString kSpeechSection = QStringLiteral("Speech");
+const QString kVoiceKey = QStringLiteral("Voice");
+
+// One slot's part of a job: a file to convert or take as it is, or a text to speak.
+struct SlotWork
+{
+    int slot = 0;
+    QString source;
+    enum class Kind
+    {
+        Convert,
+        AsItIs,
+        Speak
+    } kind = Kind::Convert;
+};
+
+Result<convert::SlotSoundMade> runWork(const convert::ListedArchive& archive,
+                                       const std::array<convert::Target, kSlotCount>& targets,
+                                       const SlotWork& work, const QString& voice,
+                                       const std::atomic<bool>* stop)
+{
+    const convert::Target& target = targets[static_cast<std::size_t>(work.slot)];
+    switch (work.kind) {
+    case SlotWork::Kind::AsItIs:
+        return convert::SlotSoundMade{work.slot, work.source, importLogLine(work.source, work.slot)};
+    case SlotWork::Kind::Speak:
+        return convert::speakIntoSlot(archive, work.slot, target, work.source, voice, stop);
+    case SlotWork::Kind::Convert:
+        break;
+    }
+    return convert::convertIntoSlot(archive, work.slot, target, work.source, stop);
+}
+
+} // namespace
+
+void frmmemory::attachSlotMenu(QWidget* widget, int slot)
+{
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    widget->setAcceptDrops(true);
+    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget, slot](QPoint at) {
+        slotMenu(slot)->popup(widget->mapToGlobal(at));
+    });
+}
+
+QMenu* frmmemory::slotMenu(int slot)
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool listed = m_state->archiveLoaded;
+    const auto add = [&](const QString& text, bool enabled, auto&& handler) {
+        QAction* action = menu->addAction(text);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(QStringLiteral("Import and convert a sound\u2026"), listed,
+        [this, slot] { importConvertedSound(slot); });
+    add(QStringLiteral("Speak the menu text"), listed, [this, slot] { speakMenuText(slot); });
+    add(QStringLiteral("Voice\u2026"), true, [this] { chooseVoice(); });
+    if (isExternalSound(Text1(slot + kSlots)->text()))
+        add(QStringLiteral("Use the archive's sound again"), listed,
+            [this, slot] { useArchiveSound(slot); });
+    menu->addSeparator();
+    add(QStringLiteral("Export all sounds\u2026"), listed, [this] { exportAllSounds(); });
+    add(QStringLiteral("Import a folder\u2026"), listed, [this] { importFolder(); });
+    return menu;
+}
+
+bool frmmemory::needsListedArchive()
+{
+    if (m_state->archiveLoaded)
+        return true;
+    AddText(QStringLiteral("Load a sound archive first: a slot's new sound is made to match the "
+                           "archive's own."));
+    beep();
+    return false;
+}
+
+void frmmemory::importConvertedSound(int slot)
+{
+    cCommonDialog dialog(fileDialogs());
+    OpenFileArgs args;
+    args.Filter = kSoundFilter;
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args) || !needsListedArchive())
+        return;
+    runSlotJob({{slot, args.Filename, SlotWork::Kind::Convert}});
+}
+
+void frmmemory::importAnySound(int slot, const QString& path)
+{
+    if (!needsListedArchive())
+        return;
+    if (isExternalSound(path)) {
+        // An .ogg file is taken as the "..." button takes it.
+        setSoundBoxText(slot, path);
+        Command4(slot)->hide();
+        AddText(importLogLine(path, slot));
+        return;
+    }
+    runSlotJob({{slot, path, SlotWork::Kind::Convert}});
+}
+
+void frmmemory::speakMenuText(int slot)
+{
+    if (needsListedArchive())
+        runSlotJob({{slot, Text1(slot)->text(), SlotWork::Kind::Speak}});
+}
+
+void frmmemory::importSlotFiles(const QStringList& paths)
+{
+    if (!needsListedArchive())
+        return;
+    const QMap<int, QString> matched = convert::matchSlots(paths);
+    if (matched.isEmpty()) {
+        AddText(QStringLiteral("None of the files is named for a slot (\"Sound 07.ogg\", "
+                               "\"07 bell.wav\")."));
+        beep();
+        return;
+    }
+    QList<SlotWork> work;
+    for (auto it = matched.cbegin(); it != matched.cend(); ++it)
+        work.append({it.key(), it.value(),
+                     convert::takesAsItIs(it.value()) ? SlotWork::Kind::AsItIs
+                                                      : SlotWork::Kind::Convert});
+    runSlotJob(work);
+}
+
+void frmmemory::runSlotJob(const QList<SlotWork>& work)
+{
+    const convert::ListedArchive archive{programFolder(), m_text2->text(),
+                                         m_state->SlotSoundTable};
+    const bool speaks = std::any_of(work.cbegin(), work.cend(), [](const SlotWork& w) {
+        return w.kind == SlotWork::Kind::Speak;
+    });
+    const QString voice = speaks ? storedVoice() : QString();
+    auto job = [this, archive, work, voice](const std::atomic<bool>* stop,
+                                            const SoundWorker::Post& post) {
+        const auto targets = convert::slotTargets(archive, stop);
+        if (!targets) {
+            post([this, failure = targets.failure()] { showSlotSound(failure); });
+            return;
+        }
+        for (const SlotWork& w : work) {
+            if (stop->load())
+                return;
+            post([this, made = runWork(archive, targets.value(), w, voice, stop)] {
+                showSlotSound(made);
+            });
+        }
+    };
+    if (!m_worker->start(std::move(job), [] { QApplication::restoreOverrideCursor(); })) {
+        beep();
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void frmmemory::showSlotSound(const Result<convert::SlotSoundMade>& made)
+{
+    if (!made) {
+        if (made.refusal() != Refusal::Cancelled) {
+            AddText(made.error());
+            beep();
+        }
+        return;
+    }
+    const int slot = made->slot;
+    setSoundBoxText(slot, made->path);
+    Command4(slot)->hide();
+    if (m_state->HighlightedSlot == slot && m_state->archiveLoaded)
+        showSlotButtons(slot);
+    AddText(made->logLine);
+}
+
+void frmmemory::useArchiveSound(int slot)
+{
+    setSoundBoxText(slot, slotLabel(slot));
+    if (m_state->HighlightedSlot == slot)
+        showSlotButtons(slot);
+    AddText(QStringLiteral("Position %1 plays %2 of the archive again.")
+                .arg(slot + 1)
+                .arg(slotLabel(slot)));
+}
+
+QString frmmemory::settingsFile() const
+{
+    return programFolder() + QStringLiteral("Tollvik.ini");
+}
+
+QString frmmemory::storedVoice() const
+{
+    const Result<QString> voice = ReadIniValue(settingsFile(), kSpeechSection, kVoiceKey);
+    return voice ? voice.value() : QString();
+}
+
+void frmmemory::chooseVoice()
+{
+    const Result<QList<convert::Voice>> voices = convert::voices();
+    if (!voices || voices->isEmpty()) {
+        AddText(QStringLiteral("No voices for spoken menu texts: %1")
+                    .arg(voices ? QStringLiteral("espeak-ng has none") : voices.error()));
+        return;
+    }
+    QStringList names;
+    for (const convert::Voice& voice : voices.value())
+        names.append(voice.name);
+    QString current = storedVoice();
+    if (!names.contains(current))
+        current = convert::defaultVoice(voices.value());
+    const QString chosen = m_state->context.chooseVoice
+                               ? m_state->context.chooseVoice(names, current)
+                               : QInputDialog::getItem(this, QStringLiteral("Voice"),
+                                                       QStringLiteral("Voice for menu texts:"),
+                                                       names, int(names.indexOf(current)), false);
+    if (chosen.isEmpty())
+        return;
+    if (const Status stored = WriteIniValue(settingsFile(), kSpeechSection, kVoiceKey, chosen);
+        !stored) {
+        AddText(QStringLiteral("Could not store the voice in %1: %2")
+                    .arg(settingsFile(), stored.error()));
+        return;
+    }
+    AddText(QStringLiteral("Menu texts are spoken with the voice %1.").arg(chosen));
+}
+
+QString frmmemory::chooseFolder(const QString& caption)
+{
+    if (m_state->context.chooseFolder)
+        return m_state->context.chooseFolder(caption);
+    return QFileDialog::getExistingDirectory(this, caption);
+}
+
+void frmmemory::exportAllSounds()
+{
+    const QString folder = chooseFolder(QStringLiteral("Export all sounds into"));
+    if (folder.isEmpty() || !needsListedArchive())
+        return;
+    std::array<QString, kSlotCount> boxes;
+    for (int slot = 0; slot < kSlots; ++slot)
+        boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlots)->text();
+    const convert::ListedArchive archive{programFolder(), m_text2->text(),
+                                         m_state->SlotSoundTable};
+    if (const Status saved = convert::exportAllSounds(archive, boxes, folder); !saved) {
+        AddText(saved.error());
+        beep();
+        return;
+    }
+    AddText(QStringLiteral("Saved the 30 sounds into %1 as \"Sound 01.ogg\" to \"Sound 30.ogg\".")
+                .arg(QDir::toNativeSeparators(folder)));
+}
+
+void frmmemory::importFolder()
+{
+    const QString folder = chooseFolder(QStringLiteral("Import the sounds of"));
+    if (folder.isEmpty())
+        return;
+    QStringList paths;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files, QDir::Name))
+        paths.append(file.filePath());
+    importSlotFiles(paths);
+}
+
+} // namespace tollvik
