@@ -5,7 +5,7 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 DEPS := cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsdl2-dev libvorbis-dev \
-        fonts-liberation
+        fonts-liberation libsndfile1-dev libsoxr-dev libebur128-dev libespeak-ng-dev espeak-ng-data
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 STAMP := $(BUILD_DIR)/.configured
@@ -23,7 +23,7 @@ fi
 endef
 
 # Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks, packaging).
-DEPS_EXTRA := clang libclang-rt-14-dev llvm time
+DEPS_EXTRA := clang libclang-rt-14-dev llvm time vorbis-tools
 
 .PHONY: all deps deps-extra build run test check-sanitize fuzz bench package clean distclean format
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "convert/convert.h"
+
+#include <QList>
+#include <QLocale>
+#include <QString>
+
+namespace tollvik::convert {
+
+// Spoken warnings with espeak-ng. The library keeps global state and is not thread-safe: every
+// call below goes through one mutex, and the library is initialised once, on first use. Its
+// sound comes at the library's own rate (22050 Hz), mono; convertPcm() takes it from there.
+
+struct Voice
+{
+    QString name;     // what speak() takes, e.g. "English (Great Britain)"
+    QString language; // the voice's first language, e.g. "en-gb"
+};
+
+[[nodiscard]] Result<QList<Voice>> voices();
+
+// The voice for a locale: the one whose language is the locale's language and territory
+// ("de-de"), else its language alone ("de"), else the shortest tag of that family ("de-ch"),
+// else English the same way (British first). Empty only when the list holds none of them.
+[[nodiscard]] QString defaultVoice(const QList<Voice>& voices,
+                                   const QLocale& locale = QLocale::system());
+
+// Speaks the text (UTF-8 plain text, no markup) with the named voice; an empty name takes
+// defaultVoice().
+[[nodiscard]] Result<Pcm> speak(const QString& text, const QString& voiceName = {},
+                                StopFlag stop = nullptr);
+
+} // namespace tollvik::convert

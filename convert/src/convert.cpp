@@ -1,0 +1,210 @@
+// The conversion: format, level, then the highest quality (and if need be a lower rate) that
+// fits the slot.
+
+#include "archive/archive.h"
+#include "internal.h"
+
+#include <QFileInfo>
+#include <array>
+#include <cmath>
+#include <optional>
+
+namespace tollvik::convert {
+namespace {
+
+// The quality grid: -0.1, 0.0, 0.1 .. 1.0.
+constexpr int kQualitySteps = 12;
+constexpr int kLowestRate = 8000;
+
+float qualityAt(int step)
+{
+    return static_cast<float>(step - 1) / 10.0f;
+}
+
+struct Level
+{
+    double gainDb = 0.0;
+    bool peakLimited = false;
+};
+
+// The gain that brings the sound to the target loudness, held back when it would lift the
+// sample peaks above kPeakCeilingDbfs. Silence keeps its level.
+Result<Level> levelFor(const Pcm& pcm, double targetLufs)
+{
+    const Result<double> measured = loudness(pcm);
+    if (!measured)
+        return measured.failure();
+    if (!std::isfinite(measured.value()))
+        return Level{};
+    float peak = 0.0f;
+    for (const float v : pcm.samples)
+        peak = std::max(peak, std::abs(v));
+    const double wanted = targetLufs - measured.value();
+    const double room = kPeakCeilingDbfs - 20.0 * std::log10(static_cast<double>(peak));
+    if (wanted > room)
+        return Level{room, true};
+    return Level{wanted, false};
+}
+
+void applyGain(Pcm& pcm, double gainDb)
+{
+    const auto factor = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    for (float& v : pcm.samples)
+        v *= factor;
+}
+
+// What the quality search at one rate found.
+struct RateFit
+{
+    std::optional<detail::EncodeRun> best;
+    float quality = 0.0f;
+    double lowestBytesPerSecond = 0.0; // measured at the lowest quality when even that is over
+};
+
+// Where the next encode should go: the highest untried step whose size, estimated from
+// libvorbisenc's nominal bitrates and corrected by the last encode, fits.
+int nextStep(const std::array<double, kQualitySteps>& estimate, double correction, qint64 maxBytes,
+             int fits, int over)
+{
+    int step = fits + 1;
+    for (int s = fits + 1; s < over; ++s) {
+        if (correction * estimate[static_cast<size_t>(s)] <= static_cast<double>(maxBytes))
+            step = s;
+    }
+    return step;
+}
+
+// The highest quality that fits, by encodes that narrow down the step between the highest known
+// to fit and the lowest known to be too big; an encode stops once it is too big.
+Result<RateFit> fitQuality(const Pcm& pcm, qint64 maxBytes, StopFlag stop)
+{
+    std::array<double, kQualitySteps> estimate{};
+    for (int s = 0; s < kQualitySteps; ++s)
+        estimate[static_cast<size_t>(s)] =
+            std::max(1.0, detail::nominalBitrate(pcm.format(), qualityAt(s)) / 8.0 * pcm.seconds());
+    RateFit fit;
+    double correction = 1.0;
+    for (int fits = -1, over = kQualitySteps; over - fits > 1;) {
+        const int step = nextStep(estimate, correction, maxBytes, fits, over);
+        Result<detail::EncodeRun> run = detail::encodeUpTo(pcm, qualityAt(step), maxBytes, stop);
+        if (!run)
+            return run.failure();
+        const double sound = static_cast<double>(run->ogg.size() - run->headerBytes);
+        const double perSecond = sound / std::max(run->secondsEncoded, 1e-3);
+        correction = (static_cast<double>(run->headerBytes) + perSecond * pcm.seconds()) /
+                     estimate[static_cast<size_t>(step)];
+        if (run->over) {
+            over = step;
+            fit.lowestBytesPerSecond = perSecond;
+        } else {
+            fits = step;
+            fit.quality = qualityAt(step);
+            fit.best = std::move(run).value();
+        }
+    }
+    return fit;
+}
+
+Failure refuseTooLong(const QString& name, double seconds, qint64 maxBytes, double bytesPerSecond)
+{
+    return detail::tooLong(name, seconds, static_cast<double>(maxBytes) / bytesPerSecond);
+}
+
+// The quality search at the target's rate, then at half of it and so on down to 8000 Hz.
+Result<Converted> fitSlot(const Pcm& leveled, const QString& name, double sourceSeconds,
+                          qint64 maxBytes, StopFlag stop)
+{
+    double lowestBytesPerSecond = 0.0;
+    for (int rate = leveled.sampleRate;;) {
+        Result<Pcm> pcm = rate == leveled.sampleRate
+                              ? Result<Pcm>(leveled)
+                              : toFormat(leveled, {rate, leveled.channels}, stop);
+        if (!pcm)
+            return pcm.failure();
+        Result<RateFit> fit = fitQuality(pcm.value(), maxBytes, stop);
+        if (!fit)
+            return fit.failure();
+        if (fit->best) {
+            Converted out;
+            out.sourceName = name;
+            out.ogg = std::move(fit->best->ogg);
+            out.sampleRate = rate;
+            out.channels = leveled.channels;
+            out.quality = fit->quality;
+            out.bytes = out.ogg.size();
+            out.sourceSeconds = sourceSeconds;
+            out.rateLowered = rate != leveled.sampleRate;
+            return out;
+        }
+        lowestBytesPerSecond = fit->lowestBytesPerSecond;
+        if (rate <= kLowestRate)
+            break;
+        rate = std::max(rate / 2, kLowestRate);
+    }
+    return refuseTooLong(name, sourceSeconds, maxBytes, lowestBytesPerSecond);
+}
+
+// The refusal of a sound too long to decode, with libvorbisenc's estimate of the lowest bitrate.
+Failure refuseBeforeDecoding(const QString& name, double seconds, const Target& target)
+{
+    const SoundFormat lowest{std::min(target.format.sampleRate, kLowestRate),
+                             target.format.channels};
+    return refuseTooLong(name, seconds, target.maxBytes,
+                         detail::nominalBitrate(lowest, qualityAt(0)) / 8.0);
+}
+
+} // namespace
+
+Result<Converted> convertPcm(const Pcm& pcm, const QString& name, const Target& target,
+                             StopFlag stop)
+{
+    if (pcm.frames() == 0)
+        return fail(QStringLiteral("%1 holds no sound.").arg(name));
+    if (target.maxBytes <= 0)
+        return fail(QStringLiteral("No size limit is set for %1.").arg(name));
+    if (pcm.seconds() > kMaxSourceSeconds)
+        return refuseBeforeDecoding(name, pcm.seconds(), target);
+    Result<Pcm> shaped = toFormat(pcm, target.format, stop);
+    if (!shaped)
+        return shaped.failure();
+    const Result<Level> level = levelFor(shaped.value(), target.loudnessLufs);
+    if (!level)
+        return level.failure();
+    applyGain(shaped.value(), level->gainDb);
+    if (detail::stopped(stop))
+        return detail::cancelled();
+    Result<Converted> out = fitSlot(shaped.value(), name, pcm.seconds(), target.maxBytes, stop);
+    if (out) {
+        out->loudnessChangeDb = level->gainDb;
+        out->peakLimited = level->peakLimited;
+    }
+    return out;
+}
+
+Result<Converted> convertFile(const QString& path, const Target& target, StopFlag stop)
+{
+    const QString name = QFileInfo(path).fileName();
+    const Result<double> seconds = detail::soundFileSeconds(path);
+    if (!seconds)
+        return seconds.failure();
+    if (seconds.value() > kMaxSourceSeconds)
+        return refuseBeforeDecoding(name, seconds.value(), target);
+    const Result<Pcm> pcm = decodeFile(path, stop);
+    if (!pcm)
+        return pcm.failure();
+    return convertPcm(pcm.value(), name, target, stop);
+}
+
+Result<Target> slotTarget(QByteArrayView slotSound, const QList<QByteArray>& archiveSounds,
+                          StopFlag stop)
+{
+    const Result<SoundFormat> format = oggFormat(slotSound);
+    if (!format)
+        return format.failure();
+    const Result<double> lufs = medianLoudness(archiveSounds, stop);
+    if (!lufs)
+        return lufs.failure();
+    return Target{format.value(), lufs.value(), kMaxExternalSoundBytes};
+}
+
+} // namespace tollvik::convert
