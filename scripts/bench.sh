@@ -14,7 +14,8 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLVIK_BENCH=ON >/dev/null ||
     exit 2
-cmake --build "$BUILD" -j "$JOBS" --target bench_archive bench_patcher bench_audio bench_startup ||
+cmake --build "$BUILD" -j "$JOBS" --target bench_archive bench_patcher bench_audio bench_startup \
+    bench_convert ||
     exit 2
 
 # No display and no sound device needed: Qt's offscreen platform, SDL's dummy output.
@@ -56,6 +57,8 @@ run audio "preview click to labels set" "<= 1000 ms" "click to labels set:" " ms
 run startup "start-up / bare Qt window" "<= 1.5x" "ratio start-up/bare:" "x" "$BIN/bench_startup" startup
 run memory "peak memory over bare Qt window" "<= +30 MB" "extra memory over bare:" " MB" \
     "$BIN/bench_startup" memory
+run convert "slot sound conversion / one oggenc pass" "<= 3.0x" "ratio convert/oggenc:" "x" \
+    "$BIN/bench_convert"
 
 # The second figure of the preview, reported beside the first.
 sound=$(grep -m1 -oE 'first sound callback: *[0-9.]+' "$LOGS/audio.log" |
@@ -66,6 +69,8 @@ for line in "${lines[@]}"; do
     echo "  $line"
 done
 [ -n "$sound" ] && printf '  %-44s %12s   (reported, no target)\n' "preview click to first sound callback" "$sound ms"
+speech=$(grep -m1 -oE 'speak a menu text: *[0-9.]+' "$LOGS/convert.log" | grep -oE '[0-9.]+$')
+[ -n "$speech" ] && printf '  %-44s %12s   (reported, no target)\n' "speak a menu text (median)" "$speech ms"
 echo
 total=$((passed + ${#failed[@]}))
 if [ ${#failed[@]} -eq 0 ]; then

@@ -16,7 +16,8 @@ void appendPage(QByteArray& out, const ogg_page& page)
 
 } // namespace
 
-QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int channels)
+QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int channels,
+                       double amplitude)
 {
     vorbis_info info;
     vorbis_info_init(&info);
@@ -52,8 +53,8 @@ QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int c
             float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
             for (long i = 0; i < count; ++i) {
                 const double t = static_cast<double>(written + i) / sampleRate;
-                const auto v =
-                    static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * frequencyHz * t));
+                const auto v = static_cast<float>(
+                    amplitude * std::sin(2.0 * std::numbers::pi * frequencyHz * t));
                 for (int c = 0; c < channels; ++c)
                     buffer[c][i] = v;
             }

@@ -40,6 +40,7 @@ bool writeAll(const QString& path, const QByteArray& data);
 
 // A real Ogg Vorbis stream of a sine tone, encoded with libvorbisenc.
 [[nodiscard]] QByteArray makeOggSine(double frequencyHz = 440.0, double seconds = 0.5,
-                                     int sampleRate = 22050, int channels = 1);
+                                     int sampleRate = 22050, int channels = 1,
+                                     double amplitude = 0.5);
 
 } // namespace tollvik::test
