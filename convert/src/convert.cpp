@@ -5,21 +5,12 @@
 #include "internal.h"
 
 #include <QFileInfo>
-#include <array>
 #include <cmath>
-#include <optional>
 
 namespace tollvik::convert {
 namespace {
 
-// The quality grid: -0.1, 0.0, 0.1 .. 1.0.
-constexpr int kQualitySteps = 12;
 constexpr int kLowestRate = 8000;
-
-float qualityAt(int step)
-{
-    return static_cast<float>(step - 1) / 10.0f;
-}
 
 struct Level
 {
@@ -53,58 +44,6 @@ void applyGain(Pcm& pcm, double gainDb)
         v *= factor;
 }
 
-// What the quality search at one rate found.
-struct RateFit
-{
-    std::optional<detail::EncodeRun> best;
-    float quality = 0.0f;
-    double lowestBytesPerSecond = 0.0; // measured at the lowest quality when even that is over
-};
-
-// Where the next encode should go: the highest untried step whose size, estimated from
-// libvorbisenc's nominal bitrates and corrected by the last encode, fits.
-int nextStep(const std::array<double, kQualitySteps>& estimate, double correction, qint64 maxBytes,
-             int fits, int over)
-{
-    int step = fits + 1;
-    for (int s = fits + 1; s < over; ++s) {
-        if (correction * estimate[static_cast<size_t>(s)] <= static_cast<double>(maxBytes))
-            step = s;
-    }
-    return step;
-}
-
-// The highest quality that fits, by encodes that narrow down the step between the highest known
-// to fit and the lowest known to be too big; an encode stops once it is too big.
-Result<RateFit> fitQuality(const Pcm& pcm, qint64 maxBytes, StopFlag stop)
-{
-    std::array<double, kQualitySteps> estimate{};
-    for (int s = 0; s < kQualitySteps; ++s)
-        estimate[static_cast<size_t>(s)] =
-            std::max(1.0, detail::nominalBitrate(pcm.format(), qualityAt(s)) / 8.0 * pcm.seconds());
-    RateFit fit;
-    double correction = 1.0;
-    for (int fits = -1, over = kQualitySteps; over - fits > 1;) {
-        const int step = nextStep(estimate, correction, maxBytes, fits, over);
-        Result<detail::EncodeRun> run = detail::encodeUpTo(pcm, qualityAt(step), maxBytes, stop);
-        if (!run)
-            return run.failure();
-        const double sound = static_cast<double>(run->ogg.size() - run->headerBytes);
-        const double perSecond = sound / std::max(run->secondsEncoded, 1e-3);
-        correction = (static_cast<double>(run->headerBytes) + perSecond * pcm.seconds()) /
-                     estimate[static_cast<size_t>(step)];
-        if (run->over) {
-            over = step;
-            fit.lowestBytesPerSecond = perSecond;
-        } else {
-            fits = step;
-            fit.quality = qualityAt(step);
-            fit.best = std::move(run).value();
-        }
-    }
-    return fit;
-}
-
 Failure refuseTooLong(const QString& name, double seconds, qint64 maxBytes, double bytesPerSecond)
 {
     return detail::tooLong(name, seconds, static_cast<double>(maxBytes) / bytesPerSecond);
@@ -121,7 +60,7 @@ Result<Converted> fitSlot(const Pcm& leveled, const QString& name, double source
                               : toFormat(leveled, {rate, leveled.channels}, stop);
         if (!pcm)
             return pcm.failure();
-        Result<RateFit> fit = fitQuality(pcm.value(), maxBytes, stop);
+        Result<detail::QualityFit> fit = detail::fitQuality(pcm.value(), maxBytes, stop);
         if (!fit)
             return fit.failure();
         if (fit->best) {
@@ -150,7 +89,7 @@ Failure refuseBeforeDecoding(const QString& name, double seconds, const Target& 
     const SoundFormat lowest{std::min(target.format.sampleRate, kLowestRate),
                              target.format.channels};
     return refuseTooLong(name, seconds, target.maxBytes,
-                         detail::nominalBitrate(lowest, qualityAt(0)) / 8.0);
+                         detail::nominalBitrate(lowest, detail::qualityAt(0)) / 8.0);
 }
 
 } // namespace

@@ -122,8 +122,34 @@ private:
 
 } // namespace
 
+namespace {
+
+// What the floor run still added after the point where `frames` of sound were out: counted from
+// its first mark at or past that point, so that it never counts more than it should.
+class FloorRest
+{
+public:
+    explicit FloorRest(const detail::EncodeRun* floor) : m_floor(floor) {}
+
+    [[nodiscard]] qint64 after(qint64 frames)
+    {
+        if (m_floor == nullptr || m_floor->marks.empty())
+            return 0;
+        const auto& marks = m_floor->marks;
+        while (m_next + 1 < marks.size() && marks[m_next].frames < frames)
+            ++m_next;
+        return m_floor->ogg.size() - marks[m_next].bytes;
+    }
+
+private:
+    const detail::EncodeRun* m_floor;
+    size_t m_next = 0;
+};
+
+} // namespace
+
 Result<detail::EncodeRun> detail::encodeUpTo(const Pcm& pcm, float quality, qint64 maxBytes,
-                                             StopFlag stop)
+                                             StopFlag stop, const EncodeRun* floor)
 {
     VorbisEncoder encoder;
     if (pcm.channels <= 0 || pcm.sampleRate <= 0 || !encoder.start(pcm.format(), quality))
@@ -131,6 +157,7 @@ Result<detail::EncodeRun> detail::encodeUpTo(const Pcm& pcm, float quality, qint
     EncodeRun run;
     encoder.writeHeaders(run.ogg);
     run.headerBytes = run.ogg.size();
+    FloorRest rest(floor);
     const qint64 frames = pcm.frames();
     for (qint64 at = 0;;) {
         if (stopped(stop))
@@ -139,8 +166,10 @@ Result<detail::EncodeRun> detail::encodeUpTo(const Pcm& pcm, float quality, qint
         encoder.feed(pcm, at, count);
         at += count;
         const bool done = encoder.drain(run.ogg);
-        run.secondsEncoded = static_cast<double>(encoder.framesWritten()) / pcm.sampleRate;
-        if (maxBytes > 0 && run.ogg.size() > maxBytes) {
+        const qint64 written = encoder.framesWritten();
+        run.secondsEncoded = static_cast<double>(written) / pcm.sampleRate;
+        run.marks.push_back({written, run.ogg.size()});
+        if (maxBytes > 0 && run.ogg.size() + (done ? 0 : rest.after(written)) > maxBytes) {
             run.over = true;
             return run;
         }
