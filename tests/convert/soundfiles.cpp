@@ -3,7 +3,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <numbers>
 #include <sndfile.h>
 #include <vorbis/vorbisfile.h>
@@ -19,21 +19,6 @@ convert::Pcm shaped(double seconds, int rate, int channels)
     pcm.samples.resize(static_cast<size_t>(std::lround(seconds * rate)) *
                        static_cast<size_t>(channels));
     return pcm;
-}
-
-struct Reader
-{
-    const QByteArray* bytes;
-    size_t position = 0;
-};
-
-size_t readBytes(void* to, size_t size, size_t count, void* source)
-{
-    auto* r = static_cast<Reader*>(source);
-    const size_t n = std::min(size * count, static_cast<size_t>(r->bytes->size()) - r->position);
-    std::memcpy(to, r->bytes->constData() + r->position, n);
-    r->position += n;
-    return size == 0 ? 0 : n / size;
 }
 
 } // namespace
@@ -93,28 +78,24 @@ bool writeSoundFile(const QString& path, const convert::Pcm& pcm, int format)
 
 convert::Pcm decodeWithVorbisfile(const QByteArray& ogg)
 {
-    Reader reader{&ogg};
+    FILE* memory = fmemopen(const_cast<char*>(ogg.constData()), size_t(ogg.size()), "rb");
     OggVorbis_File file;
-    const ov_callbacks callbacks{readBytes, nullptr, nullptr, nullptr};
-    if (ov_open_callbacks(&reader, &file, nullptr, 0, callbacks) != 0)
+    if (memory == nullptr || ov_open(memory, &file, nullptr, 0) != 0)
         return {};
-    const vorbis_info* info = ov_info(&file, -1);
     convert::Pcm pcm;
-    pcm.sampleRate = static_cast<int>(info->rate);
-    pcm.channels = info->channels;
-    for (;;) {
-        float** channels = nullptr;
-        int section = 0;
-        const long frames = ov_read_float(&file, &channels, 1024, &section);
-        if (frames < 0)
-            pcm.channels = 0;
-        if (frames <= 0)
-            break;
+    pcm.sampleRate = int(ov_info(&file, -1)->rate);
+    pcm.channels = ov_info(&file, -1)->channels;
+    float** channels = nullptr;
+    int section = 0;
+    long frames = 0;
+    while ((frames = ov_read_float(&file, &channels, 1024, &section)) > 0) {
         for (long f = 0; f < frames; ++f)
             for (int c = 0; c < pcm.channels; ++c)
                 pcm.samples.push_back(channels[c][f]);
     }
-    ov_clear(&file);
+    if (frames < 0)
+        pcm.channels = 0;
+    ov_clear(&file); // closes the memory file too
     return pcm;
 }
 

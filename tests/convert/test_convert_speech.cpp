@@ -49,15 +49,6 @@ private Q_SLOTS:
         QCOMPARE(chosen, voice.isEmpty() ? QString() : QStringLiteral("voice ") + voice);
     }
 
-    void listsVoicesWithTheirLanguages()
-    {
-        const QList<Voice> list = voices().value();
-        QVERIFY(std::any_of(list.begin(), list.end(), [](const Voice& v) {
-            return v.language == QStringLiteral("en-gb") && !v.name.isEmpty();
-        }));
-        QVERIFY(!defaultVoice(list).isEmpty());
-    }
-
     void speaksIntoASlotSound()
     {
         const Result<Pcm> spoken = speak(QStringLiteral("Speed camera ahead"),
