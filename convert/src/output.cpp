@@ -64,8 +64,8 @@ Result<QString> writeConvertedSound(const QString& programFolder, int slot,
     if (slot < 0 || slot >= kSlotCount)
         return fail(QStringLiteral("There is no slot %1.").arg(slot + 1));
     const QString path = convertedSoundPath(programFolder, slot);
-    if (const FileResult written = writeFileAtomically(path, converted.ogg); !written)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, written.error));
+    if (const Status written = writeFileAtomically(path, converted.ogg); !written)
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, written.error()));
     return path;
 }
 
@@ -79,8 +79,8 @@ Status removeConvertedSounds(const QString& programFolder)
     for (const QString& name : names) {
         if (!ours.match(name).hasMatch())
             continue;
-        if (const FileResult removed = removeFileIfPresent(folder + name); !removed)
-            failed.append(QStringLiteral("%1 (%2)").arg(name, removed.error));
+        if (const Status removed = removeFileIfPresent(folder + name); !removed)
+            failed.append(QStringLiteral("%1 (%2)").arg(name, removed.error()));
     }
     if (!failed.isEmpty())
         return fail(QStringLiteral("Cannot delete the converted sounds %1 in %2.")

@@ -1,4 +1,5 @@
 #include "convert/slotsounds.h"
+#include "convert/speech.h"
 #include "core/fileio.h"
 #include "core/paths.h"
 
