@@ -44,9 +44,12 @@ void applyGain(Pcm& pcm, double gainDb)
         v *= factor;
 }
 
+// How long a slot's sound can be is estimated from the bitrate of the lowest quality.
 Failure refuseTooLong(const QString& name, double seconds, qint64 maxBytes, double bytesPerSecond)
 {
-    return detail::tooLong(name, seconds, static_cast<double>(maxBytes) / bytesPerSecond);
+    const double maxSeconds =
+        bytesPerSecond > 0.0 ? static_cast<double>(maxBytes) / bytesPerSecond : 0.0;
+    return detail::tooLong(name, seconds, maxSeconds);
 }
 
 // The quality search at the target's rate, then at half of it and so on down to 8000 Hz.

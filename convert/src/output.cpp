@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 namespace tollvik::convert {
@@ -29,7 +30,8 @@ QString signedDb(double db)
 
 QString detail::minutesSeconds(double seconds)
 {
-    const auto whole = static_cast<qint64>(std::floor(std::max(seconds, 0.0)));
+    const double bounded = std::isfinite(seconds) ? std::clamp(seconds, 0.0, 359999.0) : 0.0;
+    const auto whole = static_cast<qint64>(std::floor(bounded));
     return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 

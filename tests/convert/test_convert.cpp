@@ -163,6 +163,7 @@ private Q_SLOTS:
         QTest::newRow("longer sound, tight") << 16.0 << qint64(60'000) << 22050;
         QTest::newRow("not even the lowest quality") << 3.0 << qint64(-1) << 11025;
         QTest::newRow("nothing fits") << 3.0 << qint64(4'500) << 0;
+        QTest::newRow("not even the headers fit") << 3.0 << qint64(1'000) << 0;
     }
     void picksTheHighestQualityThatFits()
     {
