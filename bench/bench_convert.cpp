@@ -37,25 +37,27 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Something like music: a chord that changes every second under a little noise, the two
-// channels a little apart.
+// Something like music: a chord that changes every second, a beat of noise bursts and a little
+// hiss, the two channels a little apart.
 std::vector<float> music()
 {
     const auto frames = static_cast<size_t>(kSeconds * kRate);
     std::vector<float> out(frames * 2);
     const double roots[] = {220.0, 261.6, 196.0, 174.6};
     quint32 seed = 1;
+    const auto hiss = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    };
     for (size_t f = 0; f < frames; ++f) {
         const double t = static_cast<double>(f) / kRate;
         const double root = roots[static_cast<size_t>(t) % 4];
-        const double envelope = 0.6 + 0.4 * std::cos(2.0 * std::numbers::pi * t);
-        double v = 0.0;
+        double chord = 0.0;
         for (const double ratio : {1.0, 1.25, 1.5, 2.0})
-            v += std::sin(2.0 * std::numbers::pi * root * ratio * t) / ratio;
-        seed = seed * 1664525u + 1013904223u;
-        const double hiss = 0.02 * (static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
-        out[2 * f] = static_cast<float>(0.15 * envelope * v + hiss);
-        out[2 * f + 1] = static_cast<float>(0.12 * envelope * v - hiss);
+            chord += std::sin(2.0 * std::numbers::pi * root * ratio * t) / ratio;
+        const double beat = std::exp(-12.0 * std::fmod(t, 0.5)); // a burst every half second
+        out[2 * f] = static_cast<float>(0.15 * chord + 0.2 * beat * hiss() + 0.02 * hiss());
+        out[2 * f + 1] = static_cast<float>(0.12 * chord + 0.2 * beat * hiss() + 0.02 * hiss());
     }
     return out;
 }
