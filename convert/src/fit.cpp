@@ -71,7 +71,7 @@ private:
     double m_seconds = 0.0;
 };
 
-// The size of the whole sound's stream, from an encode of all or part of it.
+// The size of the whole sound's stream, from an encode of all of it or of a stretch.
 double wholeSize(const EncodeRun& run, double seconds)
 {
     if (!run.over && run.secondsEncoded >= seconds)

@@ -51,11 +51,10 @@ Failure resampleFailed(int rate, soxr_error_t error)
 Result<Pcm> resample(const Pcm& in, int rate, StopFlag stop)
 {
     soxr_error_t error = nullptr;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     const auto channels = static_cast<size_t>(in.channels);
-    SoxrPtr resampler(soxr_create(in.sampleRate, rate, static_cast<unsigned>(channels), &error, &io,
-                                  &quality, nullptr));
+    // libsoxr's defaults: interleaved 32-bit float in and out, its high quality (SOXR_HQ).
+    SoxrPtr resampler(soxr_create(in.sampleRate, rate, static_cast<unsigned>(channels), &error,
+                                  nullptr, nullptr, nullptr));
     if (error != nullptr)
         return resampleFailed(rate, error);
     Pcm out;
