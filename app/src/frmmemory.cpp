@@ -2,8 +2,10 @@
 
 #include "app/module2.h"
 #include "artwork.h"
+#include "convert/convert.h"
 #include "core/paths.h"
 #include "devicepictures.h"
+#include "soundworker.h"
 #include "windowstate.h"
 
 #include <QApplication>
@@ -113,7 +115,8 @@ const std::array<const char*, 19> kDefaultMenuTexts = {
 } // namespace
 
 frmmemory::frmmemory(AppContext context, QWidget* parent)
-    : QWidget(parent), m_state(std::make_unique<State>(std::move(context)))
+    : QWidget(parent), m_state(std::make_unique<State>(std::move(context))),
+      m_worker(std::make_unique<SoundWorker>(this))
 {
     setWindowTitle(QStringLiteral("Tollvik Alerts 1.0f"));
     setWindowIcon(windowIcon());
@@ -125,6 +128,11 @@ frmmemory::frmmemory(AppContext context, QWidget* parent)
     setPalette(palette);
     buildControls();
     setTabOrder();
+    setAcceptDrops(true);
+    for (QWidget* row : {static_cast<QWidget*>(m_text2), static_cast<QWidget*>(m_load2),
+                         static_cast<QWidget*>(m_command5), static_cast<QWidget*>(m_text3),
+                         static_cast<QWidget*>(m_load1), static_cast<QWidget*>(m_command7)})
+        acceptDropsOn(row);
 }
 
 frmmemory::~frmmemory() = default;
@@ -284,6 +292,13 @@ void frmmemory::buildSlot(int slot)
     exportButton->setToolTip(QStringLiteral("Save Sound as oGG"));
     connect(exportButton, &QPushButton::clicked, this, [this, slot] { Command4_Click(slot); });
     m_command4[index] = exportButton;
+
+    for (QWidget* widget : {static_cast<QWidget*>(menu), static_cast<QWidget*>(play),
+                            static_cast<QWidget*>(sound), static_cast<QWidget*>(import),
+                            static_cast<QWidget*>(exportButton)})
+        acceptDropsOn(widget);
+    attachSlotMenu(sound, slot);
+    attachSlotMenu(import, slot);
 }
 
 void frmmemory::setTabOrder()
@@ -404,6 +419,8 @@ QStringList frmmemory::menuTexts() const
 
 bool frmmemory::eventFilter(QObject* watched, QEvent* event)
 {
+    if (handleDrop(watched, event))
+        return true;
     if (event->type() == QEvent::FocusIn) {
         // The figures of the sound being previewed stay when the focus only comes back to the
         // box it was in: the window activated again, a menu or a dialog closed.
@@ -498,6 +515,7 @@ void frmmemory::Form_Unload()
     if (m_state->unloaded)
         return;
     m_state->unloaded = true;
+    m_worker->stop();
     m_state->releaseAudio();
     ClearCaptionColour(m_command7);
     ClearCaptionColour(m_command5);
@@ -513,6 +531,12 @@ void frmmemory::Form_Unload()
             Exists(temp + entry))
             QFile::remove(temp + entry);
     }
+    (void)convert::removeConvertedSounds(programFolder());
+}
+
+bool frmmemory::soundWorkBusy() const
+{
+    return m_worker->busy();
 }
 
 } // namespace tollvik

@@ -20,13 +20,6 @@
 #include <QPushButton>
 
 namespace tollvik {
-namespace {
-
-const QString kSoundFilter = QStringLiteral(
-    "Sounds (*.wav;*.aif;*.aiff;*.flac;*.ogg;*.oga;*.opus;*.mp3)|*.wav;*.aif;*.aiff;*.flac;*.ogg;"
-    "*.oga;*.opus;*.mp3|All files (*.*)|*.*");
-const QString kSpeechSection = QStringLiteral("Speech");
-const QString kVoiceKey = QStringLiteral("Voice");
 
 // One slot's part of a job: a file to convert or take as it is, or a text to speak.
 struct SlotWork
@@ -40,6 +33,14 @@ struct SlotWork
         Speak
     } kind = Kind::Convert;
 };
+
+namespace {
+
+const QString kSoundFilter = QStringLiteral(
+    "Sounds (*.wav;*.aif;*.aiff;*.flac;*.ogg;*.oga;*.opus;*.mp3)|*.wav;*.aif;*.aiff;*.flac;*.ogg;"
+    "*.oga;*.opus;*.mp3|All files (*.*)|*.*");
+const QString kSpeechSection = QStringLiteral("Speech");
+const QString kVoiceKey = QStringLiteral("Voice");
 
 Result<convert::SlotSoundMade> runWork(const convert::ListedArchive& archive,
                                        const std::array<convert::Target, kSlotCount>& targets,

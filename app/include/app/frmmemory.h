@@ -2,6 +2,7 @@
 
 #include "audio/audiopreview.h"
 #include "core/logsink.h"
+#include "core/result.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -11,6 +12,7 @@
 
 class QFrame;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -19,7 +21,12 @@ namespace tollvik {
 
 class FileDialogBackend;
 class GraphicalButton;
+class SoundWorker;
 struct ChkListing;
+struct SlotWork;
+namespace convert {
+struct SlotSoundMade;
+}
 
 // What the window needs from the outside world. Tests pass a temporary program folder, a dialog
 // backend that answers at once and a beep counter.
@@ -30,6 +37,10 @@ struct AppContext
     std::function<void()> beep;           // null: the toolkit's beep
     // null: a modal message box owned by the window
     std::function<void(const AudioMessage&)> showMessage;
+    // null: Qt's folder dialog; the folder chosen, empty when cancelled
+    std::function<QString(const QString& caption)> chooseFolder;
+    // null: Qt's list dialog; the voice chosen among `voices`, empty when cancelled
+    std::function<QString(const QStringList& voices, const QString& current)> chooseVoice;
 };
 
 // The main window: the 30 warning slots, the navigator row, the sound archive row, the progress
@@ -99,11 +110,24 @@ public Q_SLOTS:
     void Command3_Click(int slot);
     void Command4_Click(int slot);
 
+    // A slot's context menu (its sound box and its "..." button), deleted when it closes.
+    [[nodiscard]] QMenu* slotMenu(int slot);
+    // A sound for the slot: an .ogg file as "..." takes it, anything else converted to match
+    // the archive's own sound on the sound worker.
+    void importAnySound(int slot, const QString& path);
+    // Sounds for the slots their file names point to ("Sound 07.ogg", "07 bell.wav").
+    void importSlotFiles(const QStringList& paths);
+    // True while a conversion or speech runs on the sound worker.
+    [[nodiscard]] bool soundWorkBusy() const;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct State;
@@ -118,8 +142,45 @@ private:
     void beep();
     void setSoundBoxText(int slot, const QString& text);
     void applyListing(const ChkListing& listing);
+    [[nodiscard]] FileDialogBackend& fileDialogs() const;
+    void loadNavigatorFrom(const QString& path);
+    void loadArchiveFrom(const QString& path);
+
+    // Converted and spoken slot sounds (slotsoundactions.cpp).
+    void attachSlotMenu(QWidget* widget, int slot);
+    [[nodiscard]] bool needsListedArchive();
+    void importConvertedSound(int slot);
+    void speakMenuText(int slot);
+    void chooseVoice();
+    void useArchiveSound(int slot);
+    void exportAllSounds();
+    void importFolder();
+    void runSlotJob(const QList<SlotWork>& work);
+    void showSlotSound(const Result<convert::SlotSoundMade>& made);
+    [[nodiscard]] QString settingsFile() const;
+    [[nodiscard]] QString storedVoice() const;
+    [[nodiscard]] QString chooseFolder(const QString& caption);
+
+    // Files dropped on the window (drops.cpp).
+    struct DropTarget
+    {
+        enum class Where
+        {
+            None,
+            Slot,
+            Grid,
+            ArchiveRow,
+            NavigatorRow
+        } where = Where::None;
+        int slot = -1;
+    };
+    void acceptDropsOn(QWidget* widget);
+    [[nodiscard]] DropTarget dropTargetOf(const QObject* widget) const;
+    bool handleDrop(QObject* watched, QEvent* event);
+    void dropFiles(const DropTarget& target, const QStringList& paths);
 
     std::unique_ptr<State> m_state;
+    std::unique_ptr<SoundWorker> m_worker;
     std::array<QLineEdit*, 2 * kSlots> m_text1{};
     std::array<QPushButton*, kSlots> m_command1{};
     std::array<QPushButton*, kSlots> m_command3{};
