@@ -63,8 +63,7 @@ int main(int argc, char** argv)
 
     NullLog log;
     tollvik::NavigatorState state;
-    if (tollvik::loadNavigatorFile(source, folder, state, log).outcome !=
-        tollvik::LoadNavigatorResult::Outcome::Loaded) {
+    if (!tollvik::loadNavigatorFile(source, folder, state, log)) {
         std::fprintf(stderr, "the navigator file was not recognised\n");
         return 2;
     }
@@ -82,18 +81,13 @@ int main(int argc, char** argv)
         copies.push_back(double(timer.nsecsElapsed()));
 
         timer.restart();
-        if (!tollvik::saveModifiedNavigator(state, texts, folder, log).ok)
+        if (!tollvik::saveModifiedNavigator(state, texts, folder, log))
             return 2;
         saves.push_back(double(timer.nsecsElapsed()));
 
         // The part of the save that stores the texts: one rewrite of the settings file.
-        QList<std::pair<QString, QString>> items;
-        for (int n = 1; n <= 30; ++n)
-            items.append({QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
-                          texts[static_cast<std::size_t>(n - 1)]});
         timer.restart();
-        if (!tollvik::WriteIniValues(folder + QStringLiteral("Tollvik.ini"),
-                                     QStringLiteral("MenuText"), items))
+        if (!tollvik::PutINIData(folder, texts, log))
             return 2;
         settings.push_back(double(timer.nsecsElapsed()));
     }

@@ -42,20 +42,17 @@ void frmmemory::Load1_Click()
     if (!dialog.VBGetOpenFileName(args))
         return;
     NavigatorState& nav = m_state->navigator;
-    const LoadNavigatorResult result =
+    const Result<const NavigatorBuild*> loaded =
         loadNavigatorFile(args.Filename, programFolder(), nav, *this);
-    switch (result.outcome) {
-    case LoadNavigatorResult::Outcome::RefusedSameFile:
-        beep();
-        return;
-    case LoadNavigatorResult::Outcome::Loaded:
-        break;
-    default:
+    if (!loaded) {
+        if (loaded.refusal() == Refusal::SameFile)
+            beep();
         return;
     }
-    m_label1->setText(result.build->caption.toString());
+    const NavigatorBuild& build = *loaded.value();
+    m_label1->setText(build.caption.toString());
     m_label1->show();
-    const DevicePicture picture = result.build->picture;
+    const DevicePicture picture = build.picture;
     m_image2->setVisible(picture == DevicePicture::GoDevice);
     m_image3->setVisible(picture == DevicePicture::Handheld);
     m_image4->setVisible(picture == DevicePicture::Phone);

@@ -1,11 +1,11 @@
-#include "patcher/patcher.h"
+#include "core/paths.h"
+#include "navigator_detail.h"
 
 #include <algorithm>
 
 namespace tollvik {
 namespace {
 
-// A location whose memory address the patch never uses.
 // A location the build does not have.
 constexpr PatchLocation kNoLocation{};
 
@@ -189,7 +189,7 @@ static_assert(std::ranges::is_sorted(kBuilds, {}, &NavigatorBuild::versionIndex)
 
 } // namespace
 
-std::span<const NavigatorBuild> navigatorBuilds()
+std::span<const NavigatorBuild> detail::navigatorBuilds()
 {
     return kBuilds;
 }
@@ -201,6 +201,25 @@ const NavigatorBuild* findNavigatorBuild(qint16 versionIndex)
             return &build;
     }
     return nullptr;
+}
+
+Status detail::FillPatchTable(NavigatorState& state)
+{
+    if (!Exists(state.workingCopyPath))
+        return fail(QStringLiteral("the working copy %1 is missing or empty; load the TTN file "
+                                   "again.")
+                        .arg(state.workingCopyPath));
+    const NavigatorBuild* build = findNavigatorBuild(state.VersionIndex);
+    if (build == nullptr)
+        return fail(QStringLiteral("no TTN file is loaded."));
+    PatchTable& table = state.patchTable;
+    const PatchTable& entry = build->patch;
+    const PatchLocation ref3 = table.SoundTableRef3;
+    table = entry;
+    // A build without a third reference leaves the old value, which the patch then never writes.
+    if (!build->hasSoundTableRef3)
+        table.SoundTableRef3 = ref3;
+    return {};
 }
 
 } // namespace tollvik

@@ -20,6 +20,13 @@ void putWord(QByteArray& file, qint64 offset, quint32 value)
         putByte(file, offset + k, static_cast<quint8>(value >> (8 * k)));
 }
 
+// The log calls an item unused when its text, with leading and trailing spaces removed, is empty:
+// only spaces count, a tab or a no-break space is a text.
+bool blankForTheLog(const QString& text)
+{
+    return std::ranges::all_of(text, [](QChar c) { return c == u' '; });
+}
+
 qint64 endOf(const PatchLocation& location, qint64 size)
 {
     return qint64(location.fileOffset) + size;
@@ -60,7 +67,7 @@ void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
         putWord(file, qint64(table.MenuPointerTable.fileOffset) + 4 * i,
                 static_cast<quint32>(table.MenuTextArea.memoryAddress) +
                     static_cast<quint32>(kTextSlotSize * i));
-        if (menuTexts[slot].trimmed().isEmpty())
+        if (blankForTheLog(menuTexts[slot]))
             log.AddText(QStringLiteral("....Unused menu item."));
         else
             log.AddText(QStringLiteral("....'") + menuTexts[slot] +

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <array>
+#include <span>
 
 namespace tollvik::detail {
 
@@ -13,9 +14,12 @@ inline constexpr int kTextSlotSize = 16;
 // Navigator executables are a few megabytes; a file far beyond that is not one.
 inline constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
 
-// The first active build whose probes all match these bytes, or nullptr. A probe at or beyond
-// the end of the bytes is a mismatch.
-[[nodiscard]] const NavigatorBuild* identifyBytes(QByteArrayView bytes);
+// Every entry, in ascending version index, the dormant one included.
+[[nodiscard]] std::span<const NavigatorBuild> navigatorBuilds();
+
+// Copies the entry of VersionIndex into patchTable. Refuses, changing nothing, when the working
+// copy is missing or empty or VersionIndex names no active build.
+[[nodiscard]] Status FillPatchTable(NavigatorState& state);
 
 // The file length the menu patch needs for this table: one past the last byte it writes.
 [[nodiscard]] qint64 requiredFileLength(const PatchTable& table, bool writesSoundTableRef3);

@@ -7,7 +7,15 @@
 namespace tollvik {
 namespace {
 
-constexpr qint64 kMaxSettingsSize = qint64(16) << 20;
+// What the checks of a save found: the build, the names and the bytes the patch is made on.
+struct SaveInput
+{
+    const NavigatorBuild* build = nullptr;
+    QString name;     // the loaded file's name, also the output's
+    QString out;      // <program folder>Modified/<name>
+    QByteArray bytes; // the working copy, read once
+    std::array<QByteArray, detail::kMenuItems> encodedTexts;
+};
 
 // "TomTom GO 5.2" from "TomTom GO 5.2 loaded.".
 QString buildName(const NavigatorBuild& build)
@@ -19,192 +27,151 @@ QString buildName(const NavigatorBuild& build)
     return caption.toString();
 }
 
-void refuse(LogSink& log, const QString& why)
-{
-    log.AddText(QStringLiteral("Cannot save the modified TTN file: ") + why);
-}
-
 QString folderFile(const QString& programFolder, QStringView folder, const QString& name)
 {
     return RPP(programFolder) + folder.toString() + nativeSeparator() + name;
 }
 
-} // namespace
-
-bool FillPatchTable(NavigatorState& state)
+// The working copy must still be the unaltered build that was loaded, long enough for its patch.
+Status checkWorkingCopy(SaveInput& in, const QString& working)
 {
-    if (!Exists(state.workingCopyPath))
-        return false;
-    if (state.VersionIndex < 0 || state.VersionIndex > 15)
-        return false;
-    const NavigatorBuild* build = findNavigatorBuild(state.VersionIndex);
-    if (build == nullptr)
-        return false;
-    PatchTable& table = state.patchTable;
-    const PatchTable& entry = build->patch;
-    table.MenuTextArea = entry.MenuTextArea;
-    table.MenuPointerTable = entry.MenuPointerTable;
-    table.MenuPointerTableRef = entry.MenuPointerTableRef;
-    table.MenuItemCount = entry.MenuItemCount;
-    table.SoundTable = entry.SoundTable;
-    table.SoundTableRef1 = entry.SoundTableRef1;
-    table.SoundTableRef2 = entry.SoundTableRef2;
-    // A build without a third reference leaves the old value, which the patch then never writes.
-    if (build->hasSoundTableRef3)
-        table.SoundTableRef3 = entry.SoundTableRef3;
-    table.FirstSoundNumber = entry.FirstSoundNumber;
-    return true;
+    Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
+    if (!read)
+        return fail(
+            QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
+    in.bytes = std::move(read).value();
+    const NavigatorBuild& build = *in.build;
+    const qint64 needed = detail::requiredFileLength(build.patch, build.hasSoundTableRef3);
+    if (in.bytes.size() < needed)
+        return fail(QStringLiteral("the working copy %1 is %2 bytes long, too short for %3 (%4 "
+                                   "bytes needed); load the TTN file again.")
+                        .arg(working)
+                        .arg(in.bytes.size())
+                        .arg(buildName(build))
+                        .arg(needed));
+    if (IdentifyNavigatorFile(in.bytes) != &build)
+        return fail(QStringLiteral("the working copy %1 is no longer an unaltered %2 file; load "
+                                   "the TTN file again.")
+                        .arg(working, buildName(build)));
+    return {};
 }
 
-SaveResult saveModifiedNavigator(NavigatorState& state, const std::array<QString, 30>& menuTexts,
-                                 const QString& programFolder, LogSink& log)
+// Every text must have a Windows-1252 byte for each of its characters.
+Status encodeTexts(SaveInput& in, const std::array<QString, 30>& menuTexts)
 {
-    // Every check comes before the first write: a refusal leaves the output, the settings file
-    // and the working copy exactly as they were.
-    const NavigatorBuild* build = findNavigatorBuild(state.VersionIndex);
-    const QString name = build != nullptr
-                             ? state.WorkingFileNames[static_cast<std::size_t>(state.VersionIndex)]
-                             : QString();
-    if (name.isEmpty()) {
-        refuse(log, QStringLiteral("no TTN file is loaded."));
-        return {};
-    }
-    const QString working = state.workingCopyPath;
-    if (!Exists(working)) {
-        refuse(log,
-               QStringLiteral("the working copy %1 is missing or empty; load the TTN file again.")
-                   .arg(working));
-        return {};
-    }
-    const Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
-    if (!read) {
-        refuse(log,
-               QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
-        return {};
-    }
-    QByteArray bytes = read.value();
-    const bool writesRef3 = build->hasSoundTableRef3;
-    const qint64 needed = detail::requiredFileLength(build->patch, writesRef3);
-    if (bytes.size() < needed) {
-        refuse(log,
-               QStringLiteral("the working copy %1 is %2 bytes long, too short for %3 (%4 bytes "
-                              "needed); load the TTN file again.")
-                   .arg(working)
-                   .arg(bytes.size())
-                   .arg(buildName(*build))
-                   .arg(needed));
-        return {};
-    }
-    if (detail::identifyBytes(bytes) != build) {
-        refuse(log,
-               QStringLiteral("the working copy %1 is no longer an unaltered %2 file; load the "
-                              "TTN file again.")
-                   .arg(working, buildName(*build)));
-        return {};
-    }
-    std::array<QByteArray, detail::kMenuItems> encoded;
     for (std::size_t i = 0; i < menuTexts.size(); ++i) {
         Cp1252Encoding encoding = encodeCp1252(menuTexts[i]);
         if (!encoding.ok()) {
             const char32_t bad = encoding.badChar;
-            refuse(log, QStringLiteral("menu item %1 holds the character '%2' (%3), which has no "
+            return fail(QStringLiteral("menu item %1 holds the character '%2' (%3), which has no "
                                        "Windows-1252 byte.")
                             .arg(i + 1)
                             .arg(QString::fromUcs4(&bad, 1), codePointName(bad)));
-            return {};
         }
-        encoded[i] = std::move(encoding.bytes);
+        in.encodedTexts[i] = std::move(encoding.bytes);
     }
-    const QString out = folderFile(programFolder, u"Modified", name);
-    if (isSameFile(out, state.SourcePath) || isSameFile(out, working)) {
-        refuse(log, QStringLiteral("%1 is the loaded file itself; load the TTN file from another "
+    return {};
+}
+
+// Every check comes before the first write: a refusal leaves the output, the settings file and
+// the working copy exactly as they were.
+Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
+                                           const std::array<QString, 30>& menuTexts,
+                                           const QString& programFolder)
+{
+    SaveInput in;
+    in.build = findNavigatorBuild(state.VersionIndex);
+    if (in.build != nullptr)
+        in.name = state.WorkingFileNames[static_cast<std::size_t>(state.VersionIndex)];
+    if (in.name.isEmpty())
+        return fail(QStringLiteral("no TTN file is loaded."));
+    if (Status filled = detail::FillPatchTable(state); !filled)
+        return filled.failure();
+    if (Status r = checkWorkingCopy(in, state.workingCopyPath); !r)
+        return r.failure();
+    if (Status r = encodeTexts(in, menuTexts); !r)
+        return r.failure();
+    in.out = folderFile(programFolder, u"Modified", in.name);
+    if (isSameFile(in.out, state.SourcePath) || isSameFile(in.out, state.workingCopyPath))
+        return fail(QStringLiteral("%1 is the loaded file itself; load the TTN file from another "
                                    "folder.")
-                        .arg(out));
-        return {};
-    }
-    if (!FillPatchTable(state)) {
-        refuse(log,
-               QStringLiteral("the working copy %1 is missing or empty; load the TTN file again.")
-                   .arg(working));
-        return {};
-    }
+                        .arg(in.out));
+    return in;
+}
 
-    // The patch is made on the bytes read from the working copy, in memory; the working copy
-    // itself is never altered, so it stays an unaltered build whatever happens below.
+// The patch is made on the bytes read from the working copy; the working copy itself is never
+// altered, so it stays an unaltered build whatever happens later.
+void patchInMemory(SaveInput& in, const NavigatorState& state,
+                   const std::array<QString, 30>& menuTexts, LogSink& log)
+{
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
-    QByteArray& patched = bytes;
-    detail::UdateTomTom(patched, state.patchTable, state.VersionIndex, menuTexts, encoded, log);
+    detail::UdateTomTom(in.bytes, state.patchTable, state.VersionIndex, menuTexts, in.encodedTexts,
+                        log);
+}
 
-    // The settings file is put back as it was when the output cannot be produced, so that it keeps
-    // matching the output of the last good save.
-    const QString iniPath = RPP(programFolder) + QStringLiteral("Tollvik.ini");
-    const bool iniExisted = fileLength(iniPath) >= 0;
-    const Result<QByteArray> previous =
-        iniExisted ? readWholeFile(iniPath, kMaxSettingsSize) : Result<QByteArray>(QByteArray());
-    const bool iniKept = previous.ok();
-    const QByteArray previousIni = iniKept ? previous.value() : QByteArray();
-    const auto restoreSettings = [&]() -> Status {
-        if (!iniKept)
-            return fail(QStringLiteral("its earlier content could not be read"));
-        return iniExisted ? writeFileAtomically(iniPath, previousIni)
-                          : removeFileIfPresent(iniPath);
-    };
-    // All 30 keys in one rewrite of the file: either every text is stored or the file is left
-    // as it was.
-    QList<std::pair<QString, QString>> items;
-    for (int n = 1; n <= detail::kMenuItems; ++n)
-        items.append({QStringLiteral("Item%1").arg(n, 2, 10, QLatin1Char('0')),
-                      menuTexts[static_cast<std::size_t>(n - 1)]});
-    const Status settings = WriteIniValues(iniPath, QStringLiteral("MenuText"), items);
-    // The texts are a convenience for the next start; the modified file is still produced.
-    if (settings)
-        log.AddText(QStringLiteral("....Updated the Tollvik.ini file."));
-    else
-        log.AddText(QStringLiteral("....Could not update the Tollvik.ini file %1: %2")
-                        .arg(iniPath, settings.error()));
-
+// The settings file is put back when the output cannot be written, so that it keeps matching
+// the output of the last good save.
+Status writeOutput(const SaveInput& in, const Result<IniUndo>& settings, LogSink& log)
+{
     log.AddText(QStringLiteral("....Modification complete, saving working file to the 'Modified' "
                                "folder."));
-    if (const Status written = writeFileAtomically(out, patched); !written) {
+    const Status written = writeFileAtomically(in.out, in.bytes);
+    if (!written) {
         log.AddText(QStringLiteral("....Could not save %1: %2. The working copy and any earlier "
                                    "output are unchanged.")
-                        .arg(out, written.error()));
-        if (settings) {
-            if (const Status restored = restoreSettings(); !restored)
-                log.AddText(QStringLiteral("....Could not restore the Tollvik.ini file %1: %2")
-                                .arg(iniPath, restored.error()));
-        }
-        return {};
+                        .arg(in.out, written.error()));
+        if (settings)
+            (void)settings->restore(log);
     }
+    return written;
+}
 
-    SaveResult result;
-    result.ok = true;
-
-    // The working copy is refreshed from the chosen file only when that file is still the same
-    // build; otherwise the existing, unaltered working copy serves the next save.
-    const QString temp = folderFile(programFolder, u"Temp", name);
-    const IdentifyResult source = IdentifyNavigatorFile(state.SourcePath);
-    if (source.readFailed || source.build != build) {
-        const QString why =
-            source.readFailed
-                ? source.error
-                : QStringLiteral("it is no longer an unaltered %1 file").arg(buildName(*build));
+// The working copy is refreshed from the chosen file only when that file is still the same
+// build; otherwise the existing, unaltered working copy serves the next save. The chosen file is
+// read once: the bytes identified are the bytes written.
+WorkingCopy refreshWorkingCopy(NavigatorState& state, const SaveInput& in,
+                               const QString& programFolder, LogSink& log)
+{
+    const auto kept = [&](const QString& why) {
         log.AddText(QStringLiteral("....Cannot refresh the working file from %1 (%2); the working "
                                    "copy is kept. The output in the 'Modified' folder is complete.")
                         .arg(state.SourcePath, why));
-        return result;
-    }
-    log.AddText(QStringLiteral("....deleting working file in temp. folder ") + name);
+        return WorkingCopy::Kept;
+    };
+    const Result<QByteArray> source =
+        readWholeFile(state.SourcePath, detail::kMaxNavigatorFileSize);
+    if (!source)
+        return kept(source.error());
+    if (IdentifyNavigatorFile(source.value()) != in.build)
+        return kept(
+            QStringLiteral("it is no longer an unaltered %1 file").arg(buildName(*in.build)));
+    log.AddText(QStringLiteral("....deleting working file in temp. folder ") + in.name);
     log.AddText(QStringLiteral("....replace working file with original."));
-    if (const Status copied = copyFileAtomically(state.SourcePath, temp); !copied) {
-        log.AddText(QStringLiteral("....Cannot refresh the working file from %1 (%2); the working "
-                                   "copy is kept. The output in the 'Modified' folder is complete.")
-                        .arg(state.SourcePath, copied.error()));
-        return result;
-    }
+    const QString temp = folderFile(programFolder, u"Temp", in.name);
+    if (const Status copied = writeFileAtomically(temp, source.value()); !copied)
+        return kept(copied.error());
     state.workingCopyPath = temp;
-    result.workingCopyRefreshed = true;
-    return result;
+    return WorkingCopy::Refreshed;
+}
+
+} // namespace
+
+Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
+                                          const std::array<QString, 30>& menuTexts,
+                                          const QString& programFolder, LogSink& log)
+{
+    Result<SaveInput> checked = checkWorkingCopyAndTexts(state, menuTexts, programFolder);
+    if (!checked) {
+        log.AddText(QStringLiteral("Cannot save the modified TTN file: ") + checked.error());
+        return checked.failure();
+    }
+    SaveInput& in = checked.value();
+    patchInMemory(in, state, menuTexts, log);
+    // The texts are a convenience for the next start; the modified file is produced without them.
+    const Result<IniUndo> settings = PutINIData(programFolder, menuTexts, log);
+    if (const Status written = writeOutput(in, settings, log); !written)
+        return written.failure();
+    return refreshWorkingCopy(state, in, programFolder, log);
 }
 
 } // namespace tollvik

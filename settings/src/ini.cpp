@@ -1,6 +1,7 @@
 #include "settings/ini.h"
 
 #include "core/codepage.h"
+#include "core/fileio.h"
 #include "core/paths.h"
 
 #include <QByteArray>
@@ -119,9 +120,59 @@ QString withIniValue(const QString& fileText, const QString& section, const QStr
     return text;
 }
 
-QString itemKey(int i)
+using KeyValues = QList<std::pair<QString, QString>>;
+
+// Sets each key in the order given, exactly as that many single writes would, on the text the
+// file held, and writes the file once. Refuses, writing nothing, a section, key or value
+// Windows-1252 cannot store. Windows-1252 decodes and encodes one to one, so carrying the text
+// from one key to the next in memory gives what a reread of the written file would.
+Status rewrite(const QString& path, QString text, const QString& section,
+               const KeyValues& keyValues)
 {
-    return QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0'));
+    if (Status r = checkStorable(QStringLiteral("section name"), section); !r)
+        return r;
+    for (const auto& [key, value] : keyValues) {
+        if (Status r = checkStorable(QStringLiteral("key name"), key); !r)
+            return r;
+        if (Status r = checkStorable(QStringLiteral("value"), value); !r)
+            return r;
+    }
+    for (const auto& [key, value] : keyValues)
+        text = withIniValue(text, section, key, value);
+    const Cp1252Encoding encoded = encodeCp1252(text);
+    if (!encoded.ok())
+        return checkStorable(QStringLiteral("file text"), text);
+    return writeFileAtomically(path, encoded.bytes);
+}
+
+Status writeIniValues(const QString& path, const QString& section, const KeyValues& keyValues)
+{
+    const Result<QString> read = readText(path);
+    if (!read)
+        return read.failure();
+    return rewrite(path, read.value(), section, keyValues);
+}
+
+constexpr int kItems = 30;
+
+QString settingsPath(const QString& programFolder)
+{
+    return RPP(programFolder) + QStringLiteral("Tollvik.ini");
+}
+
+QString menuSection()
+{
+    return QStringLiteral("MenuText");
+}
+
+// Item01 holds slot 0, Item30 slot 29.
+template <typename Texts> KeyValues menuItems(const Texts& texts)
+{
+    KeyValues items;
+    for (int i = 1; i <= kItems; ++i)
+        items.append({QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0')),
+                      texts[static_cast<std::size_t>(i - 1)]});
+    return items;
 }
 
 } // namespace
@@ -154,65 +205,26 @@ Result<QString> ReadIniValue(const QString& path, const QString& section, const 
 }
 
 Status WriteIniValue(const QString& path, const QString& section, const QString& key,
-                         const QString& value)
+                     const QString& value)
 {
-    return WriteIniValues(path, section, {{key, value}});
-}
-
-Status WriteIniValues(const QString& path, const QString& section,
-                          const QList<std::pair<QString, QString>>& keyValues)
-{
-    if (keyValues.isEmpty())
-        return {};
-    if (Status r = checkStorable(QStringLiteral("section name"), section); !r)
-        return r;
-    for (const auto& [key, value] : keyValues) {
-        if (Status r = checkStorable(QStringLiteral("key name"), key); !r)
-            return r;
-        if (Status r = checkStorable(QStringLiteral("value"), value); !r)
-            return r;
-    }
-
-    const Result<QString> read = readText(path);
-    if (!read)
-        return read.failure();
-    QString text = read.value();
-    // Windows-1252 decodes and encodes one to one, so carrying the text from one key to the next
-    // in memory gives what a reread of the written file would.
-    for (const auto& [key, value] : keyValues)
-        text = withIniValue(text, section, key, value);
-
-    const Cp1252Encoding encoded = encodeCp1252(text);
-    if (!encoded.ok())
-        return checkStorable(QStringLiteral("file text"), text);
-    return writeFileAtomically(path, encoded.bytes);
+    return writeIniValues(path, section, {{key, value}});
 }
 
 Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
 {
-    constexpr int kItems = 30;
-    while (menuTexts.size() < kItems)
-        menuTexts.append(QString());
-    if (menuTexts.size() > kItems)
-        menuTexts.resize(kItems);
-
-    const QString path = RPP(programFolder) + QStringLiteral("Tollvik.ini");
-    const QString section = QStringLiteral("MenuText");
+    menuTexts.resize(kItems);
+    const QString path = settingsPath(programFolder);
     if (!Exists(path)) {
-        QList<std::pair<QString, QString>> items;
-        for (int i = 1; i <= kItems; ++i)
-            items.append({itemKey(i), menuTexts.at(i - 1)});
-        if (Status r = WriteIniValues(path, section, items); !r) {
+        if (Status r = writeIniValues(path, menuSection(), menuItems(menuTexts)); !r) {
             log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
                             .arg(QDir::toNativeSeparators(path), r.error()));
             return r;
         }
         return {};
     }
-
     QStringList stored;
-    for (int i = 1; i <= kItems; ++i) {
-        const Result<QString> r = ReadIniValue(path, section, itemKey(i));
+    for (const auto& item : menuItems(menuTexts)) {
+        const Result<QString> r = ReadIniValue(path, menuSection(), item.first);
         if (!r) {
             log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
                             .arg(QDir::toNativeSeparators(path), r.error()));
@@ -222,6 +234,47 @@ Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink&
     }
     menuTexts = stored;
     return {};
+}
+
+IniUndo::IniUndo(QString path, std::optional<QByteArray> previous)
+    : m_path(std::move(path)), m_previous(std::move(previous))
+{}
+
+Status IniUndo::restore(LogSink& log) const
+{
+    const Status r =
+        m_previous ? writeFileAtomically(m_path, *m_previous) : removeFileIfPresent(m_path);
+    if (r)
+        log.AddText(QStringLiteral("....The new menu texts were not stored: the Tollvik.ini file "
+                                   "was put back as it was."));
+    else
+        log.AddText(QStringLiteral("....Could not restore the Tollvik.ini file %1: %2")
+                        .arg(m_path, r.error()));
+    return r;
+}
+
+Result<IniUndo> PutINIData(const QString& programFolder, const std::array<QString, 30>& menuTexts,
+                           LogSink& log)
+{
+    const QString path = settingsPath(programFolder);
+    std::optional<QByteArray> previous; // kept for the undo
+    const Status written = [&]() -> Status {
+        if (QFileInfo::exists(path)) {
+            Result<QByteArray> read = readWholeFile(path);
+            if (!read)
+                return read.failure();
+            previous = std::move(read).value();
+        }
+        return rewrite(path, decodeCp1252(previous.value_or(QByteArray())), menuSection(),
+                       menuItems(menuTexts));
+    }();
+    if (!written) {
+        log.AddText(QStringLiteral("....Could not update the Tollvik.ini file %1: %2")
+                        .arg(path, written.error()));
+        return written.failure();
+    }
+    log.AddText(QStringLiteral("....Updated the Tollvik.ini file."));
+    return IniUndo(path, std::move(previous));
 }
 
 } // namespace tollvik

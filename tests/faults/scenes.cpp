@@ -102,7 +102,7 @@ bool NavigatorScene::prepare(QString* why)
     RecordingLog log;
     if (!reload(log))
         return fail(why, log.lines.join(u'\n'));
-    if (!saveModifiedNavigator(state, textsA(), folder.path(), log).ok)
+    if (!saveModifiedNavigator(state, textsA(), folder.path(), log).ok())
         return fail(why, log.lines.join(u'\n'));
     return true;
 }
@@ -110,8 +110,7 @@ bool NavigatorScene::prepare(QString* why)
 bool NavigatorScene::reload(RecordingLog& log)
 {
     state = NavigatorState();
-    return loadNavigatorFile(chosen, folder.path(), state, log).outcome ==
-           LoadNavigatorResult::Outcome::Loaded;
+    return loadNavigatorFile(chosen, folder.path(), state, log).ok();
 }
 
 std::array<QString, 30> NavigatorScene::textsA()
@@ -137,7 +136,7 @@ std::pair<QByteArray, QByteArray> expectedSave(const QByteArray& original,
     NavigatorScene scene(f);
     RecordingLog log;
     if (!writeAll(scene.chosen, original) || !scene.reload(log) ||
-        !saveModifiedNavigator(scene.state, texts, f.path(), log).ok)
+        !saveModifiedNavigator(scene.state, texts, f.path(), log).ok())
         return {};
     return {readAll(scene.output), readAll(scene.ini)};
 }

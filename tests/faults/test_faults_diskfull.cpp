@@ -158,18 +158,17 @@ private Q_SLOTS:
         const QString chosen = outer.file(QStringLiteral("device/TomTom.exe"));
         QVERIFY(writeAll(chosen, probe.original));
         RecordingLog log;
-        QCOMPARE(loadNavigatorFile(chosen, programFolder, state, log).outcome,
-                 LoadNavigatorResult::Outcome::Loaded);
-        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsA(), programFolder, log).ok,
+        QVERIFY(loadNavigatorFile(chosen, programFolder, state, log).ok());
+        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsA(), programFolder, log).ok(),
                  qPrintable(log.lines.join(u'\n')));
         if (wholeFolder)
             QVERIFY(fillDisk(root) >= 0);
 
         const FolderSnapshot before = snapshot(root);
         RecordingLog faulty;
-        const SaveResult result =
+        const Result<WorkingCopy> result =
             saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, faulty);
-        QVERIFY(!result.ok);
+        QVERIFY(!result.ok());
         QVERIFY_LOGGED(faulty.lines, QStringLiteral("....Could not save"));
         QVERIFY_LOGGED(faulty.lines, kNoSpace);
         if (wholeFolder)
@@ -184,7 +183,7 @@ private Q_SLOTS:
             QVERIFY2(mount.resize(root + QStringLiteral("/Modified"), 4 * fileSize),
                      qPrintable(mount.error()));
         RecordingLog again;
-        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, again).ok,
+        QVERIFY2(saveModifiedNavigator(state, NavigatorScene::textsB(), programFolder, again).ok(),
                  qPrintable(again.lines.join(u'\n')));
         QCOMPARE(readAll(root + QStringLiteral("/Modified/TomTom.exe")),
                  expectedSave(probe.original, NavigatorScene::textsB()).first);
@@ -212,7 +211,7 @@ private Q_SLOTS:
         const QString ini = QDir::cleanPath(scene.ini);
         const QString output = QDir::cleanPath(scene.output);
         RecordingLog log;
-        SaveResult result;
+        Result<WorkingCopy> result = fail(QString());
         {
             ScopedWriteFault fault([=](const QString& path) {
                 const QString p = QDir::cleanPath(path);
@@ -223,7 +222,7 @@ private Q_SLOTS:
             result =
                 saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), log);
         }
-        QCOMPARE(result.ok, !failOutput);
+        QCOMPARE(result.ok(), !failOutput);
         if (failSettings)
             QVERIFY_LOGGED(log.lines, QStringLiteral("....Could not update the Tollvik.ini file"));
         if (failOutput) {
@@ -318,8 +317,7 @@ private Q_SLOTS:
             QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file: cannot copy"));
         } else {
             const NavigatorState earlier = nav.state;
-            QCOMPARE(loadNavigatorFile(nav.chosen, folder.path(), nav.state, log).outcome,
-                     LoadNavigatorResult::Outcome::Failed);
+            QVERIFY(!loadNavigatorFile(nav.chosen, folder.path(), nav.state, log).ok());
             QCOMPARE(nav.state.SourcePath, earlier.SourcePath);
             QVERIFY_LOGGED(log.lines, QStringLiteral("Cannot copy the TTN file"));
         }

@@ -136,7 +136,7 @@ private:
         case Operation::NavigatorSave:
             return saveModifiedNavigator(navigator.state, NavigatorScene::textsB(), folder.path(),
                                          log)
-                .ok;
+                .ok();
         }
         return false;
     }
@@ -215,7 +215,7 @@ private Q_SLOTS:
             QVERIFY(navigator.reload(again));
             QVERIFY(saveModifiedNavigator(navigator.state, NavigatorScene::textsB(), folder.path(),
                                           again)
-                        .ok);
+                        .ok());
             QCOMPARE(readAll(navigator.output),
                      expectedSave(navigator.original, NavigatorScene::textsB()).first);
         }

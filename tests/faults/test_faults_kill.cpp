@@ -161,9 +161,9 @@ private Q_SLOTS:
                 // A restarted program: a fresh load of the chosen file, then the save.
                 RecordingLog log;
                 QVERIFY2(scene.reload(log), qPrintable(log.lines.join(u'\n')));
-                const SaveResult again = saveModifiedNavigator(
+                const Result<WorkingCopy> again = saveModifiedNavigator(
                     scene.state, NavigatorScene::textsB(), folder.path(), log);
-                QVERIFY2(again.ok && again.workingCopyRefreshed, qPrintable(log.lines.join(u'\n')));
+                QVERIFY2(again.ok() && again.value() == WorkingCopy::Refreshed, qPrintable(log.lines.join(u'\n')));
             },
             folder);
     }

@@ -150,7 +150,7 @@ private Q_SLOTS:
         const FolderSnapshot before = snapshot(folder.path());
 
         RecordingLog log;
-        LoadNavigatorResult result;
+        Result<const NavigatorBuild*> result = fail(QString());
         {
             const auto tamper = [&] {
                 applyChange(change, other, otherBytes);
@@ -161,14 +161,13 @@ private Q_SLOTS:
                 changeBeforeWriting(duringTheLoad ? scene.working : QString(), tamper));
             result = loadNavigatorFile(other, folder.path(), scene.state, log);
         }
-        if (result.outcome == LoadNavigatorResult::Outcome::Loaded) {
+        if (result.ok()) {
             // Loaded as the build it read: the working copy is exactly that file.
             QCOMPARE(readAll(scene.working), otherBytes);
             QCOMPARE(scene.state.VersionIndex, qint16(10));
             return;
         }
-        QVERIFY2(result.outcome == LoadNavigatorResult::Outcome::Failed ||
-                     result.outcome == LoadNavigatorResult::Outcome::Unrecognised,
+        QVERIFY2(result.refusal() == Refusal::Failed,
                  qPrintable(log.lines.join(u'\n')));
         QVERIFY(!log.lines.isEmpty());
         QVERIFY(!anyLineContains(log.lines, QStringLiteral(" loaded.")));
@@ -181,7 +180,7 @@ private Q_SLOTS:
         // The earlier file still saves.
         RecordingLog again;
         QVERIFY2(
-            saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), again).ok,
+            saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), again).ok(),
             qPrintable(again.lines.join(u'\n')));
     }
 
@@ -289,10 +288,10 @@ private Q_SLOTS:
         const FolderSnapshot before = snapshot(folder.path());
 
         RecordingLog log;
-        const SaveResult result =
+        const Result<WorkingCopy> result =
             saveModifiedNavigator(scene.state, NavigatorScene::textsB(), folder.path(), log);
         if (workingCopy) {
-            QVERIFY(!result.ok);
+            QVERIFY(!result.ok());
             QCOMPARE(log.lines.size(), 1);
             QVERIFY2(log.lines[0].startsWith(QStringLiteral("Cannot save the modified TTN file: ")),
                      qPrintable(log.lines[0]));
@@ -300,8 +299,8 @@ private Q_SLOTS:
             return;
         }
         // The output is made from the intact working copy, which is kept.
-        QVERIFY(result.ok);
-        QVERIFY(!result.workingCopyRefreshed);
+        QVERIFY(result.ok());
+        QVERIFY(result.value() == WorkingCopy::Kept);
         QVERIFY2(
             anyLineContains(log.lines, QStringLiteral("the working copy is kept. The output "
                                                       "in the 'Modified' folder is complete.")),

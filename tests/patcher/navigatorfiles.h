@@ -2,28 +2,23 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <array>
-#include <optional>
 
 namespace tollvik::test {
 
 // The known builds as the tests expect them, written out independently of the patcher's own
-// table, so that a wrong number in either shows up.
-struct ExpectedLocation
-{
-    qint32 offset = 0;
-    qint32 address = 0; // used for the text area, the pointer table and the sound table only
-};
-
+// table, so that a wrong number in either shows up. Offsets are file offsets; the text area, the
+// pointer table and the sound table also carry their memory addresses.
 struct ExpectedBuild
 {
     int index = 0;
     std::array<std::pair<qint32, quint8>, 3> probes;
     const char* caption = "";
-    bool go = false; // GO device picture, else the handheld picture
-    ExpectedLocation text, pointers, sounds;
+    bool go = false; // the GO device picture, else the handheld one
+    std::pair<qint32, qint32> text, pointers, sounds;
     qint32 pointerRef = 0, count = 0, soundRef1 = 0, soundRef2 = 0;
-    std::optional<qint32> soundRef3;
+    qint32 soundRef3 = 0; // GO 5.4 only
     int firstSound = 0;
 };
 
@@ -33,13 +28,12 @@ const ExpectedBuild& expectedBuild(int index);
 // Long enough for every probe and patch location of every build.
 inline constexpr qint64 kNavigatorFileSize = 0x250000;
 
-// A synthetic navigator file: a known filler with the build's probe bytes set.
+// A synthetic navigator file: a filler that matches no build, with the build's probe bytes set.
 QByteArray makeNavigatorFile(int index, qint64 size = kNavigatorFileSize);
-// The filler alone: recognised as no build.
 QByteArray makeFillerFile(qint64 size = kNavigatorFileSize);
 
-// What a save must turn `original` into, from the expected tables: text slots, pointers, count
-// byte, sound entries and references.
+// What a save must turn `original` into: text slots, pointers, count byte, sound entries and
+// references, from the expected tables.
 QByteArray expectedPatch(QByteArray original, const ExpectedBuild& build,
                          const std::array<QByteArray, 30>& cp1252Texts,
                          const std::array<QString, 30>& texts);

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "core/logsink.h"
+#include "core/result.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <array>
-#include <span>
 
 namespace tollvik {
 
@@ -61,8 +62,6 @@ struct NavigatorBuild
     bool hasSoundTableRef3 = false;
 };
 
-// Every entry, in ascending version index, the dormant one included.
-[[nodiscard]] std::span<const NavigatorBuild> navigatorBuilds();
 // The active (not dormant) build with this version index, or nullptr.
 [[nodiscard]] const NavigatorBuild* findNavigatorBuild(qint16 versionIndex);
 
@@ -77,59 +76,34 @@ struct NavigatorState
     PatchTable patchTable;   // PatchTable
 };
 
-struct IdentifyResult
+// The first active build, in ascending version index, whose three probe bytes all match these
+// file bytes, or nullptr. A probe at or beyond the end of the bytes is a mismatch.
+[[nodiscard]] const NavigatorBuild* IdentifyNavigatorFile(QByteArrayView fileBytes);
+
+// The load after the open-file dialog: refuses the working copy itself (Refusal::SameFile, after
+// its log line), reads the chosen file once, identifies those bytes and writes them to
+// <programFolder>Temp/<name>, then sets VersionIndex, SourcePath, the entry of WorkingFileNames
+// and workingCopyPath. An empty path is a cancelled dialog (Refusal::Cancelled, nothing logged).
+// Every failure leaves the state and the earlier working copy as they were. The value is the
+// recognised build, never null.
+[[nodiscard]] Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
+                                                              const QString& programFolder,
+                                                              NavigatorState& state, LogSink& log);
+
+// What became of the working copy after a good save.
+enum class WorkingCopy
 {
-    bool recognised = false;
-    // The file could not be opened or read; error says why.
-    bool readFailed = false;
-    QString error;
-    const NavigatorBuild* build = nullptr; // set when recognised
-};
-
-// Compares the probe bytes of every active build, in ascending version index; the first build
-// whose three probes match wins. A probe at or beyond the end of the file is a mismatch. Reads
-// only; changes nothing.
-[[nodiscard]] IdentifyResult IdentifyNavigatorFile(const QString& path);
-
-struct LoadNavigatorResult
-{
-    enum class Outcome
-    {
-        Cancelled,       // empty path: the dialog was cancelled; nothing logged
-        RefusedSameFile, // the file is the working copy itself: the window beeps
-        Unrecognised,    // no build matched; three log lines, nothing changed
-        Failed,          // the file could not be read or copied; one log line, nothing changed
-        Loaded,          // state updated, working copy in Temp/
-    };
-    Outcome outcome = Outcome::Cancelled;
-    const NavigatorBuild* build = nullptr; // set when Loaded
-};
-
-// The load after the open-file dialog: refuses the working copy itself, identifies the file,
-// copies it into <programFolder>Temp/ and sets VersionIndex, SourcePath, the entry of
-// WorkingFileNames and workingCopyPath. Any outcome but Loaded leaves the state as it was.
-[[nodiscard]] LoadNavigatorResult loadNavigatorFile(const QString& chosenPath,
-                                                    const QString& programFolder,
-                                                    NavigatorState& state, LogSink& log);
-
-// Copies the entry of VersionIndex into patchTable. Returns false, changing nothing, when the
-// working copy is missing or empty or VersionIndex names no active build.
-bool FillPatchTable(NavigatorState& state);
-
-struct SaveResult
-{
-    // The patched file stands complete in Modified/.
-    bool ok = false;
-    // The working copy in Temp/ was replaced by a fresh copy of SourcePath.
-    bool workingCopyRefreshed = false;
+    Refreshed, // replaced by a fresh copy of SourcePath
+    Kept,      // SourcePath is gone or another build now; the unaltered copy serves the next save
 };
 
 // "Save modified TTN file": checks the working copy and the 30 texts before anything is written,
-// patches a copy of the working file in memory, stores the texts in <programFolder>Tollvik.ini,
-// writes <programFolder>Modified/<name> atomically and refreshes the working copy from
-// SourcePath. On a refusal or write failure the earlier output and the working copy stay usable.
-[[nodiscard]] SaveResult saveModifiedNavigator(NavigatorState& state,
-                                               const std::array<QString, 30>& menuTexts,
-                                               const QString& programFolder, LogSink& log);
+// patches the working copy's bytes in memory, stores the texts in the settings file, writes
+// <programFolder>Modified/<name> and refreshes the working copy from SourcePath. A refusal
+// changes no file; when the output cannot be written the settings file is put back too. The
+// output and the working copy never hold a half-written file.
+[[nodiscard]] Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
+                                                        const std::array<QString, 30>& menuTexts,
+                                                        const QString& programFolder, LogSink& log);
 
 } // namespace tollvik

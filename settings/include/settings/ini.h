@@ -1,12 +1,13 @@
 #pragma once
 
-#include "core/fileio.h"
 #include "core/logsink.h"
+#include "core/result.h"
 
-#include <QList>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <utility>
+#include <array>
+#include <optional>
 
 namespace tollvik {
 
@@ -25,23 +26,38 @@ namespace tollvik {
 // Sets `key` in `section` to `value` and rewrites the file, creating the file, the section or the
 // key as needed (a new key becomes the first line of its section). Refuses, writing nothing, a
 // section, key or value with a character Windows-1252 cannot store.
-[[nodiscard]] Status WriteIniValue(const QString& path, const QString& section,
-                                       const QString& key, const QString& value);
+[[nodiscard]] Status WriteIniValue(const QString& path, const QString& section, const QString& key,
+                                   const QString& value);
 
-// Sets each key of `keyValues` in `section`, in the order given, exactly as that many calls of
-// WriteIniValue would, but reads the file once and writes it once: the result is byte-identical
-// to the single calls. Refuses, writing nothing, when the section or any key or value holds a
-// character Windows-1252 cannot store. An empty list writes nothing.
-[[nodiscard]] Status WriteIniValues(const QString& path, const QString& section,
-                                        const QList<std::pair<QString, QString>>& keyValues);
+// The 30 menu texts live in "Tollvik.ini" in the program folder (which ends in a separator),
+// section "MenuText", keys "Item01" to "Item30".
 
-// Exchanges the 30 menu texts with "Tollvik.ini" in `programFolder` (which ends in a separator),
-// section "MenuText", keys "Item01" to "Item30". When the file is missing or empty it is written
-// from `menuTexts`; otherwise every entry of `menuTexts` is replaced by its stored value (empty
-// when the key is missing). `menuTexts` always holds 30 entries afterwards. On a file error one
-// line naming the file and the reason goes to `log`, `menuTexts` keeps the texts it had, and
-// the failure is returned.
-[[nodiscard]] Status GetINIData(const QString& programFolder, QStringList& menuTexts,
-                                    LogSink& log);
+// Exchanges the 30 menu texts with the settings file. When the file is missing or empty it is
+// written from `menuTexts`; otherwise every entry of `menuTexts` is replaced by its stored value
+// (empty when the key is missing). `menuTexts` always holds 30 entries afterwards. On a file
+// error one line naming the file and the reason goes to `log`, `menuTexts` keeps the texts it
+// had, and the failure is returned.
+[[nodiscard]] Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log);
+
+// The settings file as it was before PutINIData rewrote it.
+class IniUndo
+{
+public:
+    // Puts the earlier file back (or removes the file when there was none) and logs that the new
+    // texts were not stored, or why the file could not be put back.
+    [[nodiscard]] Status restore(LogSink& log) const;
+
+private:
+    friend Result<IniUndo> PutINIData(const QString&, const std::array<QString, 30>&, LogSink&);
+    IniUndo(QString path, std::optional<QByteArray> previous);
+    QString m_path;
+    std::optional<QByteArray> m_previous; // no value: there was no file
+};
+
+// Stores the 30 menu texts in one rewrite of the settings file, leaving the very bytes that 30
+// WriteIniValue calls for Item01 to Item30 would. Logs that the file was updated, or why not; a
+// text Windows-1252 cannot store refuses the whole write. The result undoes the rewrite.
+[[nodiscard]] Result<IniUndo> PutINIData(const QString& programFolder,
+                                         const std::array<QString, 30>& menuTexts, LogSink& log);
 
 } // namespace tollvik

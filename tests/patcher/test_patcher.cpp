@@ -1,0 +1,264 @@
+#include "core/fileio.h"
+#include "navigatorfiles.h"
+#include "patcher/patcher.h"
+#include "settings/ini.h"
+#include "testsupport.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QTest>
+
+using namespace tollvik;
+using namespace tollvik::test;
+using Texts = std::array<QString, 30>;
+
+namespace {
+
+// Every file under the folder with its content.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString path = it.next();
+        files.insert(path, readAll(path));
+    }
+    return files;
+}
+
+// Every text of these tests is Latin-1 apart from the euro sign, which is 0x80 in Windows-1252.
+std::array<QByteArray, 30> cp1252(const Texts& texts)
+{
+    std::array<QByteArray, 30> bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        bytes[i] = QString(texts[i]).replace(u'\u20AC', QChar(0x80)).toLatin1();
+    return bytes;
+}
+
+// A program folder where the user's navigator file is loaded.
+struct Loaded
+{
+    ProgramFolder folder;
+    NavigatorState state;
+    RecordingLog log;
+    QByteArray original;
+    QString chosen;
+    bool load(int index, const QString& relative = QStringLiteral("device/TomTom.exe"))
+    {
+        chosen = folder.file(relative);
+        original = makeNavigatorFile(index);
+        return writeAll(chosen, original) && loadNavigatorFile(chosen, folder.path(), state, log);
+    }
+    Result<WorkingCopy> save(const Texts& texts)
+    {
+        return saveModifiedNavigator(state, texts, folder.path(), log);
+    }
+};
+
+} // namespace
+
+class TestPatcher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { setWriteFaultHookForTesting({}); }
+
+    // Three probe bytes name the build; one of them off by one, or past the end of the file, is
+    // no build at all; where two builds match, the lower index wins; the phone build is dormant.
+    void identifiesBuildsByTheirProbes_data()
+    {
+        QTest::addColumn<int>("build");
+        QTest::addColumn<int>("also");  // a second build whose probes are set as well
+        QTest::addColumn<int>("probe"); // the probe altered, or -1
+        QTest::addColumn<int>("delta"); // what is added to it; 0 cuts the file there
+        QTest::addColumn<int>("expected");
+        for (const ExpectedBuild& b : expectedBuilds()) {
+            QTest::addRow("%d", b.index) << b.index << 0 << -1 << 0 << b.index;
+            for (int probe = 0; probe < 3; ++probe) {
+                for (const int delta : {1, -1, 0})
+                    QTest::addRow("%d probe %d %+d", b.index, probe, delta)
+                        << b.index << 0 << probe << delta << 0;
+            }
+        }
+        QTest::newRow("5 and 14") << 14 << 5 << -1 << 0 << 5;
+        QTest::newRow("1 and 15") << 15 << 1 << -1 << 0 << 1;
+        QTest::newRow("phone") << 0 << 0 << -1 << 0 << 0;
+    }
+    void identifiesBuildsByTheirProbes()
+    {
+        QFETCH(int, build);
+        QFETCH(int, also);
+        QFETCH(int, probe);
+        QFETCH(int, delta);
+        QFETCH(int, expected);
+        QByteArray data = build ? makeNavigatorFile(build) : makeFillerFile();
+        if (build == 0) // the probes of the dormant phone build
+            data.replace(0x17C500, 1, "\x6D").replace(0x17C520, 1, "%").replace(0x17C540, 1, "%");
+        if (also) {
+            for (const auto& [offset, value] : expectedBuild(also).probes)
+                data[offset] = static_cast<char>(value);
+        }
+        if (probe >= 0) {
+            const auto [offset, value] = expectedBuild(build).probes[std::size_t(probe)];
+            if (delta == 0)
+                data.truncate(offset);
+            else
+                data[offset] = static_cast<char>(value + delta);
+        }
+        const NavigatorBuild* found = IdentifyNavigatorFile(data);
+        QCOMPARE(found ? found->versionIndex : 0, expected);
+        if (found) {
+            QCOMPARE(found->caption, QLatin1StringView(expectedBuild(expected).caption));
+            QCOMPARE(found->picture == DevicePicture::GoDevice, expectedBuild(expected).go);
+            QVERIFY(found->picture != DevicePicture::Phone);
+        }
+    }
+
+    // The output is the chosen file with exactly the patch, for every build; the chosen file is
+    // only read and the working copy is an unaltered copy again. A build saved after GO 5.4 does
+    // not get GO 5.4's third sound reference.
+    void savesEveryBuildByteExact_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("earlier");
+        QTest::addColumn<Texts>("texts");
+        Texts varied{u"Gatso"_qs,           QString(), u"ABCDEFGHIJKLMNOPQRST"_qs,
+                     u"ABCDEFGHIJKLMNO"_qs, u"   "_qs, u"Caf\u00e9 \u20ac5"_qs};
+        varied[27] = u"Last"_qs;
+        for (const ExpectedBuild& b : expectedBuilds())
+            QTest::addRow("%d", b.index) << b.index << 0 << varied;
+        Texts full;
+        full.fill(u"x"_qs);
+        QTest::newRow("all empty") << 5 << 0 << Texts{};
+        QTest::newRow("all filled") << 12 << 0 << full;
+        QTest::newRow("10 after 13") << 10 << 13 << varied;
+    }
+    void savesEveryBuildByteExact()
+    {
+        QFETCH(int, index);
+        QFETCH(int, earlier);
+        QFETCH(Texts, texts);
+        Loaded f;
+        QVERIFY(!earlier || (f.load(earlier) && f.save(texts).ok()));
+        QVERIFY(f.load(index));
+        const Result<WorkingCopy> saved = f.save(texts);
+        QVERIFY(saved.ok() && saved.value() == WorkingCopy::Refreshed);
+        QVERIFY(readAll(f.folder.modified(u"TomTom.exe"_qs)) ==
+                expectedPatch(f.original, expectedBuild(index), cp1252(texts), texts));
+        QVERIFY(readAll(f.chosen) == f.original);
+        QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
+    }
+
+    // A load and a save. Only spaces make an item unused in the log; the count byte counts every
+    // text that is not empty.
+    void logsEveryStepExactly()
+    {
+        Loaded f;
+        QVERIFY(f.load(7, u"device/navcore.exe"_qs));
+        const Texts texts{u"Gatso"_qs, u"  "_qs, u" Truvelo "_qs, u"\t"_qs, u"\u00A0"_qs};
+        QVERIFY(f.save(texts).ok());
+        QStringList expected{u"File %1 copied to the \\Temp folder."_qs.arg(f.chosen),
+                             u"TTN file %1 loaded."_qs.arg(f.folder.temp(u"navcore.exe"_qs)),
+                             u"....if you elect to alter this file, the texts in the green"_qs,
+                             u"....textboxes will be written to the .exe file, along with"_qs,
+                             u"....the required changes to the code allowing all 30 sounds"_qs,
+                             u"....to be played from within TomTom."_qs,
+                             u"Preparing to alter the the backed up TTN file."_qs,
+                             u"....'Gatso' added as menu item and pointer altered."_qs,
+                             u"....Unused menu item."_qs,
+                             u"....' Truvelo ' added as menu item and pointer altered."_qs,
+                             u"....'\t' added as menu item and pointer altered."_qs,
+                             u"....'\u00A0' added as menu item and pointer altered."_qs};
+        for (int i = 5; i < 30; ++i)
+            expected << u"....Unused menu item."_qs;
+        expected << u"....Altered number of usable menu item in TTN to 5"_qs
+                 << u"....Adjusted associated sounds to our new menu items."_qs
+                 << u"....Updated the Tollvik.ini file."_qs
+                 << u"....Modification complete, saving working file to the 'Modified' folder."_qs
+                 << u"....deleting working file in temp. folder navcore.exe"_qs
+                 << u"....replace working file with original."_qs;
+        QCOMPARE(f.log.lines, expected);
+        const QString ini = f.folder.file(u"Tollvik.ini"_qs);
+        QCOMPARE(ReadIniValue(ini, u"MenuText"_qs, u"Item03"_qs).value(), texts[2]);
+    }
+
+    // After a good load and save, each refused load or save logs why and leaves every file (the
+    // output, the settings file, the working copy, the chosen file) and the state as they were.
+    // When the output cannot be written, the settings file is put back and the log says that the
+    // new texts were not stored.
+    void refusalsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("lines");
+        const QString save = u"Cannot save the modified TTN file: "_qs;
+        const QString temp = u"Connot load file from the working Temp directory!"_qs;
+        const QString kept = u"....The new menu texts were not stored: the Tollvik.ini file was "
+                             u"put back as it was."_qs;
+        QTest::newRow("load: working copy") << u"Temp/nav.exe"_qs << temp << 1;
+        QTest::newRow("load: working copy via ..") << u"Temp/../Temp/nav.exe"_qs << temp << 1;
+        QTest::newRow("load: unrecognised") << u"other.exe"_qs << u"....Use only an"_qs << 3;
+        QTest::newRow("load: missing") << u"gone.exe"_qs << u"Cannot read the TTN file "_qs << 1;
+        QTest::newRow("nothing loaded") << u"none"_qs << save + u"no TTN file is loaded."_qs << 1;
+        for (const char* kind : {"deleted", "empty", "truncated", "another build"})
+            QTest::newRow(kind) << QString::fromLatin1(kind) << save + u"the working copy "_qs << 1;
+        QTest::newRow("no Windows-1252 byte")
+            << u"character"_qs << save + u"menu item 12 holds the character '\u2192' (U+2192)"_qs
+            << 1;
+        QTest::newRow("loaded from Modified")
+            << u"modified"_qs << u"Modified/nav.exe is the loaded file itself"_qs << 1;
+        QTest::newRow("output write fails") << u"write"_qs << kept << 37;
+        QTest::newRow("first output write fails") << u"first write"_qs << kept << 37;
+    }
+    void refusalsChangeNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, line);
+        QFETCH(int, lines);
+        Loaded f;
+        Texts texts{u"Gatso"_qs, u"Truvelo"_qs};
+        if (kind == u"modified")
+            QVERIFY(f.load(6, u"Modified/nav.exe"_qs));
+        else if (kind != u"none")
+            QVERIFY(f.load(13, u"in/nav.exe"_qs));
+        if (kind != u"first write")
+            (void)f.save(texts); // an earlier output and settings file to keep
+        const QString working = f.folder.temp(u"nav.exe"_qs);
+        if (kind == u"deleted")
+            QVERIFY(QFile::remove(working));
+        else if (kind == u"empty" || kind == u"truncated")
+            writeAll(working, f.original.left(kind == u"empty" ? 0 : 0x23FFAC + 4 * 30 - 1));
+        else if (kind == u"another build")
+            writeAll(working, makeNavigatorFile(7));
+        else if (kind == u"other.exe")
+            writeAll(f.folder.file(kind), makeFillerFile());
+        else if (kind.endsWith(u"write"))
+            setWriteFaultHookForTesting([&](const QString& path) {
+                return path.startsWith(f.folder.modified()) ? u"disk full"_qs : QString();
+            });
+        texts[11] = kind == u"character" ? u"Turn \u2192 here"_qs : u"New"_qs;
+        const auto before = snapshot(f.folder.path());
+        const NavigatorState state = f.state;
+        f.log.lines.clear();
+        if (kind.contains(u'.')) {
+            const auto loaded =
+                loadNavigatorFile(f.folder.file(kind), f.folder.path(), f.state, f.log);
+            QVERIFY(!loaded.ok());
+            QCOMPARE(loaded.refusal() == Refusal::SameFile, line.startsWith(u"Connot"));
+        } else {
+            QVERIFY(!f.save(texts).ok());
+        }
+        QCOMPARE(snapshot(f.folder.path()), before);
+        QVERIFY(f.state.VersionIndex == state.VersionIndex &&
+                f.state.SourcePath == state.SourcePath &&
+                f.state.WorkingFileNames == state.WorkingFileNames &&
+                f.state.workingCopyPath == state.workingCopyPath);
+        QVERIFY2(f.log.lines.last().contains(line) && f.log.lines.size() == lines,
+                 qPrintable(f.log.lines.join(u'\n')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPatcher)
+#include "test_patcher.moc"
