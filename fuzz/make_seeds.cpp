@@ -1,6 +1,7 @@
 // Writes the seed corpora of the three harnesses into <folder>/archive, <folder>/settings and
-// <folder>/navigator, in the record format of fuzzsupport.h. The archives, sounds and navigator
-// files come from the tests' generators; nothing is read from elsewhere.
+// <folder>/navigator: the first two in the record format of fuzzsupport.h, the navigator's in
+// that harness's own fields. The archives and sounds come from the tests' generators; nothing is
+// read from elsewhere.
 #include "chkfactory.h"
 #include "fuzzsupport.h"
 #include "testsupport.h"
@@ -18,10 +19,11 @@ class Corpus
 {
 public:
     explicit Corpus(const QString& folder) : m_folder(folder) { QDir().mkpath(folder); }
-    void add(const RecordWriter& seed)
+    void add(const RecordWriter& seed) { add(seed.bytes()); }
+    void add(const QByteArray& seed)
     {
         writeFile(m_folder + QStringLiteral("/seed-%1").arg(m_count++, 3, 10, QLatin1Char('0')),
-                  seed.bytes());
+                  seed);
     }
     [[nodiscard]] int count() const { return m_count; }
 
@@ -109,127 +111,34 @@ void archiveSeeds(Corpus& corpus)
     corpus.add(RecordWriter().add('A', test::makeChk(31).bytes()).add('E', external(1, 0, sine)));
 }
 
-QByteArray firstStartFile()
+// A write of the settings harness: the flag byte, then section, key and value.
+QByteArray write(char flag, const char* sectionKeyValue)
 {
-    static const char* const texts[] = {
-        "Gatso",     "Gatso 20",   "Gatso 30",  "Gatso 40",  "Gatso 50",  "Gatso 60",  "Gatso 70",
-        "Gatso TBA", "Mobile",     "Mobile 20", "Mobile 30", "Mobile 40", "Mobile 50", "Mobile 60",
-        "Mobile 70", "Mobile TBA", "Specs",     "Temporary", "Red light"};
-    QByteArray file = "[MenuText]\r\n";
-    for (int i = 30; i >= 1; --i) {
-        file += "Item" + QByteArray::number(i).rightJustified(2, '0') + '=';
-        if (i <= 19)
-            file += texts[i - 1];
-        file += "\r\n";
-    }
-    return file;
-}
-
-QByteArray write(int flags, QByteArrayView section, QByteArrayView key, QByteArrayView value)
-{
-    QByteArray out = byte(flags);
-    appendShortField(out, section);
-    appendShortField(out, key);
-    out.append(value);
-    return out;
+    return QByteArray(1, flag) + sectionKeyValue;
 }
 
 void settingsSeeds(Corpus& corpus)
 {
-    const QByteArray start = firstStartFile();
-    corpus.add(RecordWriter().add('W', write(0, "MenuText", "Item05", "Gatso 50")));
-    corpus.add(RecordWriter().add('G', ""));
-    corpus.add(RecordWriter().add('F', start).add('G', ""));
-    corpus.add(RecordWriter().add('F', "[MenuText]\r\nItem07=x").add('G', ""));
-    corpus.add(RecordWriter().add('F', start).add('W', write(0, "MenuText", "Item05", "Radar")));
-    corpus.add(RecordWriter().add('F', start).add('W', write(0, "menutext", "ITEM01", "a=b")));
-    corpus.add(RecordWriter().add('F', start).add('W', write(0, "MenuText", "Item31", "")));
+    const char* texts = "Gatso\nGatso 20\n\nCaf\xE9 \x80";
+    corpus.add(RecordWriter().add('W', write(0, "MenuText\nItem05\nGatso 50")).add('P', texts));
     corpus.add(RecordWriter()
-                   .add('F', "[Other]\r\nx=1\r\n\r\n\r\n[MenuText]\r\nItem01=Gatso")
-                   .add('W', write(0, "MenuText", "Item01", "Flitser"))
-                   .add('W', write(0, "Other", "y", "2"))
-                   .add('W', write(0, "New", "k", "v")));
-    corpus.add(RecordWriter()
-                   .add('F', "[MenuText]\nItem05=lf only\n")
-                   .add('W', write(0, "MenuText", "Item05", "x")));
-    corpus.add(RecordWriter()
-                   .add('F', " [MenuText]\r\nItem05 = spaced\r\nItem04=[bracket\r\nItem03=x")
-                   .add('W', write(0, "MenuText", "Item03", "y"))
-                   .add('W', write(0, "MenuText", "Item05", "z")));
-    corpus.add(
-        RecordWriter().add('F', "").add('W', write(0, "MenuText", "Item01", "\xE9t\xE9 \x80")));
-    corpus.add(
-        RecordWriter().add('W', write(1, "MenuText", "Item01", "\xE2\x82\xAC \xE2\x98\x83")));
-    corpus.add(RecordWriter().add('F', "\t\r\n\r\n").add('W', write(0, "", "", "")));
-    // Mixed line ends and a leading control character, outside the round trip's conditions.
-    corpus.add(RecordWriter()
-                   .add('F', "x=1\n[MenuText]\r\nItem05=old\r\n")
-                   .add('W', write(0, "MenuText", "Item05", "new")));
-    corpus.add(RecordWriter()
-                   .add('F', "[MenuText]\rItem05=old\r\nfoo\rItem04=old\r\n")
-                   .add('W', write(0, "MenuText", "Item04", "new"))
-                   .add('W', write(0, "MenuText", "Item03", "new")));
-    corpus.add(RecordWriter()
-                   .add('F', "\t[MenuText]\r\nItem05=old\r\n")
-                   .add('W', write(0, "MenuText", "Item05", "new")));
-}
-
-QByteArray texts(int flags, const QList<QByteArray>& items)
-{
-    QByteArray out = byte(flags);
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i > 0)
-            out.append('\n');
-        out.append(items.at(i));
-    }
-    return out;
-}
-
-QByteArray tamper(int kind, quint32 argument, QByteArrayView bytes = {})
-{
-    QByteArray out = byte(kind);
-    appendU32(out, argument);
-    out.append(bytes);
-    return out;
+                   .add('F', "[Other]\r\nx=1\r\n\r\n\r\n [MenuText]\r\nItem05 = a\r\nItem04=[b\r\n")
+                   .add('W', write(0, "menutext\nITEM04\n=x="))
+                   .add('W', write(1, "New\nk\n\xE2\x82\xAC \xE2\x98\x83"))
+                   .add('P', texts));
 }
 
 void navigatorSeeds(Corpus& corpus)
 {
-    const QByteArray menu =
-        texts(0, {"Gatso", "Gatso 20", "Gatso 30", "Mobile", "", "Red light", "Specs"});
-    const QByteArray full = [] {
-        QList<QByteArray> items;
-        for (int i = 1; i <= 30; ++i)
-            items.append("Item number " + QByteArray::number(i) + " is long");
-        return texts(0, items);
-    }();
-    // Every build once, with a short menu; the first one also with a full menu saved twice.
-    for (int b = 0; b < 11; ++b)
-        corpus.add(RecordWriter().add('B', byte(b)).add('T', menu));
-    corpus.add(RecordWriter().add('B', byte(8)).add('N', byte(1)).add('T', full).add('T', full));
-    // No build; a file cut short of the patch locations; a small arbitrary file.
-    corpus.add(RecordWriter().add('B', byte(11)).add('T', menu));
-    QByteArray size;
-    appendU32(size, 0x1F0000);
-    corpus.add(RecordWriter().add('B', byte(2)).add('Z', size).add('T', menu));
-    corpus.add(RecordWriter().add('R', QByteArray("MZ\x90\0\x03\0\0\0", 8)).add('T', menu));
-    // Texts Windows-1252 cannot store, and a "[" that the settings file cannot give back.
-    corpus.add(RecordWriter().add('B', byte(0)).add('T', texts(1, {"\xE2\x98\x83 Radar"})));
-    corpus.add(RecordWriter().add('B', byte(0)).add('T', texts(0, {"[Radar]", "x"})));
-    // The working copy chosen, directly and through a link; a file in the program folder; the
-    // output of an earlier save chosen from Modified/.
-    for (int location = 1; location <= 4; ++location)
-        corpus.add(RecordWriter().add('B', byte(5)).add('L', byte(location)).add('T', menu));
-    // A full disk at each write of a save, and at two.
-    for (int fault : {1, 2, 4, 8, 3, 5})
-        corpus.add(
-            RecordWriter().add('B', byte(3)).add('F', byte(fault)).add('T', menu).add('T', menu));
-    // Every change behind the window's back, before a save.
-    for (int kind = 0; kind < 10; ++kind)
-        corpus.add(RecordWriter()
-                       .add('B', byte(kind))
-                       .add('X', tamper(kind, 0x100000, "changed"))
-                       .add('T', menu));
+    // Every build (and none) with a short menu: whole, with its first probe altered, and cut
+    // short of its patch. The header: build, probe, value, 32-bit cut, flags (UTF-8 texts).
+    const QByteArray texts = "Gatso\n\n   \nCaf\xC3\xA9 \xE2\x82\xAC\nLast";
+    for (char build = 0; build < 12; ++build) {
+        for (const QByteArray& header :
+             {QByteArray("\0\0\0\0\0\0\1", 7), QByteArray("\1\x7F\0\0\0\0\1", 7),
+              QByteArray("\0\0\0\0\x1F\0\1", 7)})
+            corpus.add(QByteArray(1, build) + header + texts);
+    }
 }
 
 } // namespace
