@@ -94,8 +94,11 @@ private Q_SLOTS:
         QTest::newRow("no file") << kAbsent << u"Item01"_qs << QString()
                                  << QByteArray("[MenuText]\r\nItem01=v\r\n");
         QTest::newRow("names in any case; a key line keeps the writer's case")
-            << QByteArray("[menutext]\r\nItem02=b\r\nitem01=Mixed Case\r\nItem03=c") << u"ITEM01"_qs
-            << u"Mixed Case"_qs << QByteArray("[menutext]\r\nItem02=b\r\nITEM01=v\r\nItem03=c\r\n");
+            << QByteArray("[menutext]\r\nItem02=b\r\nitem01=Mixed Case") << u"ITEM01"_qs
+            << u"Mixed Case"_qs << QByteArray("[menutext]\r\nItem02=b\r\nITEM01=v\r\n");
+        QTest::newRow("lone LF and CR end lines for the reader, not for the writer")
+            << QByteArray("[MenuText]\nItem02=b\rItem01=a") << u"Item01"_qs << u"a"_qs
+            << QByteArray("[MenuText]\nItem02=b\rItem01=a\r\n\r\n[MenuText]\r\nItem01=v\r\n");
         QTest::newRow("a new key goes to the top of its section")
             << QByteArray("[Other]\r\nItem02=o\r\n\r\n[MenuText]\r\nItem01=a") << u"Item02"_qs
             << QString()
