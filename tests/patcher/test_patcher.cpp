@@ -134,6 +134,7 @@ private Q_SLOTS:
         QTest::newRow("all empty") << 5 << 0 << Texts{};
         QTest::newRow("all filled") << 12 << 0 << full;
         QTest::newRow("10 after 13") << 10 << 13 << varied;
+        QTest::newRow("13 after 13 of another name") << 13 << 13 << varied;
     }
     void savesEveryBuildByteExact()
     {
@@ -141,7 +142,7 @@ private Q_SLOTS:
         QFETCH(int, earlier);
         QFETCH(Texts, texts);
         Loaded f;
-        QVERIFY(!earlier || (f.load(earlier) && f.save(texts).ok()));
+        QVERIFY(!earlier || (f.load(earlier, u"device/earlier.exe"_qs) && f.save(texts).ok()));
         QVERIFY(f.load(index));
         const Result<WorkingCopy> saved = f.save(texts);
         QVERIFY(saved.ok() && saved.value() == WorkingCopy::Refreshed);
@@ -149,6 +150,41 @@ private Q_SLOTS:
                 expectedPatch(f.original, expectedBuild(index), cp1252(texts), texts));
         QVERIFY(readAll(f.chosen) == f.original);
         QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
+    }
+
+    // The output is complete when the settings file cannot be written or the chosen file is gone
+    // or another build now; in the latter cases the unaltered working copy stays for the next save.
+    void completesTheOutputWhenASideStepFails_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("line");
+        const QString kept = u"....Cannot refresh the working file from "_qs;
+        QTest::newRow("chosen file gone") << u"gone"_qs << kept;
+        QTest::newRow("chosen file another build") << u"other"_qs << kept;
+        QTest::newRow("settings file locked")
+            << u"ini"_qs << u"....Could not update the Tollvik"_qs;
+    }
+    void completesTheOutputWhenASideStepFails()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, line);
+        Loaded f;
+        QVERIFY(f.load(11));
+        if (kind == u"gone")
+            QVERIFY(QFile::remove(f.chosen));
+        else if (kind == u"other")
+            writeAll(f.chosen, makeNavigatorFile(4));
+        else
+            setWriteFaultHookForTesting([](const QString& path) {
+                return path.endsWith(u"Tollvik.ini"_qs) ? u"locked"_qs : QString();
+            });
+        const Texts texts{u"Gatso"_qs};
+        const Result<WorkingCopy> saved = f.save(texts);
+        QVERIFY(saved.ok() && (saved.value() == WorkingCopy::Kept) == (kind != u"ini"));
+        QVERIFY(readAll(f.folder.modified(u"TomTom.exe"_qs)) ==
+                expectedPatch(f.original, expectedBuild(11), cp1252(texts), texts));
+        QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
+        QCOMPARE(f.log.lines.filter(line).size(), 1);
     }
 
     // A load and a save. Only spaces make an item unused in the log; the count byte counts every
