@@ -1,5 +1,7 @@
 #include "navigatorfiles.h"
 
+#include <algorithm>
+
 namespace tollvik::test {
 
 const QList<ExpectedBuild>& expectedBuilds()
@@ -48,11 +50,10 @@ const QList<ExpectedBuild>& expectedBuilds()
 
 const ExpectedBuild& expectedBuild(int index)
 {
-    for (const ExpectedBuild& build : expectedBuilds()) {
-        if (build.index == index)
-            return build;
-    }
-    qFatal("no expected build %d", index);
+    const auto found = std::ranges::find(expectedBuilds(), index, &ExpectedBuild::index);
+    if (found == expectedBuilds().end())
+        qFatal("no expected build %d", index);
+    return *found;
 }
 
 QByteArray makeFillerFile(qint64 size)

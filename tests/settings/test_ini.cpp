@@ -35,14 +35,6 @@ QStringList defaultTexts()
 
 const QByteArray kStored = "[MenuText]\r\nItem30=Last\r\nitem01=First\r\n";
 
-QStringList storedTexts()
-{
-    QStringList texts(30);
-    texts.first() = u"First"_qs;
-    texts.last() = u"Last"_qs;
-    return texts;
-}
-
 QByteArray contentOf(const QString& path)
 {
     return QFileInfo::exists(path) ? readAll(path) : kAbsent;
@@ -79,7 +71,11 @@ private Q_SLOTS:
             QStringList texts = defaultTexts();
             QVERIFY(GetINIData(ini.folder.path(), texts, log).ok() && log.lines.isEmpty());
             QCOMPARE(readAll(ini.path), before == kStored ? kStored : kFirstStart);
-            QCOMPARE(texts, before == kStored ? storedTexts() : defaultTexts());
+            if (before == kStored) // keys that are missing give empty texts
+                QVERIFY(texts.first() == u"First" && texts.last() == u"Last" &&
+                        texts.count({}) == 28);
+            else
+                QCOMPARE(texts, defaultTexts());
         }
     }
 
