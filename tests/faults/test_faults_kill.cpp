@@ -163,7 +163,8 @@ private Q_SLOTS:
                 QVERIFY2(scene.reload(log), qPrintable(log.lines.join(u'\n')));
                 const Result<WorkingCopy> again = saveModifiedNavigator(
                     scene.state, NavigatorScene::textsB(), folder.path(), log);
-                QVERIFY2(again.ok() && again.value() == WorkingCopy::Refreshed, qPrintable(log.lines.join(u'\n')));
+                QVERIFY2(again.ok() && again.value() == WorkingCopy::Refreshed,
+                         qPrintable(log.lines.join(u'\n')));
             },
             folder);
     }

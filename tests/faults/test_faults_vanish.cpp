@@ -167,8 +167,7 @@ private Q_SLOTS:
             QCOMPARE(scene.state.VersionIndex, qint16(10));
             return;
         }
-        QVERIFY2(result.refusal() == Refusal::Failed,
-                 qPrintable(log.lines.join(u'\n')));
+        QVERIFY2(result.refusal() == Refusal::Failed, qPrintable(log.lines.join(u'\n')));
         QVERIFY(!log.lines.isEmpty());
         QVERIFY(!anyLineContains(log.lines, QStringLiteral(" loaded.")));
         QCOMPARE(scene.state.VersionIndex, earlier.VersionIndex);
