@@ -33,9 +33,9 @@ const NavigatorBuild* IdentifyNavigatorFile(QByteArrayView fileBytes)
         return probe.offset >= 0 && probe.offset < fileBytes.size() &&
                static_cast<quint8>(fileBytes[probe.offset]) == probe.expected;
     };
-    for (const NavigatorBuild& build : detail::navigatorBuilds()) {
-        if (!build.dormant && std::ranges::all_of(build.probes, matches))
-            return &build;
+    for (const detail::BuildEntry& entry : detail::buildEntries()) {
+        if (!entry.dormant && std::ranges::all_of(entry.build.probes, matches))
+            return &entry.build;
     }
     return nullptr;
 }

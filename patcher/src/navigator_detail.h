@@ -14,8 +14,21 @@ inline constexpr int kTextSlotSize = 16;
 // Navigator executables are a few megabytes; a file far beyond that is not one.
 inline constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
 
+// One entry of the build tables: the build and where it is patched.
+struct BuildEntry
+{
+    NavigatorBuild build;
+    // A dormant entry is kept as data only: it is never probed, never patched.
+    bool dormant = false;
+    PatchTable patch;
+    // Only build 13 has a third sound-table reference; elsewhere patch.SoundTableRef3 is unused.
+    bool hasSoundTableRef3 = false;
+};
+
 // Every entry, in ascending version index, the dormant one included.
-[[nodiscard]] std::span<const NavigatorBuild> navigatorBuilds();
+[[nodiscard]] std::span<const BuildEntry> buildEntries();
+// The active (not dormant) entry with this version index, or nullptr.
+[[nodiscard]] const BuildEntry* findBuildEntry(qint16 versionIndex);
 
 // Copies the entry of VersionIndex into patchTable. Refuses, changing nothing, when the working
 // copy is missing or empty or VersionIndex names no active build.

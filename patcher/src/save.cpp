@@ -4,13 +4,15 @@
 #include "navigator_detail.h"
 #include "settings/ini.h"
 
+#include <QFile>
+
 namespace tollvik {
 namespace {
 
 // What the checks of a save found: the build, the names and the bytes the patch is made on.
 struct SaveInput
 {
-    const NavigatorBuild* build = nullptr;
+    const detail::BuildEntry* entry = nullptr;
     QString name;     // the loaded file's name, also the output's
     QString out;      // <program folder>Modified/<name>
     QByteArray bytes; // the working copy, read once
@@ -40,8 +42,8 @@ Status checkWorkingCopy(SaveInput& in, const QString& working)
         return fail(
             QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
     in.bytes = std::move(read).value();
-    const NavigatorBuild& build = *in.build;
-    const qint64 needed = detail::requiredFileLength(build.patch, build.hasSoundTableRef3);
+    const NavigatorBuild& build = in.entry->build;
+    const qint64 needed = detail::requiredFileLength(in.entry->patch, in.entry->hasSoundTableRef3);
     if (in.bytes.size() < needed)
         return fail(QStringLiteral("the working copy %1 is %2 bytes long, too short for %3 (%4 "
                                    "bytes needed); load the TTN file again.")
@@ -80,8 +82,8 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
                                            const QString& programFolder)
 {
     SaveInput in;
-    in.build = findNavigatorBuild(state.VersionIndex);
-    if (in.build != nullptr)
+    in.entry = detail::findBuildEntry(state.VersionIndex);
+    if (in.entry != nullptr)
         in.name = state.WorkingFileNames[static_cast<std::size_t>(state.VersionIndex)];
     if (in.name.isEmpty())
         return fail(QStringLiteral("no TTN file is loaded."));
@@ -126,11 +128,30 @@ Status writeOutput(const SaveInput& in, const Result<IniUndo>& settings, LogSink
     return written;
 }
 
+// Reads the whole file into `buffer`, reusing its memory: a fresh buffer of a few megabytes costs
+// more in page faults than the read itself.
+Status readWholeFileInto(const QString& path, QByteArray& buffer)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    const qint64 size = file.size();
+    if (size > detail::kMaxNavigatorFileSize)
+        return fail(
+            QStringLiteral("the file is longer than %1 bytes").arg(detail::kMaxNavigatorFileSize));
+    buffer.resize(size);
+    if (file.read(buffer.data(), size) != size || !file.atEnd())
+        return fail(file.error() != QFileDevice::NoError
+                        ? file.errorString()
+                        : QStringLiteral("the file changed while it was read"));
+    return {};
+}
+
 // The working copy is refreshed from the chosen file only when that file is still the same
 // build; otherwise the existing, unaltered working copy serves the next save. The chosen file is
 // read once: the bytes identified are the bytes written.
-WorkingCopy refreshWorkingCopy(NavigatorState& state, const SaveInput& in,
-                               const QString& programFolder, LogSink& log)
+WorkingCopy refreshWorkingCopy(NavigatorState& state, SaveInput& in, const QString& programFolder,
+                               LogSink& log)
 {
     const auto kept = [&](const QString& why) {
         log.AddText(QStringLiteral("....Cannot refresh the working file from %1 (%2); the working "
@@ -138,17 +159,17 @@ WorkingCopy refreshWorkingCopy(NavigatorState& state, const SaveInput& in,
                         .arg(state.SourcePath, why));
         return WorkingCopy::Kept;
     };
-    const Result<QByteArray> source =
-        readWholeFile(state.SourcePath, detail::kMaxNavigatorFileSize);
-    if (!source)
-        return kept(source.error());
-    if (IdentifyNavigatorFile(source.value()) != in.build)
+    // The patched bytes are written; their buffer takes the chosen file.
+    QByteArray& source = in.bytes;
+    if (const Status read = readWholeFileInto(state.SourcePath, source); !read)
+        return kept(read.error());
+    if (IdentifyNavigatorFile(source) != &in.entry->build)
         return kept(
-            QStringLiteral("it is no longer an unaltered %1 file").arg(buildName(*in.build)));
+            QStringLiteral("it is no longer an unaltered %1 file").arg(buildName(in.entry->build)));
     log.AddText(QStringLiteral("....deleting working file in temp. folder ") + in.name);
     log.AddText(QStringLiteral("....replace working file with original."));
     const QString temp = folderFile(programFolder, u"Temp", in.name);
-    if (const Status copied = writeFileAtomically(temp, source.value()); !copied)
+    if (const Status copied = writeFileAtomically(temp, source); !copied)
         return kept(copied.error());
     state.workingCopyPath = temp;
     return WorkingCopy::Refreshed;

@@ -48,18 +48,13 @@ struct NavigatorProbe
     quint8 expected = 0;
 };
 
-// One known navigator build: how it is recognised and where it is patched.
+// One known navigator build as the window sees it: how it is recognised and what it shows.
 struct NavigatorBuild
 {
     qint16 versionIndex = 0;
     std::array<NavigatorProbe, 3> probes;
     QStringView caption; // text of Label1 after a recognised load
     DevicePicture picture = DevicePicture::GoDevice;
-    // A dormant entry is kept as data only: it is never probed, never patched.
-    bool dormant = false;
-    PatchTable patch;
-    // Only build 13 has a third sound-table reference; elsewhere patch.SoundTableRef3 is unused.
-    bool hasSoundTableRef3 = false;
 };
 
 // The active (not dormant) build with this version index, or nullptr.
