@@ -152,41 +152,6 @@ private Q_SLOTS:
         QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
     }
 
-    // The output is complete when the settings file cannot be written or the chosen file is gone
-    // or another build now; in the latter cases the unaltered working copy stays for the next save.
-    void completesTheOutputWhenASideStepFails_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("line");
-        const QString kept = u"....Cannot refresh the working file from "_qs;
-        QTest::newRow("chosen file gone") << u"gone"_qs << kept;
-        QTest::newRow("chosen file another build") << u"other"_qs << kept;
-        QTest::newRow("settings file locked")
-            << u"ini"_qs << u"....Could not update the Tollvik"_qs;
-    }
-    void completesTheOutputWhenASideStepFails()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, line);
-        Loaded f;
-        QVERIFY(f.load(11));
-        if (kind == u"gone")
-            QVERIFY(QFile::remove(f.chosen));
-        else if (kind == u"other")
-            writeAll(f.chosen, makeNavigatorFile(4));
-        else
-            setWriteFaultHookForTesting([](const QString& path) {
-                return path.endsWith(u"Tollvik.ini"_qs) ? u"locked"_qs : QString();
-            });
-        const Texts texts{u"Gatso"_qs};
-        const Result<WorkingCopy> saved = f.save(texts);
-        QVERIFY(saved.ok() && (saved.value() == WorkingCopy::Kept) == (kind != u"ini"));
-        QVERIFY(readAll(f.folder.modified(u"TomTom.exe"_qs)) ==
-                expectedPatch(f.original, expectedBuild(11), cp1252(texts), texts));
-        QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
-        QCOMPARE(f.log.lines.filter(line).size(), 1);
-    }
-
     // A load and a save. Only spaces make an item unused in the log; the count byte counts every
     // text that is not empty.
     void logsEveryStepExactly()
