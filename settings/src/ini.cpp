@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
+#include <span>
 
 namespace tollvik {
 namespace {
@@ -166,7 +167,7 @@ QString menuSection()
 }
 
 // Item01 holds slot 0, Item30 slot 29.
-template <typename Texts> KeyValues menuItems(const Texts& texts)
+KeyValues menuItems(std::span<const QString, kItems> texts)
 {
     KeyValues items;
     for (int i = 1; i <= kItems; ++i)
@@ -213,9 +214,11 @@ Status WriteIniValue(const QString& path, const QString& section, const QString&
 Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
 {
     menuTexts.resize(kItems);
+    const KeyValues items =
+        menuItems(std::span<const QString, kItems>(menuTexts.constData(), kItems));
     const QString path = settingsPath(programFolder);
     if (!Exists(path)) {
-        if (Status r = writeIniValues(path, menuSection(), menuItems(menuTexts)); !r) {
+        if (Status r = writeIniValues(path, menuSection(), items); !r) {
             log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
                             .arg(QDir::toNativeSeparators(path), r.error()));
             return r;
@@ -223,7 +226,7 @@ Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink&
         return {};
     }
     QStringList stored;
-    for (const auto& item : menuItems(menuTexts)) {
+    for (const auto& item : items) {
         const Result<QString> r = ReadIniValue(path, menuSection(), item.first);
         if (!r) {
             log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
