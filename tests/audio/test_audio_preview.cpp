@@ -128,6 +128,22 @@ private Q_SLOTS:
         QVERIFY(m_ui->read(m_ui->boxes).isEmpty());
     }
 
+    // The clock beside the duration, past the minute and the hour.
+    void durationClock_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("clock");
+        QTest::newRow("59") << 59 << u"00:00:59"_s;
+        QTest::newRow("60") << 60 << u"00:01:00"_s;
+        QTest::newRow("3599") << 3599 << u"00:59:59"_s;
+        QTest::newRow("3660") << 3660 << u"01:01:00"_s;
+    }
+    void durationClock()
+    {
+        QFETCH(int, seconds);
+        QTEST(CBASS_TIME(m_api).GetTime(seconds), "clock");
+    }
+
     // A click while a worker starts is busy; one after it cuts the playing sound.
     void clicksWhileAndAfterTheStartUp()
     {

@@ -5,10 +5,14 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -86,20 +90,40 @@ private Q_SLOTS:
                  QDir::toNativeSeparators(QDir(folder.path()).filePath(chosen)));
     }
 
-    void pageSetupKeepsPaperOrientationAndMargins()
+    void colourDialogGivesTheChosenColour()
     {
-        whenDialogShows([](QDialog* dialog) { dialog->accept(); });
+        whenDialogShows([](QDialog* dialog) {
+            qobject_cast<QColorDialog*>(dialog)->setCurrentColor(QColor(0x12, 0x34, 0x56));
+            dialog->accept();
+        });
+        ChooserDialogs dialogs;
+        ChooseColorArgs args;
+        QVERIFY(dialogs.VBChooseColor(args));
+        QCOMPARE(args.Color, 0x563412); // 0x00BBGGRR
+    }
+
+    // The page set-up starts from the arguments and gives back what the user changed.
+    void pageSetupShowsAndReturnsTheLayout()
+    {
+        QPageLayout shown;
+        whenDialogShows([&shown](QDialog* dialog) {
+            shown = qobject_cast<QPageSetupDialog*>(dialog)->printer()->pageLayout();
+            dialog->findChild<QRadioButton*>(u"portrait"_s)->click();
+            dialog->accept();
+        });
         ChooserDialogs dialogs;
         PageSetupDlgArgs args;
-        args.PaperSize = 9; // A4
+        args.PaperSize = 9; // DMPAPER_A4
         args.Orientation = 2;
         args.Units = PageSetupDlgArgs::kHundredthsOfMillimetres;
         args.LeftMargin = args.TopMargin = args.RightMargin = args.BottomMargin = 2000;
         QVERIFY(dialogs.VBPageSetupDlg(args));
-        QCOMPARE(args.PaperSize, 9);
-        QCOMPARE(args.Orientation, 2);
+        QCOMPARE(shown.pageSize().id(), QPageSize::A4);
+        QCOMPARE(shown.orientation(), QPageLayout::Landscape);
+        QCOMPARE(shown.margins(QPageLayout::Millimeter), QMarginsF(20, 20, 20, 20));
+        QCOMPARE(args.Orientation, 1);
         QCOMPARE(args.LeftMargin, 2000);
-        QCOMPARE(args.BottomMargin, 2000);
+        QCOMPARE(args.PaperSize, 9);
     }
 };
 
