@@ -22,7 +22,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Records labels as "index=text" and box texts. While held, the worker waits in its first label
-// (it is still starting); a box closes at once unless kept open.
+// (it is still starting), for at most 10 s; a box closes at once unless kept open.
 struct FakeUi : PreviewUi
 {
     void setLabel3(int index, const QString& text) override
@@ -30,7 +30,7 @@ struct FakeUi : PreviewUi
         std::unique_lock lock(mutex);
         labels.append(QString::number(index) + u'=' + text);
         changed.notify_all();
-        changed.wait(lock, [this] { return !held; });
+        changed.wait_for(lock, std::chrono::seconds(10), [this] { return !held; });
     }
     void ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed) override
     {
