@@ -63,14 +63,11 @@ int main(int argc, char** argv)
 
     AudioLibrary library;
     const QString folder = QFileInfo(QStringLiteral(TOLLVIK_BASS_PATH)).absolutePath();
-    if (const auto box = checkAudioLibrary(folder, library)) {
-        std::fprintf(stderr, "%s\n", qPrintable(box->text));
+    const auto print = [](const AudioMessage& box) {
+        std::fprintf(stderr, "%s\n", qPrintable(box.text));
+    };
+    if (!checkAudioLibrary(folder, library, print) || !openOutput(library.api(), nullptr, print))
         return 1;
-    }
-    if (const auto box = openOutput(library.api(), nullptr)) {
-        std::fprintf(stderr, "%s\n", qPrintable(box->text));
-        return 1;
-    }
     const BassApi& api = library.api();
 
     // About 100 KB of Ogg Vorbis, stereo at 44100 Hz.
@@ -89,7 +86,7 @@ int main(int argc, char** argv)
             ui.done = false;
         }
         const Clock::time_point click = Clock::now();
-        if (preview.startPreview(sound) != AudioPreview::ClickOutcome::Started)
+        if (!preview.startPreview(sound))
             return 1;
         {
             std::unique_lock lock(ui.mutex);

@@ -174,23 +174,15 @@ void frmmemory::Command1_Click(int slot)
                  : readSlotSound(m_text2->text(),
                                  m_state->SlotSoundTable[static_cast<std::size_t>(slot)]);
     if (!read) {
-        AddText(QStringLiteral("Cannot play ") +
-                (external ? soundText
-                          : slotLabel(slot) + QStringLiteral(" from ") + m_text2->text()) +
-                QStringLiteral(": ") + read.error());
+        AddText(
+            QStringLiteral("Cannot play ") +
+            (external ? soundText : slotLabel(slot) + QStringLiteral(" from ") + m_text2->text()) +
+            QStringLiteral(": ") + read.error());
         beep();
         return;
     }
-    switch (preview->startPreview(std::move(read).value())) {
-    case AudioPreview::ClickOutcome::Started:
-    case AudioPreview::ClickOutcome::NoThread:
-        break;
-    case AudioPreview::ClickOutcome::Busy:
-    case AudioPreview::ClickOutcome::NotOgg:
-    case AudioPreview::ClickOutcome::TooLarge:
+    if (!preview->startPreview(std::move(read).value()))
         beep();
-        break;
-    }
 }
 
 void frmmemory::setLabel3(int index, const QString& text)

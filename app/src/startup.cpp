@@ -52,10 +52,8 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     // The audio library must be ours, version 2.1, before any window exists. Once loaded it
     // stays loaded for the life of the process.
     static AudioLibrary library;
-    if (const auto box = checkAudioLibrary(folder, library)) {
-        showStartupBox(*box);
+    if (!checkAudioLibrary(folder, library, showStartupBox))
         return 1;
-    }
 
     AppContext context;
     context.programFolder = folder;
@@ -64,10 +62,9 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     window.Form_Load();
 
     // Ending here runs none of the window's shutdown steps: it was never shown.
-    if (const auto box = openOutput(library.api(), reinterpret_cast<void*>(window.winId()))) {
-        window.showMessage(*box);
+    if (!openOutput(library.api(), reinterpret_cast<void*>(window.winId()),
+                    [&window](const AudioMessage& box) { window.showMessage(box); }))
         return 1;
-    }
     AudioPreview preview(library.api(), window);
     window.attachAudio(&preview);
 

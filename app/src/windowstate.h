@@ -2,6 +2,7 @@
 
 #include "app/frmmemory.h"
 #include "archive/archive.h"
+#include "audio/audiopreview.h"
 #include "patcher/patcher.h"
 
 namespace tollvik {

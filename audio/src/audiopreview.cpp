@@ -1,5 +1,7 @@
 #include "audio/audiopreview.h"
 
+#include "audio/audiomessage.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <condition_variable>
@@ -50,20 +52,20 @@ bool AudioPreview::isStarting() const
     return PreviewThread.load(std::memory_order_acquire) != 0;
 }
 
-AudioPreview::ClickOutcome AudioPreview::startPreview(QByteArray bytes)
+Status AudioPreview::startPreview(QByteArray bytes)
 {
     if (m_shutDown || isStarting())
-        return ClickOutcome::Busy;
+        return fail(QStringLiteral("A preview is still starting"), Refusal::Busy);
     // The last worker has done its last step; collect the thread before starting the next one.
     if (m_worker.joinable())
         m_worker.join();
 
     PreviewBuffer = std::move(bytes);
     if (PreviewBuffer.size() > qsizetype{std::numeric_limits<std::uint32_t>::max()})
-        return ClickOutcome::TooLarge;
+        return fail(QStringLiteral("The sound is too large to play"));
     const auto size = static_cast<std::uint32_t>(PreviewBuffer.size());
     if (size < 4 || std::memcmp(PreviewBuffer.constData(), "OggS", 4) != 0)
-        return ClickOutcome::NotOgg;
+        return fail(QStringLiteral("The sound is not Ogg Vorbis"));
 
     if (++m_nextThreadId == 0)
         ++m_nextThreadId;
@@ -72,10 +74,10 @@ AudioPreview::ClickOutcome AudioPreview::startPreview(QByteArray bytes)
     try {
         m_worker = std::thread([this, size]() { PlayFromMemory(size); });
     } catch (const std::system_error&) {
+        // Nothing plays and nothing is shown.
         PreviewThread.store(0, std::memory_order_release);
-        return ClickOutcome::NoThread;
     }
-    return ClickOutcome::Started;
+    return {};
 }
 
 void AudioPreview::PlayFromMemory(std::uint32_t size)
@@ -100,28 +102,7 @@ void AudioPreview::PlayFromMemory(std::uint32_t size)
                     PreviewBlock.reset();
                     showAudioErrorAndWait(QStringLiteral("Couldn't Get Data from Memory"));
                 } else {
-                    QLocale locale;
-                    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-                    const float duration = BassTime->GetDuration(PreviewChannel);
-                    m_ui.setLabel3(0, QStringLiteral("Duration: ") +
-                                          locale.toString(static_cast<double>(duration), 'f', 1) +
-                                          QStringLiteral(" seconds / ") +
-                                          BassTime->GetTime(clampToInt32(roundHalfEven(duration))));
-                    const std::int32_t frequency = BassTime->GetFrequency(PreviewChannel);
-                    const int bits = BassTime->GetBits(PreviewChannel);
-                    m_ui.setLabel3(1, QStringLiteral("Frequency: ") + QString::number(frequency) +
-                                          QStringLiteral(" Hz, ") + QString::number(bits) +
-                                          QStringLiteral(" bits, ") +
-                                          BassTime->GetMode(PreviewChannel));
-                    m_ui.setLabel3(
-                        2, QStringLiteral("Bytes/s: ") +
-                               QString::number(BassTime->GetBytesPerSecond(PreviewChannel)));
-                    const auto fileLength = static_cast<std::int32_t>(
-                        std::min<std::uint32_t>(size, std::numeric_limits<std::int32_t>::max()));
-                    m_ui.setLabel3(3, QStringLiteral("Kbp/s: ") +
-                                          QString::number(BassTime->GetBitsPerSecond(PreviewChannel,
-                                                                                     fileLength)) +
-                                          QStringLiteral(" [avg kbp/s]"));
+                    fillLabels(size);
                     m_api.BASS_ChannelPlay(PreviewChannel, 0);
                 }
             }
@@ -130,6 +111,29 @@ void AudioPreview::PlayFromMemory(std::uint32_t size)
         // Out of memory while forming a text: the preview ends, the program goes on.
     }
     PreviewThread.store(0, std::memory_order_release);
+}
+
+void AudioPreview::fillLabels(std::uint32_t size)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const float duration = BassTime->GetDuration(PreviewChannel);
+    m_ui.setLabel3(0, QStringLiteral("Duration: ") +
+                          locale.toString(static_cast<double>(duration), 'f', 1) +
+                          QStringLiteral(" seconds / ") +
+                          BassTime->GetTime(clampToInt32(roundHalfEven(duration))));
+    const std::int32_t frequency = BassTime->GetFrequency(PreviewChannel);
+    const int bits = BassTime->GetBits(PreviewChannel);
+    m_ui.setLabel3(1, QStringLiteral("Frequency: ") + QString::number(frequency) +
+                          QStringLiteral(" Hz, ") + QString::number(bits) +
+                          QStringLiteral(" bits, ") + BassTime->GetMode(PreviewChannel));
+    m_ui.setLabel3(2, QStringLiteral("Bytes/s: ") +
+                          QString::number(BassTime->GetBytesPerSecond(PreviewChannel)));
+    const auto fileLength = static_cast<std::int32_t>(
+        std::min<std::uint32_t>(size, std::numeric_limits<std::int32_t>::max()));
+    m_ui.setLabel3(3, QStringLiteral("Kbp/s: ") +
+                          QString::number(BassTime->GetBitsPerSecond(PreviewChannel, fileLength)) +
+                          QStringLiteral(" [avg kbp/s]"));
 }
 
 void AudioPreview::showAudioErrorAndWait(const QString& message)

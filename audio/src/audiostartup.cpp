@@ -5,13 +5,18 @@
 namespace tollvik {
 namespace {
 
-QString notLoadedText()
+// Shows the box and fails with its text.
+Failure refuse(const AudioMessage& box, const ShowMessage& show)
 {
-    return QStringLiteral("BASS version 2.1 was not loaded");
+    show(box);
+    return fail(box.text);
 }
 
-AudioMessage incorrectLibrary(const QString& text)
+AudioMessage incorrectLibrary(const QString& detail)
 {
+    QString text = QStringLiteral("BASS version 2.1 was not loaded");
+    if (!detail.isEmpty())
+        text += QStringLiteral("\r\n") + detail;
     return {text, QStringLiteral("Incorrect BASS.DLL"), AudioMessage::Icon::Critical};
 }
 
@@ -24,36 +29,28 @@ AudioMessage audioErrorBox(const QString& message, int errorCode)
             QStringLiteral("Error"), AudioMessage::Icon::Exclamation};
 }
 
-std::optional<AudioMessage> checkAudioLibrary(const QString& programFolder, AudioLibrary& library)
+Status checkAudioLibrary(const QString& programFolder, AudioLibrary& library,
+                         const ShowMessage& show)
 {
     const QString path = RPP(programFolder) + audioLibraryFileName();
     if (!FileExists(path))
-        return AudioMessage{QStringLiteral("BASS.DLL does not exists"), QStringLiteral("BASS.DLL"),
-                            AudioMessage::Icon::Critical};
-
-    const AudioLibrary::LoadResult loaded = library.load(path);
-    switch (loaded.problem) {
-    case AudioLibrary::Problem::None:
-        break;
-    case AudioLibrary::Problem::Missing:
-    case AudioLibrary::Problem::CannotLoad:
-        return incorrectLibrary(notLoadedText() + QStringLiteral("\r\n") + loaded.detail);
-    case AudioLibrary::Problem::MissingSymbol:
-        return incorrectLibrary(notLoadedText() + QStringLiteral("\r\nMissing function: ") +
-                                loaded.detail);
-    }
-
+        return refuse({QStringLiteral("BASS.DLL does not exists"), QStringLiteral("BASS.DLL"),
+                       AudioMessage::Icon::Critical},
+                      show);
+    if (const Status loaded = library.load(path); !loaded)
+        return refuse(incorrectLibrary(loaded.error()), show);
     if (static_cast<std::int32_t>(library.api().BASS_GetVersion()) != MakeLong(2, 1))
-        return incorrectLibrary(notLoadedText());
-    return std::nullopt;
+        return refuse(incorrectLibrary(QString()), show);
+    return {};
 }
 
-std::optional<AudioMessage> openOutput(const BassApi& api, void* windowHandle)
+Status openOutput(const BassApi& api, void* windowHandle, const ShowMessage& show)
 {
     if (api.BASS_Init(TVB_DEVICE_DEFAULT, 44100, 0, windowHandle, nullptr) != 0)
-        return std::nullopt;
-    return audioErrorBox(QStringLiteral("Couldn't Initialize Digital Output"),
-                         api.BASS_ErrorGetCode());
+        return {};
+    return refuse(audioErrorBox(QStringLiteral("Couldn't Initialize Digital Output"),
+                                api.BASS_ErrorGetCode()),
+                  show);
 }
 
 } // namespace tollvik

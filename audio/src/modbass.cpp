@@ -80,14 +80,14 @@ QString audioLibraryFileName()
 #endif
 }
 
-AudioLibrary::LoadResult AudioLibrary::load(const QString& path)
+Status AudioLibrary::load(const QString& path)
 {
     if (m_loaded)
         return {};
     QString error;
     const LibraryHandle handle = openLibrary(path, error);
     if (handle == nullptr)
-        return {Problem::CannotLoad, error};
+        return fail(error);
 
     BassApi api;
     QString missing;
@@ -112,7 +112,7 @@ AudioLibrary::LoadResult AudioLibrary::load(const QString& path)
     if (!ok) {
         // Nothing of it has run yet, so it can go again.
         closeLibrary(handle);
-        return {Problem::MissingSymbol, missing};
+        return fail(QStringLiteral("Missing function: ") + missing);
     }
     // The handle is kept open for the life of the process.
     m_api = api;

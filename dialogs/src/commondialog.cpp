@@ -2,28 +2,12 @@
 
 #include "core/paths.h"
 
-#include <QColor>
-#include <QColorDialog>
-#include <QFontDialog>
-
 namespace tollvik {
 namespace {
 
+using Request = FileDialogRequest;
+
 constexpr QChar kNul = u'\0';
-
-QColor fromColorRef(qint32 value)
-{
-    const auto v = static_cast<quint32>(value);
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                  static_cast<int>((v >> 16) & 0xFF));
-}
-
-qint32 toColorRef(const QColor& color)
-{
-    return static_cast<qint32>(static_cast<quint32>(color.red()) |
-                               (static_cast<quint32>(color.green()) << 8) |
-                               (static_cast<quint32>(color.blue()) << 16));
-}
 
 // A text fits a name buffer when it leaves room for the NUL after it.
 bool fitsBuffer(const QString& text)
@@ -31,107 +15,100 @@ bool fitsBuffer(const QString& text)
     return text.size() < cCommonDialog::kMaxPath;
 }
 
-} // namespace
-
-cCommonDialog::cCommonDialog(FileDialogBackend& backend) : m_backend(backend) {}
-
-quint32 cCommonDialog::openDialogFlags(const OpenFileArgs& args)
+// The caller can never install a hook procedure or a custom template.
+quint32 callerFlags(qint32 flags)
 {
-    quint32 flags = 0;
+    return static_cast<quint32>(flags) & ~(Request::kEnableHook | Request::kEnableTemplate);
+}
+
+quint32 dialogFlags(const OpenFileArgs& args)
+{
+    quint32 flags = callerFlags(args.flags);
     if (args.FileMustExist)
-        flags |= kFileMustExist;
+        flags |= Request::kFileMustExist;
     if (args.MultiSelect)
-        flags |= kAllowMultiSelect;
+        flags |= Request::kAllowMultiSelect;
     if (args.ReadOnly)
-        flags |= kReadOnly;
+        flags |= Request::kReadOnly;
     if (args.HideReadOnly)
-        flags |= kHideReadOnly;
-    // The caller can never install a hook procedure or a custom template.
-    flags |= static_cast<quint32>(args.flags) & ~(kEnableHook | kEnableTemplate);
+        flags |= Request::kHideReadOnly;
     return flags;
 }
 
-quint32 cCommonDialog::saveDialogFlags(const SaveFileArgs& args)
+quint32 dialogFlags(const SaveFileArgs& args)
 {
-    quint32 flags = 0;
-    if (args.OverWritePrompt)
-        flags |= kOverwritePrompt;
-    flags |= static_cast<quint32>(args.flags) & ~(kEnableHook | kEnableTemplate);
     // The save dialog never offers the read-only box.
-    flags |= kHideReadOnly;
+    quint32 flags = callerFlags(args.flags) | Request::kHideReadOnly;
+    if (args.OverWritePrompt)
+        flags |= Request::kOverwritePrompt;
     return flags;
 }
 
-QString cCommonDialog::convertFilter(const QString& filter)
+// The filter in the dialog's NUL form: every "|" and ":" becomes NUL, two NULs end it.
+QString convertFilter(const QString& filter)
 {
     QString converted = filter;
     for (QChar& c : converted) {
         if (c == u'|' || c == u':')
             c = kNul;
     }
-    converted += kNul;
-    converted += kNul;
-    return converted;
+    return converted + kNul + kNul;
 }
 
-QString cCommonDialog::TrimAtNull(const QString& text)
+// TrimAtNull: the text up to its first NUL (all of it when there is none).
+QString TrimAtNull(const QString& text)
 {
     const qsizetype nul = text.indexOf(kNul);
     return nul < 0 ? text : text.left(nul);
 }
 
-QString cCommonDialog::FilterLookup(const QString& sFilters, qint32 iCur)
+// FilterLookup: the n-th (1-based) "description NUL pattern" pair of a filter in the NUL form,
+// or empty text.
+QString FilterLookup(const QString& sFilters, qint32 iCur)
 {
-    if (sFilters.isEmpty())
-        return {};
     qsizetype start = 0;
-    for (;;) {
+    while (iCur >= 1) {
         const qsizetype afterDescription = sFilters.indexOf(kNul, start);
         if (afterDescription < 0)
             return {};
         const qsizetype afterPattern = sFilters.indexOf(kNul, afterDescription + 1);
         if (afterPattern < 0)
             return {};
-        const QString pair = sFilters.mid(start, afterPattern - start);
-        start = afterPattern + 1;
         if (iCur == 1)
-            return pair;
+            return sFilters.mid(start, afterPattern - start);
+        start = afterPattern + 1;
         --iCur;
-        if (iCur == 0)
-            return {};
     }
+    return {};
 }
 
-namespace {
-
 // The record both file dialogs fill from their arguments.
-template <typename Args>
-FileDialogRequest fileRequest(FileDialogRequest::Kind kind, const Args& args, quint32 flags)
+template <typename Args> Request fileRequest(Request::Kind kind, const Args& args)
 {
-    FileDialogRequest request;
+    Request request;
     request.kind = kind;
     request.owner = args.Owner;
     request.initialDir = args.InitDir;
     request.title = args.DlgTitle;
     request.defaultExt = args.DefaultExt;
-    request.filter = cCommonDialog::convertFilter(args.Filter);
+    request.filter = convertFilter(args.Filter);
     request.filterIndex = args.FilterIndex;
-    request.flags = flags;
-    request.fileName = cCommonDialog::TrimAtNull(args.Filename);
+    request.flags = dialogFlags(args);
+    request.fileName = TrimAtNull(args.Filename);
     return request;
 }
 
 // What both file dialogs write back: the choice when accepted, empty results otherwise.
 template <typename Args>
-void writeBack(Args& args, bool accepted, const FileDialogRequest& request,
-               const FileDialogAnswer& answer, qint32 cancelledFilterIndex)
+void writeBack(Args& args, bool accepted, const Request& request, const FileDialogAnswer& answer,
+               qint32 cancelledFilterIndex)
 {
     if (accepted) {
-        args.Filename = cCommonDialog::TrimAtNull(answer.fileName);
-        args.FileTitle = cCommonDialog::TrimAtNull(answer.fileTitle);
+        args.Filename = TrimAtNull(answer.fileName);
+        args.FileTitle = TrimAtNull(answer.fileTitle);
         args.flags = static_cast<qint32>(answer.flags);
         args.FilterIndex = answer.filterIndex;
-        args.Filter = cCommonDialog::FilterLookup(request.filter, args.FilterIndex);
+        args.Filter = FilterLookup(request.filter, args.FilterIndex);
         return;
     }
     args.Filename.clear();
@@ -142,6 +119,8 @@ void writeBack(Args& args, bool accepted, const FileDialogRequest& request,
 }
 
 } // namespace
+
+cCommonDialog::cCommonDialog(FileDialogBackend& backend) : m_backend(backend) {}
 
 FileDialogAnswer cCommonDialog::runFileDialog(const FileDialogRequest& request,
                                               const QString& fileName, const QString& fileTitle)
@@ -165,112 +144,39 @@ FileDialogAnswer cCommonDialog::runFileDialog(const FileDialogRequest& request,
     return answer;
 }
 
-bool cCommonDialog::VBGetOpenFileName(OpenFileArgs& args)
+Status cCommonDialog::outcome() const
 {
-    const FileDialogRequest request =
-        fileRequest(FileDialogRequest::Kind::Open, args, openDialogFlags(args));
+    if (m_apiReturn == 1)
+        return {};
+    if (m_apiReturn == 0 && m_extendedError == 0)
+        return fail(QStringLiteral("The file dialog was cancelled"), Refusal::Cancelled);
+    return fail(QStringLiteral("The file dialog failed (error 0x%1)")
+                    .arg(static_cast<quint32>(m_extendedError), 4, 16, QLatin1Char('0')));
+}
+
+Status cCommonDialog::VBGetOpenFileName(OpenFileArgs& args)
+{
+    const Request request = fileRequest(Request::Kind::Open, args);
     const FileDialogAnswer answer = runFileDialog(request, args.Filename, args.FileTitle);
     const bool accepted = m_apiReturn == 1;
     writeBack(args, accepted, request, answer, -1);
-    if (accepted && (answer.flags & kReadOnly) != 0)
+    if (accepted && (answer.flags & Request::kReadOnly) != 0)
         args.ReadOnly = true;
-    return accepted;
+    return outcome();
 }
 
-bool cCommonDialog::VBGetSaveFileName(SaveFileArgs& args)
+Status cCommonDialog::VBGetSaveFileName(SaveFileArgs& args)
 {
-    const FileDialogRequest request =
-        fileRequest(FileDialogRequest::Kind::Save, args, saveDialogFlags(args));
+    const Request request = fileRequest(Request::Kind::Save, args);
     const FileDialogAnswer answer = runFileDialog(request, args.Filename, args.FileTitle);
-    const bool accepted = m_apiReturn == 1;
-    writeBack(args, accepted, request, answer, 0);
-    return accepted;
+    writeBack(args, m_apiReturn == 1, request, answer, 0);
+    return outcome();
 }
 
 QString cCommonDialog::VBGetFileTitle(const QString& sFile) const
 {
     const QString title = GetFileName(sFile);
     return fitsBuffer(title) ? title : QString();
-}
-
-void cCommonDialog::fillCustomColors()
-{
-    if (m_customColorsFilled)
-        return;
-    for (int i = 0; i < static_cast<int>(m_customColors.size()); ++i)
-        m_customColors[static_cast<std::size_t>(i)] = toColorRef(QColorDialog::customColor(i));
-    m_customColorsFilled = true;
-}
-
-qint32 cCommonDialog::CustomColor(int i) const
-{
-    if (i < 0 || i >= static_cast<int>(m_customColors.size()))
-        return -1;
-    return m_customColors[static_cast<std::size_t>(i)];
-}
-
-void cCommonDialog::CustomColor(int i, qint32 iValue)
-{
-    if (i < 0 || i >= static_cast<int>(m_customColors.size()))
-        return;
-    m_customColors[static_cast<std::size_t>(i)] = iValue;
-}
-
-bool cCommonDialog::VBChooseColor(ChooseColorArgs& args)
-{
-    m_apiReturn = 0;
-    m_extendedError = 0;
-    fillCustomColors();
-    for (int i = 0; i < static_cast<int>(m_customColors.size()); ++i)
-        QColorDialog::setCustomColor(i, fromColorRef(m_customColors[static_cast<std::size_t>(i)]));
-
-    // Qt's colour dialog always shows its full form and any colour, so AnyColor, FullOpen and
-    // DisableFullOpen have nothing to switch.
-    QColorDialog dialog(fromColorRef(args.Color), args.Owner);
-    dialog.setOption(QColorDialog::DontUseNativeDialog, true);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    for (int i = 0; i < static_cast<int>(m_customColors.size()); ++i)
-        m_customColors[static_cast<std::size_t>(i)] = toColorRef(QColorDialog::customColor(i));
-    if (!accepted) {
-        args.Color = -1;
-        return false;
-    }
-    m_apiReturn = 1;
-    args.Color = toColorRef(dialog.selectedColor());
-    return true;
-}
-
-bool cCommonDialog::VBChooseFont(ChooseFontArgs& args)
-{
-    m_apiReturn = 0;
-    m_extendedError = 0;
-    // Qt's font dialog has no colour, printer fonts or size limits: Color, PrinterDC, MinSize
-    // and MaxSize pass through unchanged.
-    QFontDialog dialog(args.CurFont, args.Owner);
-    dialog.setOption(QFontDialog::DontUseNativeDialog, true);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    m_apiReturn = 1;
-    args.CurFont = dialog.selectedFont();
-    return true;
-}
-
-// Printing is not part of this program, and the build carries no print support: the print and
-// page set-up dialogs report "not shown" (False, APIReturn 0) and leave their arguments alone.
-bool cCommonDialog::VBPrintDlg(PrintDlgArgs& args)
-{
-    Q_UNUSED(args);
-    m_apiReturn = 0;
-    m_extendedError = 0;
-    return false;
-}
-
-bool cCommonDialog::VBPageSetupDlg(PageSetupDlgArgs& args)
-{
-    Q_UNUSED(args);
-    m_apiReturn = 0;
-    m_extendedError = 0;
-    return false;
 }
 
 } // namespace tollvik

@@ -1,4 +1,4 @@
-#include "dialogs/filedialogbackend.h"
+#include "filedialogstart.h"
 
 #include <QDir>
 
@@ -7,21 +7,21 @@ namespace {
 
 constexpr QChar kNul = u'\0';
 
-// One Windows pattern in Qt's terms. "*.*" asks for every file, also those without an extension,
-// which Qt's matching of "*.*" would leave out where names carry no extension.
-QString qtPattern(const QString& windowsPattern)
+// One pattern of a dialog filter in Qt's terms. "*.*" asks for every file, also those without
+// an extension, which Qt's matching of "*.*" would leave out where names carry no extension.
+QString qtPattern(const QString& filterPattern)
 {
 #ifdef Q_OS_WIN
-    return windowsPattern;
+    return filterPattern;
 #else
-    return windowsPattern == QLatin1String("*.*") ? QStringLiteral("*") : windowsPattern;
+    return filterPattern == QLatin1String("*.*") ? QStringLiteral("*") : filterPattern;
 #endif
 }
 
-QStringList qtPatterns(const QString& windowsPatterns)
+QStringList qtPatterns(const QString& filterPatterns)
 {
     QStringList patterns;
-    for (const QString& part : windowsPatterns.split(u';')) {
+    for (const QString& part : filterPatterns.split(u';')) {
         const QString pattern = part.trimmed();
         if (!pattern.isEmpty())
             patterns.append(qtPattern(pattern));

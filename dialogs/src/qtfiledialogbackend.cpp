@@ -1,5 +1,5 @@
-#include "dialogs/commondialog.h"
 #include "dialogs/filedialogbackend.h"
+#include "filedialogstart.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -18,10 +18,10 @@ public:
 QFileDialog::FileMode fileMode(const FileDialogRequest& request)
 {
     const bool multi = request.kind == FileDialogRequest::Kind::Open &&
-                       (request.flags & cCommonDialog::kAllowMultiSelect) != 0;
+                       (request.flags & FileDialogRequest::kAllowMultiSelect) != 0;
     if (multi)
         return QFileDialog::ExistingFiles;
-    if ((request.flags & cCommonDialog::kFileMustExist) != 0)
+    if ((request.flags & FileDialogRequest::kFileMustExist) != 0)
         return QFileDialog::ExistingFile;
     return QFileDialog::AnyFile;
 }
@@ -42,7 +42,7 @@ FileDialogAnswer QtFileDialogBackend::show(const FileDialogRequest& request)
     const bool save = request.kind == FileDialogRequest::Kind::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(fileMode(request));
-    if (save && (request.flags & cCommonDialog::kOverwritePrompt) == 0)
+    if (save && (request.flags & FileDialogRequest::kOverwritePrompt) == 0)
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!request.title.isEmpty())
         dialog.setWindowTitle(request.title);

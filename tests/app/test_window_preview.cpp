@@ -1,4 +1,6 @@
 // The play buttons of the real window, on our audio library and SDL's dummy output.
+#include "audio/audiopreview.h"
+#include "audio/audiostartup.h"
 #include "chkfactory.h"
 #include "windowfixture.h"
 
@@ -30,7 +32,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QVERIFY(!openOutput(m_library.api(), nullptr).has_value());
+        QVERIFY(openOutput(m_library.api(), nullptr, [](const AudioMessage&) {}).ok());
         m_fixture = std::make_unique<WindowFixture>();
         m_fixture->open();
         m_preview = std::make_unique<AudioPreview>(m_library.api(), window());

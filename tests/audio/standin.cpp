@@ -1,71 +1,30 @@
-// A stand-in audio library for the start-up checks: reports STANDIN_VERSION, opens no output
-// unless STANDIN_INIT_RESULT is non-zero, and lacks BASS_ChannelGetInfo when STANDIN_LACKS_INFO
-// is defined. Nothing else of it is ever called.
+// A stand-in audio library for the start-up checks: it reports STANDIN_VERSION and lacks
+// BASS_ChannelGetInfo when STANDIN_LACKS_INFO is defined. Only the version is ever asked for.
 
 #include "tollvik_bass_abi.h"
 
-extern "C" {
+// clang-format off
+#define STUB(type, name, ...) \
+    extern "C" TVB_API type TVB_CALL name(__VA_ARGS__) { return type(); }
 
-TVB_API tvb_dword TVB_CALL BASS_GetVersion(void)
-{
-    return STANDIN_VERSION;
-}
-TVB_API tvb_bool TVB_CALL BASS_Init(int32_t, tvb_dword, tvb_dword, void*, const void*)
-{
-    return STANDIN_INIT_RESULT;
-}
-TVB_API int32_t TVB_CALL BASS_ErrorGetCode(void)
-{
-    return TVB_ERROR_NO_OUTPUT;
-}
-TVB_API tvb_handle TVB_CALL BASS_StreamCreateFile(tvb_bool, const void*, tvb_dword, tvb_dword,
-                                                  tvb_dword, tvb_dword, tvb_dword)
-{
-    return 0;
-}
-TVB_API tvb_handle TVB_CALL BASS_MusicLoad(tvb_bool, const void*, tvb_dword, tvb_dword, tvb_dword,
-                                           tvb_dword, tvb_dword, tvb_dword)
-{
-    return 0;
-}
-TVB_API void TVB_CALL BASS_StreamFree(tvb_handle) {}
-TVB_API void TVB_CALL BASS_MusicFree(tvb_handle) {}
-TVB_API tvb_bool TVB_CALL BASS_ChannelPlay(tvb_handle, tvb_bool)
-{
-    return 0;
-}
-TVB_API tvb_qword TVB_CALL BASS_StreamGetLength(tvb_handle)
-{
-    return ~tvb_qword{0};
-}
-TVB_API tvb_qword TVB_CALL BASS_MusicGetLength(tvb_handle, tvb_bool)
-{
-    return ~tvb_qword{0};
-}
-TVB_API float TVB_CALL BASS_ChannelBytes2Seconds(tvb_handle, tvb_dword, tvb_dword)
-{
-    return -1.0f;
-}
-TVB_API tvb_qword TVB_CALL BASS_ChannelGetPosition(tvb_handle)
-{
-    return ~tvb_qword{0};
-}
-TVB_API tvb_bool TVB_CALL BASS_ChannelGetAttributes(tvb_handle, tvb_dword*, tvb_dword*, int32_t*)
-{
-    return 0;
-}
+extern "C" TVB_API tvb_dword TVB_CALL BASS_GetVersion(void) { return STANDIN_VERSION; }
+STUB(tvb_bool, BASS_Init, int32_t, tvb_dword, tvb_dword, void*, const void*)
+STUB(int32_t, BASS_ErrorGetCode, void)
+STUB(tvb_handle, BASS_StreamCreateFile, tvb_bool, const void*, tvb_dword, tvb_dword, tvb_dword,
+     tvb_dword, tvb_dword)
+STUB(tvb_handle, BASS_MusicLoad, tvb_bool, const void*, tvb_dword, tvb_dword, tvb_dword, tvb_dword,
+     tvb_dword, tvb_dword)
+STUB(void, BASS_StreamFree, tvb_handle)
+STUB(void, BASS_MusicFree, tvb_handle)
+STUB(tvb_bool, BASS_ChannelPlay, tvb_handle, tvb_bool)
+STUB(tvb_qword, BASS_StreamGetLength, tvb_handle)
+STUB(tvb_qword, BASS_MusicGetLength, tvb_handle, tvb_bool)
+STUB(float, BASS_ChannelBytes2Seconds, tvb_handle, tvb_dword, tvb_dword)
+STUB(tvb_qword, BASS_ChannelGetPosition, tvb_handle)
+STUB(tvb_bool, BASS_ChannelGetAttributes, tvb_handle, tvb_dword*, tvb_dword*, int32_t*)
 #ifndef STANDIN_LACKS_INFO
-TVB_API tvb_bool TVB_CALL BASS_ChannelGetInfo(tvb_handle, TvbChannelInfo*)
-{
-    return 0;
-}
+STUB(tvb_bool, BASS_ChannelGetInfo, tvb_handle, TvbChannelInfo*)
 #endif
-TVB_API tvb_bool TVB_CALL BASS_GetInfo(TvbInfo*)
-{
-    return 0;
-}
-TVB_API tvb_bool TVB_CALL BASS_Free(void)
-{
-    return 1;
-}
-}
+STUB(tvb_bool, BASS_GetInfo, TvbInfo*)
+STUB(tvb_bool, BASS_Free, void)
+// clang-format on

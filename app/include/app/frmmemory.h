@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/audiopreview.h"
+#include "audio/previewui.h"
 #include "core/logsink.h"
 #include "core/result.h"
 
@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace tollvik {
 
+class AudioPreview;
 class FileDialogBackend;
 class GraphicalButton;
 class SoundWorker;

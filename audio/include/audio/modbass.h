@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result.h"
 #include "tollvik_bass_abi.h"
 
 #include <QString>
@@ -39,26 +40,10 @@ struct BassApi
 class AudioLibrary
 {
 public:
-    enum class Problem
-    {
-        None,
-        Missing,       // no such file (or not a normal file)
-        CannotLoad,    // the file exists but the system loader refuses it
-        MissingSymbol, // loaded, but a function is missing
-    };
-
-    struct LoadResult
-    {
-        Problem problem = Problem::None;
-        // The loader's own text (CannotLoad) or the name of the missing function
-        // (MissingSymbol); empty otherwise.
-        QString detail;
-        [[nodiscard]] bool ok() const { return problem == Problem::None; }
-    };
-
-    // Loads the library file at `path` (absolute) and resolves every function of BassApi.
+    // Loads the library file at `path` (absolute) and resolves every function of BassApi. Fails
+    // with the loader's own reason, or with "Missing function: <name>" (the first one missing).
     // A library that was already loaded successfully is not loaded again.
-    [[nodiscard]] LoadResult load(const QString& path);
+    [[nodiscard]] Status load(const QString& path);
 
     [[nodiscard]] bool isLoaded() const { return m_loaded; }
     [[nodiscard]] const BassApi& api() const { return m_api; }

@@ -4,8 +4,8 @@
 
 namespace tollvik {
 
-// The path functions every subsystem shares. Where the Windows program split and joined paths at
-// a backslash, these use the platform's native separator.
+// The path functions every subsystem shares. They split and join paths at the platform's native
+// separator.
 
 // True when the file exists and is at least one byte long; every error counts as false.
 [[nodiscard]] bool Exists(const QString& path);

@@ -1,18 +1,25 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <QtGlobal>
 
 class QWidget;
 
 namespace tollvik {
 
-// What the open and save operations ask of the platform's file chooser, in the terms of the
-// Windows common-dialog record: the filter is in its NUL-separated form, the flags are the
-// OFN_* bits.
+// What the open and save operations ask of the file chooser, in the terms of the common-dialog
+// record: the filter is in its NUL-separated form, the flags are the OFN_* bits.
 struct FileDialogRequest
 {
+    // The OFN_* bits the operations set or clear.
+    static constexpr quint32 kReadOnly = 0x1;
+    static constexpr quint32 kOverwritePrompt = 0x2;
+    static constexpr quint32 kHideReadOnly = 0x4;
+    static constexpr quint32 kEnableHook = 0x20;
+    static constexpr quint32 kEnableTemplate = 0x40;
+    static constexpr quint32 kAllowMultiSelect = 0x200;
+    static constexpr quint32 kFileMustExist = 0x1000;
+
     enum class Kind
     {
         Open,
@@ -52,19 +59,5 @@ public:
 
 // The Qt file dialog backend.
 FileDialogBackend& defaultFileDialogBackend();
-
-// Qt name filters ("Description (pattern pattern)") for a filter in the NUL form, one per
-// description/pattern pair, in order. "*.*" becomes "*" where file names need no extension.
-[[nodiscard]] QStringList qtNameFilters(const QString& nulFilter);
-
-// Where the chooser starts for an initial name and folder: the folder to open, the text for the
-// name box, and the wildcard pattern of the initial name (empty when it has none).
-struct FileDialogStart
-{
-    QString directory;
-    QString name;
-    QString pattern;
-};
-[[nodiscard]] FileDialogStart fileDialogStart(const QString& fileName, const QString& initialDir);
 
 } // namespace tollvik
