@@ -7,10 +7,8 @@ namespace tollvik::test {
 void appendBe32(QByteArray& out, qint32 value)
 {
     const auto u = static_cast<quint32>(value);
-    out.append(char(u >> 24));
-    out.append(char((u >> 16) & 0xFF));
-    out.append(char((u >> 8) & 0xFF));
-    out.append(char(u & 0xFF));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((u >> shift) & 0xFF));
 }
 
 qint32 be32(const QByteArray& bytes, qsizetype pos)
@@ -39,12 +37,8 @@ QByteArray ChkArchive::bytes() const
 {
     QByteArray out;
     appendBe32(out, count());
-    qint32 offset = 4 * (count() + 2);
-    for (const QByteArray& e : entries) {
-        appendBe32(out, offset);
-        offset += qint32(e.size());
-    }
-    appendBe32(out, offset);
+    for (int entry = 1; entry <= count() + 1; ++entry)
+        appendBe32(out, offsetOf(entry));
     for (const QByteArray& e : entries)
         out.append(e);
     return out;
@@ -54,9 +48,7 @@ QByteArray slotEntry(const QByteArray& sound)
 {
     const qint32 padded = (qint32(sound.size()) + 3) / 4 * 4;
     const auto wordCount = quint16((padded + 12) / 4);
-    QByteArray out;
-    out.append(char(0x01));
-    out.append(char(0x00));
+    QByteArray out = QByteArray::fromHex("0100");
     out.append(char(wordCount >> 8));
     out.append(char(wordCount & 0xFF));
     appendBe32(out, 1);
@@ -89,13 +81,11 @@ const QList<QByteArray>& oggSounds()
 ChkArchive makeChk(int n)
 {
     ChkArchive archive;
-    const QList<QByteArray>& sounds = oggSounds();
     for (int entry = 1; entry <= n; ++entry) {
         const int slot = entry - (n - 30);
-        if (slot >= 0 && slot < 30)
-            archive.entries.append(slotEntry(sounds[slot % sounds.size()]));
-        else
-            archive.entries.append(fillerEntry(entry, 8 + (entry * 37) % 61));
+        archive.entries.append(slot >= 0 && slot < 30
+                                   ? slotEntry(oggSounds()[slot % oggSounds().size()])
+                                   : fillerEntry(entry, 8 + (entry * 37) % 61));
     }
     return archive;
 }
@@ -106,6 +96,18 @@ QByteArray oggOfSize(int size)
     while (out.size() < size)
         out.append(char(out.size() & 0x7F));
     return out;
+}
+
+QStringList listingOf(const ChkArchive& archive)
+{
+    QStringList lines{QStringLiteral("Total files: %1").arg(archive.count())};
+    for (int s = 0; s < 30; ++s) {
+        const int entry = archive.count() - 30 + s;
+        lines.append(QString::asprintf("x= %d Len.= %d to %08X", s,
+                                       be32(archive.entries[entry - 1], 12),
+                                       unsigned(archive.offsetOf(entry) + 16)));
+    }
+    return lines;
 }
 
 } // namespace tollvik::test

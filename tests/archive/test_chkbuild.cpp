@@ -1,9 +1,9 @@
+// The custom build, compared byte for byte with archives the factory lays out itself.
 #include "archive/archive.h"
 #include "chkfactory.h"
+#include "core/fileio.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace tollvik;
@@ -11,41 +11,35 @@ using namespace tollvik::test;
 
 namespace {
 
+const QByteArray kMissing = "(no file)";
+
+// A loaded working copy Temp/data.chk and the window's 60 boxes.
 struct Fixture
 {
     ProgramFolder folder;
     BuildInput in;
-    QByteArray archive;
 
-    explicit Fixture(const QByteArray& bytes) : archive(bytes)
+    explicit Fixture(const QByteArray& archive)
     {
         in.programFolder = folder.path();
         in.workingPath = folder.temp("data.chk");
         in.baseArchiveName = QStringLiteral("data.chk");
         for (int k = 0; k < kSlotCount; ++k) {
-            in.soundBoxes[k] = slotLabel(k);
+            in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
             in.menuTexts[k] = QStringLiteral("Item %1").arg(k + 1);
         }
         writeAll(in.workingPath, archive);
     }
 
-    QString external(int slot, const QByteArray& bytes)
+    // Puts a file (or, for kMissing, only its path) into slot k's sound box.
+    QString external(int k, const QByteArray& bytes, const char* suffix = "ogg")
     {
-        const QString path = folder.file(QStringLiteral("snd/slot%1.ogg").arg(slot));
-        writeAll(path, bytes);
-        in.soundBoxes[slot] = path;
-        return path;
+        in.soundBoxes[k] = folder.file(QString::asprintf("snd/slot%d.%s", k, suffix));
+        if (bytes != kMissing)
+            writeAll(in.soundBoxes[k], bytes);
+        return in.soundBoxes[k];
     }
-
-    [[nodiscard]] QString output() const { return folder.modified("data.chk"); }
 };
-
-QStringList listingLines(const QString& path)
-{
-    RecordingLog log;
-    const ChkListing listing = Get_Chk_info(path, log);
-    return listing.ok ? log.lines : QStringList();
-}
 
 } // namespace
 
@@ -54,247 +48,135 @@ class TestChkBuild : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void buildWithoutExternalFilesIsByteIdentical();
-    void replacedEntryIsWrittenAndLaterEntriesMove_data();
-    void replacedEntryIsWrittenAndLaterEntriesMove();
-    void archiveOf102EntriesReplacesOnlyTwelveSlots();
-    void endOffsetMismatchIsReportedAndNothingWritten();
-    void nonOggNameIsNotBuiltIn();
-    void refusalsLeaveEveryFileAsItWas_data();
-    void refusalsLeaveEveryFileAsItWas();
+    void writesTheFactoryArchiveAndLogsEveryStep_data();
+    void writesTheFactoryArchiveAndLogsEveryStep();
+    void refusalsChangeNoFile_data();
+    void refusalsChangeNoFile();
 };
 
-void TestChkBuild::buildWithoutExternalFilesIsByteIdentical()
+void TestChkBuild::writesTheFactoryArchiveAndLogsEveryStep_data()
 {
-    Fixture f(makeChk(200).bytes());
-    QVERIFY(writeAll(f.output(), QByteArray(f.archive.size() + 5000, 'o')));
-    const QString size = QString::number(f.archive.size());
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    QCOMPARE(readAll(f.output()), f.archive);
-    QCOMPARE(readAll(f.in.workingPath), f.archive);
-    QCOMPARE(r.workingPath, f.folder.temp("data.chk"));
-    QVERIFY(r.listing.ok);
-    QCOMPARE(r.listing.labels.size(), 30);
-
-    QStringList expected{"Sound file " + f.in.workingPath,
-                         "....Number of modules: 200 File size: " + size,
-                         "....File size confirmed",
-                         "....Calculating new parameters",
-                         "....Recalculating header ",
-                         "....new File Size is " + size,
-                         "....Writing CHK file ",
-                         "....Writing CHK file - Sounds",
-                         "Done - real new file size is " + size,
-                         "....new data.chk file created in the 'Modified' folder"};
-    expected += listingLines(r.workingPath);
-    expected += "....and reloaded the altered file for testing.";
-    QCOMPARE(log.lines, expected);
-    QCOMPARE(QDir(f.folder.modified()).entryList(QDir::Files), QStringList{"data.chk"});
-}
-
-void TestChkBuild::replacedEntryIsWrittenAndLaterEntriesMove_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("wordCount");
-    QTest::addColumn<int>("padding");
-    QTest::newRow("1,001 bytes") << 1001 << 0x00FE << 3;
-    QTest::newRow("1,000 bytes") << 1000 << 253 << 0;
-    QTest::newRow("1,002 bytes") << 1002 << 254 << 2;
-    QTest::newRow("largest sound") << 131056 << 32767 << 0;
-}
-
-void TestChkBuild::replacedEntryIsWrittenAndLaterEntriesMove()
-{
-    QFETCH(int, length);
-    QFETCH(int, wordCount);
-    QFETCH(int, padding);
-    const ChkArchive source = makeChk(200);
-    Fixture f(source.bytes());
-    const QByteArray ogg = oggOfSize(length);
-    const QString path = f.external(0, ogg);
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    const QByteArray out = readAll(f.output());
-    QCOMPARE(readAll(f.in.workingPath), out);
-    QVERIFY(log.lines.contains("....Verifying " + path));
-    QVERIFY(log.lines.contains("....Including " + path + " for Item 1"));
-
-    // Entry 170 holds the new sound.
-    const qint32 start = source.offsetOf(170);
-    const qint32 newSize = 16 + length + padding;
-    QCOMPARE(be32(out, 4 * 171), start + newSize);
-    QCOMPARE(out.mid(start, 4),
-             QByteArray::fromHex("0100") + char(wordCount >> 8) + char(wordCount & 0xFF));
-    QCOMPARE(be32(out, start + 4), 1);
-    QCOMPARE(be32(out, start + 8), 8);
-    QCOMPARE(be32(out, start + 12), length);
-    QCOMPARE(out.mid(start + 16, length), ogg);
-    QCOMPARE(out.mid(start + 16 + length, padding), QByteArray(padding, '\0'));
-
-    // Offsets of 171..200 and the end move by the difference; the rest stay.
-    const qint32 delta = newSize - qint32(source.entries[169].size());
-    QCOMPARE(be32(out, 0), 200);
-    for (int i = 1; i <= 170; ++i)
-        QCOMPARE(be32(out, 4 * i), source.offsetOf(i));
-    for (int i = 171; i <= 201; ++i)
-        QCOMPARE(be32(out, 4 * i), source.offsetOf(i) + delta);
-    QCOMPARE(out.size(), source.offsetOf(201) + delta);
-    QVERIFY(log.lines.contains("....new File Size is " + QString::number(out.size())));
-    QVERIFY(log.lines.contains("Done - real new file size is " + QString::number(out.size())));
-
-    // Entries 1 to 169 and 171 to 200 are carried over byte for byte.
-    QCOMPARE(out.left(start).mid(4 * 202), f.archive.left(start).mid(4 * 202));
-    QCOMPARE(out.mid(start + newSize), f.archive.mid(source.offsetOf(171)));
-
-    // The reloaded listing shows the new sound in slot 0.
-    QVERIFY(r.listing.ok);
-    QCOMPARE(r.listing.table[0].dataOffset, start + 16);
-    QCOMPARE(r.listing.table[0].dataLength, length);
-    QCOMPARE(log.lines.last(), QStringLiteral("....and reloaded the altered file for testing."));
-}
-
-void TestChkBuild::archiveOf102EntriesReplacesOnlyTwelveSlots()
-{
-    const ChkArchive source = makeChk(102);
-    Fixture f(source.bytes());
-    QList<QByteArray> sounds;
-    for (int k = 0; k < 12; ++k) {
-        sounds.append(oggOfSize(500 + 37 * k));
-        f.external(k, sounds.last());
-    }
-    // Slots 12 to 29 are ignored, even when their files could not be read.
-    for (int k = 12; k < 30; ++k)
-        f.in.soundBoxes[k] = f.folder.file(QStringLiteral("snd/missing%1.ogg").arg(k));
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    QCOMPARE(log.lines.filter("....Verifying ").size(), 12);
-    QCOMPARE(log.lines.filter("....Including ").size(), 12);
-
-    const QByteArray out = readAll(f.output());
-    ChkArchive expected = source;
+    // Slot k's box holds a file of sounds[k] bytes (> 0), a missing .ogg (-1), a .wav (-2) or
+    // its label (0); the files of positive size go into entry firstEntry + k.
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("firstEntry");
+    QTest::addColumn<QList<int>>("sounds");
+    QList<int> twelve(30, -1);
     for (int k = 0; k < 12; ++k)
-        expected.entries[89 + k] = slotEntry(sounds[k]);
-    QCOMPARE(out, expected.bytes());
+        twelve[k] = 500 + 37 * k;
+    QList<int> largest(30, 0);
+    largest[0] = 131056;
+    largest[29] = 1002;
+    QTest::newRow("no external sound: the same bytes") << 200 << 170 << QList<int>{};
+    QTest::newRow("1,001 bytes: word count 254, 3 zero bytes") << 200 << 170 << QList<int>{1001};
+    QTest::newRow("1,000 bytes: no padding") << 200 << 170 << QList<int>{1000};
+    QTest::newRow("largest sound and the last slot") << 40 << 10 << largest;
+    QTest::newRow("102 entries: slots 0 to 11 into 90 to 101, the rest unread")
+        << 102 << 90 << twelve;
+    QTest::newRow("a name not ending in ogg is not built in") << 200 << 170 << QList<int>{-2};
+}
 
-    // The listing after the build shows entries 90..101 as slots 18..29.
-    QVERIFY(r.listing.ok);
-    for (int k = 0; k < 12; ++k) {
-        QCOMPARE(r.listing.table[18 + k].dataLength, qint32(sounds[k].size()));
-        QCOMPARE(out.mid(r.listing.table[18 + k].dataOffset, sounds[k].size()), sounds[k]);
+void TestChkBuild::writesTheFactoryArchiveAndLogsEveryStep()
+{
+    QFETCH(int, entries);
+    QFETCH(int, firstEntry);
+    QFETCH(QList<int>, sounds);
+    ChkArchive expected = makeChk(entries);
+    const QString oldSize = QString::number(expected.bytes().size());
+    Fixture f(expected.bytes());
+    QStringList verifying, including;
+    for (int k = 0; k < sounds.size(); ++k) {
+        if (sounds[k] == 0)
+            continue;
+        const QByteArray sound = sounds[k] == -1 ? kMissing : oggOfSize(qAbs(sounds[k]));
+        const QString path = f.external(k, sound, sounds[k] == -2 ? "wav" : "ogg");
+        if (sounds[k] > 0) {
+            expected.entries[firstEntry + k - 1] = slotEntry(sound);
+            verifying << "....Verifying " + path;
+            including << "....Including " + path + " for Item " + QString::number(k + 1);
+        }
     }
-}
-
-void TestChkBuild::endOffsetMismatchIsReportedAndNothingWritten()
-{
-    ChkArchive source = makeChk(32);
-    source.entries[0] =
-        fillerEntry(1, 1234000 - int(source.bytes().size()) + int(source.entries[0].size()));
-    QByteArray bytes = source.bytes();
-    QCOMPARE(bytes.size(), 1234000);
-    putBe32(bytes, 4 * 33, 1234567);
-    Fixture f(bytes);
-    f.external(0, oggSounds()[1]);
+    const QString newSize = QString::number(expected.bytes().size());
 
     RecordingLog log;
-    QVERIFY(!data_chk_reload(f.in, log).ok);
-    QCOMPARE(log.lines, QStringList({"Sound file " + f.in.workingPath,
-                                     "....Number of modules: 32 File size: 1234000",
-                                     "....File size mismatch! Reported:12D687 Actual:1234000"}));
-    QVERIFY(QDir(f.folder.modified()).isEmpty());
-    QCOMPARE(readAll(f.in.workingPath), bytes);
+    const Result<BuiltChk> built = data_chk_reload(f.in, log);
+    QVERIFY2(built, qPrintable(log.lines.join('\n')));
+    QCOMPARE(readAll(f.folder.modified("data.chk")), expected.bytes());
+    QCOMPARE(readAll(f.in.workingPath), expected.bytes());
+    QCOMPARE(built->workingPath, f.in.workingPath);
+    QVERIFY(built->listing);
+    const QStringList steps =
+        QStringList{"Sound file " + f.in.workingPath,
+                    "....Number of modules: " + QString::number(entries) + " File size: " + oldSize,
+                    "....File size confirmed", "....Calculating new parameters"} +
+        verifying +
+        QStringList{"....Recalculating header ", "....new File Size is " + newSize,
+                    "....Writing CHK file ", "....Writing CHK file - Sounds"} +
+        including +
+        QStringList{"Done - real new file size is " + newSize,
+                    "....new data.chk file created in the 'Modified' folder"} +
+        listingOf(expected) + QStringList{"....and reloaded the altered file for testing."};
+    QCOMPARE(log.lines, steps);
 }
 
-void TestChkBuild::nonOggNameIsNotBuiltIn()
+void TestChkBuild::refusalsChangeNoFile_data()
 {
-    Fixture f(makeChk(200).bytes());
-    f.external(0, oggSounds()[2]);
-    const QString wav = f.folder.file("snd/radar.wav");
-    QVERIFY(QFile::rename(f.in.soundBoxes[0], wav));
-    f.in.soundBoxes[0] = wav;
-
-    RecordingLog log;
-    QVERIFY(data_chk_reload(f.in, log).ok);
-    QCOMPARE(readAll(f.output()), f.archive);
-    QVERIFY(log.lines.filter("....Verifying").isEmpty());
-}
-
-void TestChkBuild::refusalsLeaveEveryFileAsItWas_data()
-{
+    QTest::addColumn<QByteArray>("archive");
+    QTest::addColumn<QByteArray>("sound"); // slot 5's external file
+    QTest::addColumn<bool>("outputFails");
     QTest::addColumn<QString>("line");
-    QTest::newRow("31 entries") << QStringLiteral("....The archive holds 31 entries");
-    QTest::newRow("offsets out of order") << QStringLiteral("....Entry 51 starts at offset");
-    QTest::newRow("entry inside the table") << QStringLiteral("....Entry 1 starts at offset");
-    QTest::newRow("table past the end") << QStringLiteral("....The offset table");
-    QTest::newRow("external file missing") << QStringLiteral("....Cannot read ");
-    QTest::newRow("external file empty") << QStringLiteral("is empty");
-    QTest::newRow("external file too long") << QStringLiteral("is 131057 bytes long");
-    QTest::newRow("external file not Ogg") << QStringLiteral("is not an Ogg sound");
-    QTest::newRow("Modified missing") << QStringLiteral("....The folder ");
-    QTest::newRow("output cannot be created")
-        << QStringLiteral("....Writing the new archive failed");
-    QTest::newRow("working copy cannot be replaced")
-        << QStringLiteral("....Writing the new archive failed");
+    const QByteArray good = makeChk(40).bytes();
+    const QByteArray ogg = oggSounds()[1];
+    const auto broken = [&](qsizetype pos, qint32 value) {
+        QByteArray b = good;
+        putBe32(b, pos, value);
+        return b;
+    };
+    ChkArchive big = makeChk(32); // 1,234,000 bytes whose end offset says 1,234,567
+    big.entries[0] = fillerEntry(1, 1234000 - big.offsetOf(33) + int(big.entries[0].size()));
+    QByteArray mismatch = big.bytes();
+    putBe32(mismatch, 4 * 33, 1234567);
+
+    QTest::newRow("truncated header") << good.left(3) << ogg << false
+                                      << "....The working copy is too short to hold an entry count";
+    QTest::newRow("31 entries") << makeChk(31).bytes() << ogg << false
+                                << "....The archive holds 31 entries; a build needs at least 32";
+    QTest::newRow("count past the end")
+        << broken(0, 100000) << ogg << false << "....The offset table of 100000 entries runs past";
+    QTest::newRow("size mismatch")
+        << mismatch << ogg << false << "....File size mismatch! Reported:12D687 Actual:1234000";
+    QTest::newRow("entry inside the offset table")
+        << broken(4, 100) << ogg << false << "....Entry 1 starts at offset 100, inside the offset";
+    QTest::newRow("overflowing offset")
+        << broken(4 * 20, qint32(0x80000010)) << ogg << false << "....Entry 19 starts at offset ";
+    QTest::newRow("external sound too large")
+        << good << oggOfSize(131057) << false << "is 131057 bytes long; a sound can hold at most";
+    QTest::newRow("external sound not Ogg")
+        << good << QByteArray(400, 'v') << false << "is not an Ogg sound";
+    QTest::newRow("external sound empty") << good << QByteArray("") << false << "is empty";
+    QTest::newRow("external sound missing") << good << kMissing << false << "....Cannot read ";
+    QTest::newRow("output cannot be written")
+        << good << ogg << true << "....Writing the new archive failed (";
 }
 
-void TestChkBuild::refusalsLeaveEveryFileAsItWas()
+void TestChkBuild::refusalsChangeNoFile()
 {
+    QFETCH(QByteArray, archive);
+    QFETCH(QByteArray, sound);
+    QFETCH(bool, outputFails);
     QFETCH(QString, line);
-    const QByteArray what = QTest::currentDataTag();
-    QByteArray bytes = makeChk(what == "31 entries" ? 31 : 200).bytes();
-    if (what == "offsets out of order")
-        putBe32(bytes, 4 * 51, be32(bytes, 4 * 52) + 4);
-    if (what == "entry inside the table")
-        putBe32(bytes, 4, 100);
-    if (what == "table past the end")
-        putBe32(bytes, 0, 5000000);
-    Fixture f(bytes);
-    f.external(1, oggSounds()[0]);
-    if (what == "external file missing")
-        f.in.soundBoxes[5] = f.folder.file("snd/nothere.ogg");
-    if (what == "external file empty")
-        f.external(5, QByteArray());
-    if (what == "external file too long")
-        f.external(5, oggOfSize(131057));
-    if (what == "external file not Ogg")
-        f.external(5, QByteArray(400, 'v'));
-    const QByteArray oldOutput("the earlier custom archive");
-    if (what == "Modified missing") {
-        QVERIFY(QDir(f.folder.modified()).removeRecursively());
-    } else if (what == "output cannot be created") {
-        QVERIFY(QDir().mkpath(f.output()));
-    } else {
-        QVERIFY(writeAll(f.output(), oldOutput));
-    }
-    if (what == "working copy cannot be replaced") {
-        // The working copy lies elsewhere, and Temp/ + the name cannot be written.
-        f.in.workingPath = f.folder.file("elsewhere/data.chk");
-        QVERIFY(writeAll(f.in.workingPath, bytes));
-        QVERIFY(QFile::remove(f.folder.temp("data.chk")));
-        QVERIFY(QDir().mkpath(f.folder.temp("data.chk")));
-    }
-    const QStringList modifiedBefore = QDir(f.folder.modified()).entryList(QDir::Files);
-    const QStringList tempBefore = QDir(f.folder.temp()).entryList(QDir::AllEntries);
-
+    Fixture f(archive);
+    f.external(5, sound);
+    QVERIFY(writeAll(f.folder.modified("data.chk"), "the earlier custom archive"));
+    const auto before = filesUnder(f.folder.path());
+    if (outputFails)
+        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("disk full"); });
     RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(!r.ok);
-    QVERIFY(!r.listing.ok);
+    const Result<BuiltChk> built = data_chk_reload(f.in, log);
+    setWriteFaultHookForTesting({});
+    QVERIFY(!built);
     QVERIFY2(log.lines.last().contains(line), qPrintable(log.lines.last()));
-    QVERIFY(log.lines.filter("Done").isEmpty());
-    QVERIFY(log.lines.filter("Total files").isEmpty());
-
-    QCOMPARE(readAll(f.in.workingPath), bytes);
-    if (what != "Modified missing" && what != "output cannot be created")
-        QCOMPARE(readAll(f.output()), oldOutput);
-    QCOMPARE(QDir(f.folder.modified()).entryList(QDir::Files), modifiedBefore);
-    QCOMPARE(QDir(f.folder.temp()).entryList(QDir::AllEntries), tempBefore);
+    QCOMPARE(filesUnder(f.folder.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestChkBuild)

@@ -1,9 +1,8 @@
+// Import and export of single sounds.
 #include "archive/archive.h"
 #include "chkfactory.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace tollvik;
@@ -14,120 +13,79 @@ class TestChkSounds : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void dialogNamesAndLogLines();
-    void exportWritesTheOggStreamWithoutHeaderOrPadding();
-    void exportReplacesALongerFileWhole();
-    void exportFailuresLeaveTheTargetAsItWas_data();
-    void exportFailuresLeaveTheTargetAsItWas();
-    void exportNeverWritesOntoTheWorkingCopy();
-    void readSlotSoundRefusesARangeOutsideTheFile();
-
-private:
-    std::unique_ptr<ProgramFolder> m_folder;
-    ChkListing m_listing;
-    QByteArray m_archive;
-    QString m_working;
+    void importLogsThePathVerbatim_data();
+    void importLogsThePathVerbatim();
+    void exportWritesTheOggStreamOverALongerFile();
+    void exportRefusalsChangeNoFile_data();
+    void exportRefusalsChangeNoFile();
 };
 
-void TestChkSounds::init()
+void TestChkSounds::importLogsThePathVerbatim_data()
 {
-    m_folder = std::make_unique<ProgramFolder>();
-    m_archive = makeChk(200).bytes();
-    m_working = m_folder->temp("data.chk");
-    QVERIFY(writeAll(m_working, m_archive));
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("plain") << "C:\\snd\\radar.ogg" << 4 << "Load C:\\snd\\radar.ogg to position 5";
+    QTest::newRow("%1 in the path") << "/snd/%1.ogg" << 0 << "Load /snd/%1.ogg to position 1";
+    QTest::newRow("%2 and %1 in the path")
+        << "/snd/%2 %1.ogg" << 29 << "Load /snd/%2 %1.ogg to position 30";
+}
+
+void TestChkSounds::importLogsThePathVerbatim()
+{
+    QFETCH(QString, path);
+    QFETCH(int, index);
+    QFETCH(QString, line);
+    QCOMPARE(importLogLine(path, index), line);
+    QCOMPARE(importInitialName(path, "/tool/"), path); // an import starts at the current file
+}
+
+void TestChkSounds::exportWritesTheOggStreamOverALongerFile()
+{
+    ProgramFolder folder;
+    const QString working = folder.temp("data.chk");
+    QVERIFY(writeAll(working, makeChk(200).bytes()));
     RecordingLog log;
-    m_listing = Get_Chk_info(m_working, log);
-    QVERIFY(m_listing.ok);
-}
-
-void TestChkSounds::dialogNamesAndLogLines()
-{
-    // The import starts at the external file, or at the program folder for a label or any name
-    // that does not end in "ogg"; the export suggests the label in the program folder.
-    const QString p = m_folder->path();
-    QCOMPARE(importInitialName("Sound 05", p), p + "*.ogg");
-    QCOMPARE(importInitialName("/snd/RADAR.OGG", p), QStringLiteral("/snd/RADAR.OGG"));
-    QCOMPARE(importInitialName("/snd/radar.wav", p), p + "*.ogg");
-    QCOMPARE(importLogLine("C:\\snd\\radar.ogg", 4),
-             QStringLiteral("Load C:\\snd\\radar.ogg to position 5"));
-    QCOMPARE(importLogLine("/snd/a.ogg", 29), QStringLiteral("Load /snd/a.ogg to position 30"));
-    QCOMPARE(exportSuggestedName(p, slotLabel(0)), p + "Sound 01.ogg");
-    QCOMPARE(exportSuggestedName(p, slotLabel(29)), p + "Sound 30.ogg");
-}
-
-void TestChkSounds::exportWritesTheOggStreamWithoutHeaderOrPadding()
-{
-    const QString target = exportSuggestedName(m_folder->path(), slotLabel(0));
-    RecordingLog log;
-    QVERIFY(exportSlotSound(m_working, m_listing.table[0], target, log).ok());
-    QVERIFY(log.lines.isEmpty());
-    const QByteArray written = readAll(target);
-    QVERIFY(written.startsWith("OggS"));
-    QCOMPARE(written.size(), m_listing.table[0].dataLength);
-    QCOMPARE(written, oggSounds()[0]);
-    QCOMPARE(readAll(m_working), m_archive);
-}
-
-void TestChkSounds::exportReplacesALongerFileWhole()
-{
-    const QString target = m_folder->file("out/radar.ogg");
+    const Result<ChkListing> listing = Get_Chk_info(working, log);
+    QVERIFY(listing);
+    const QString target = exportSuggestedName(folder.path(), listing->labels[0]);
+    QCOMPARE(target, folder.path() + "Sound 01.ogg");
     QVERIFY(writeAll(target, QByteArray(200000, 'x')));
-    RecordingLog log;
-    QVERIFY(exportSlotSound(m_working, m_listing.table[3], target, log).ok());
-    QCOMPARE(readAll(target), oggSounds()[3]);
+    log.lines.clear();
+    QVERIFY(exportSlotSound(working, listing->table[0], target, log));
+    QCOMPARE(readAll(target), oggSounds()[0]);
+    QVERIFY(log.lines.isEmpty());
 }
 
-void TestChkSounds::exportFailuresLeaveTheTargetAsItWas_data()
+void TestChkSounds::exportRefusalsChangeNoFile_data()
 {
-    QTest::addColumn<QString>("what");
-    QTest::newRow("range no longer fits") << "shrunk";
-    QTest::newRow("target folder missing") << "nofolder";
-    QTest::newRow("target is a folder") << "folder";
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("shrunk"); // the working copy ends inside the listed sound
+    QTest::newRow("working copy shrunk") << "out/radar.ogg" << true;
+    QTest::newRow("target folder missing") << "missing/radar.ogg" << false;
+    QTest::newRow("target is a folder") << "out" << false;
+    QTest::newRow("target is the working copy") << "Temp/../Temp/data.chk" << false;
 }
 
-void TestChkSounds::exportFailuresLeaveTheTargetAsItWas()
+void TestChkSounds::exportRefusalsChangeNoFile()
 {
-    QFETCH(QString, what);
-    QString target = m_folder->file("out/radar.ogg");
-    const QByteArray old("old sound");
-    QVERIFY(writeAll(target, old));
-    if (what == "shrunk")
-        QVERIFY(writeAll(m_working, m_archive.left(m_listing.table[29].dataOffset + 10)));
-    if (what == "nofolder")
-        target = m_folder->file("missing/radar.ogg");
-    if (what == "folder")
-        target = m_folder->file("out");
-
+    QFETCH(QString, target);
+    QFETCH(bool, shrunk);
+    ProgramFolder folder;
+    const QString working = folder.temp("data.chk");
+    QVERIFY(writeAll(working, makeChk(40).bytes()));
     RecordingLog log;
-    const Status r = exportSlotSound(m_working, m_listing.table[29], target, log);
-    QVERIFY(!r.ok());
-    QVERIFY(!r.error().isEmpty());
+    const Result<ChkListing> listing = Get_Chk_info(working, log);
+    QVERIFY(listing);
+    if (shrunk)
+        QVERIFY(writeAll(working, readAll(working).left(listing->table[29].dataOffset + 10)));
+    QVERIFY(writeAll(folder.file("out/radar.ogg"), "an earlier sound"));
+    const auto before = filesUnder(folder.path());
+    log.lines.clear();
+    QVERIFY(!exportSlotSound(working, listing->table[29], folder.file(target), log));
     QCOMPARE(log.lines.size(), 1);
     QVERIFY2(log.lines[0].startsWith("Cannot save the sound"), qPrintable(log.lines[0]));
-    QCOMPARE(readAll(m_folder->file("out/radar.ogg")), old);
-    QVERIFY(!QFile::exists(m_folder->file("missing/radar.ogg")));
-}
-
-void TestChkSounds::exportNeverWritesOntoTheWorkingCopy()
-{
-    RecordingLog log;
-    const QString sameFile = m_folder->file("Temp/../Temp/data.chk");
-    QVERIFY(!exportSlotSound(m_working, m_listing.table[0], sameFile, log).ok());
-    QCOMPARE(log.lines.size(), 1);
-    QCOMPARE(readAll(m_working), m_archive);
-}
-
-void TestChkSounds::readSlotSoundRefusesARangeOutsideTheFile()
-{
-    const auto out = readSlotSound(m_working, m_listing.table[7]);
-    QVERIFY(out.ok());
-    QCOMPARE(out.value(), oggSounds()[7 % oggSounds().size()]);
-
-    QVERIFY(!readSlotSound(m_working, {qint32(m_archive.size()) - 4, 8}).ok());
-    QVERIFY(!readSlotSound(m_working, {-1, 8}).ok());
-    QVERIFY(!readSlotSound(m_working, {16, -1}).ok());
-    QVERIFY(!readSlotSound(QString(), m_listing.table[0]).ok());
+    QCOMPARE(filesUnder(folder.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestChkSounds)
