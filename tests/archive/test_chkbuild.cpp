@@ -1,7 +1,7 @@
-// The custom build, compared byte for byte with archives the factory lays out itself.
+// The custom build, compared byte for byte with archives the factory lays out itself, and the
+// refusals of the build and the load.
 #include "archive/archive.h"
 #include "chkfactory.h"
-#include "core/fileio.h"
 #include "testsupport.h"
 
 #include <QTest>
@@ -13,17 +13,14 @@ namespace {
 
 const QByteArray kMissing = "(no file)";
 
-// A loaded working copy Temp/data.chk and the window's 60 boxes.
+// A working copy Temp/data.chk as the load leaves it, and the window's sound and menu boxes.
 struct Fixture
 {
     ProgramFolder folder;
-    BuildInput in;
+    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}};
 
     explicit Fixture(const QByteArray& archive)
     {
-        in.programFolder = folder.path();
-        in.workingPath = folder.temp("data.chk");
-        in.baseArchiveName = QStringLiteral("data.chk");
         for (int k = 0; k < kSlotCount; ++k) {
             in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
             in.menuTexts[k] = QStringLiteral("Item %1").arg(k + 1);
@@ -31,7 +28,7 @@ struct Fixture
         writeAll(in.workingPath, archive);
     }
 
-    // Puts a file (or, for kMissing, only its path) into slot k's sound box.
+    // Puts a file (for kMissing only its name) into slot k's sound box.
     QString external(int k, const QByteArray& bytes, const char* suffix = "ogg")
     {
         in.soundBoxes[k] = folder.file(QString::asprintf("snd/slot%d.%s", k, suffix));
@@ -48,136 +45,148 @@ class TestChkBuild : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void writesTheFactoryArchiveAndLogsEveryStep_data();
-    void writesTheFactoryArchiveAndLogsEveryStep();
-    void refusalsChangeNoFile_data();
-    void refusalsChangeNoFile();
-};
-
-void TestChkBuild::writesTheFactoryArchiveAndLogsEveryStep_data()
-{
-    // Slot k's box holds a file of sounds[k] bytes (> 0), a missing .ogg (-1), a .wav (-2) or
-    // its label (0); the files of positive size go into entry firstEntry + k.
-    QTest::addColumn<int>("entries");
-    QTest::addColumn<int>("firstEntry");
-    QTest::addColumn<QList<int>>("sounds");
-    QList<int> twelve(30, -1);
-    for (int k = 0; k < 12; ++k)
-        twelve[k] = 500 + 37 * k;
-    QList<int> largest(30, 0);
-    largest[0] = 131056;
-    largest[29] = 1002;
-    QTest::newRow("no external sound: the same bytes") << 200 << 170 << QList<int>{};
-    QTest::newRow("1,001 bytes: word count 254, 3 zero bytes") << 200 << 170 << QList<int>{1001};
-    QTest::newRow("1,000 bytes: no padding") << 200 << 170 << QList<int>{1000};
-    QTest::newRow("largest sound and the last slot") << 40 << 10 << largest;
-    QTest::newRow("102 entries: slots 0 to 11 into 90 to 101, the rest unread")
-        << 102 << 90 << twelve;
-    QTest::newRow("a name not ending in ogg is not built in") << 200 << 170 << QList<int>{-2};
-}
-
-void TestChkBuild::writesTheFactoryArchiveAndLogsEveryStep()
-{
-    QFETCH(int, entries);
-    QFETCH(int, firstEntry);
-    QFETCH(QList<int>, sounds);
-    ChkArchive expected = makeChk(entries);
-    const QString oldSize = QString::number(expected.bytes().size());
-    Fixture f(expected.bytes());
-    QStringList verifying, including;
-    for (int k = 0; k < sounds.size(); ++k) {
-        if (sounds[k] == 0)
-            continue;
-        const QByteArray sound = sounds[k] == -1 ? kMissing : oggOfSize(qAbs(sounds[k]));
-        const QString path = f.external(k, sound, sounds[k] == -2 ? "wav" : "ogg");
-        if (sounds[k] > 0) {
-            expected.entries[firstEntry + k - 1] = slotEntry(sound);
-            verifying << "....Verifying " + path;
-            including << "....Including " + path + " for Item " + QString::number(k + 1);
-        }
+    void writesTheFactoryArchiveAndLogsEveryStep_data()
+    {
+        // Slot k's box holds a file of sounds[k] bytes (> 0), which goes into entry
+        // firstEntry + k, a missing .ogg (-1), a .wav (-2) or its label (0).
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("firstEntry");
+        QTest::addColumn<QList<int>>("sounds");
+        QList<int> twelve(30, -1), largest(30, 0);
+        for (int k = 0; k < 12; ++k)
+            twelve[k] = 500 + 37 * k;
+        largest[0] = 131056;
+        largest[29] = 1000;
+        QTest::newRow("no external sound: the same bytes") << 200 << 170 << QList<int>{};
+        QTest::newRow("1,001 bytes: 3 zero bytes; a .wav stays out")
+            << 200 << 170 << QList<int>{1001, -2};
+        QTest::newRow("largest sound; 1,000 bytes in the last slot") << 40 << 10 << largest;
+        QTest::newRow("102 entries: slots 0-11 into 90-101, the rest unread")
+            << 102 << 90 << twelve;
     }
-    const QString newSize = QString::number(expected.bytes().size());
 
-    RecordingLog log;
-    const Result<BuiltChk> built = data_chk_reload(f.in, log);
-    QVERIFY2(built, qPrintable(log.lines.join('\n')));
-    QCOMPARE(readAll(f.folder.modified("data.chk")), expected.bytes());
-    QCOMPARE(readAll(f.in.workingPath), expected.bytes());
-    QCOMPARE(built->workingPath, f.in.workingPath);
-    QVERIFY(built->listing);
-    const QStringList steps =
-        QStringList{"Sound file " + f.in.workingPath,
-                    "....Number of modules: " + QString::number(entries) + " File size: " + oldSize,
-                    "....File size confirmed", "....Calculating new parameters"} +
-        verifying +
-        QStringList{"....Recalculating header ", "....new File Size is " + newSize,
-                    "....Writing CHK file ", "....Writing CHK file - Sounds"} +
-        including +
-        QStringList{"Done - real new file size is " + newSize,
-                    "....new data.chk file created in the 'Modified' folder"} +
-        listingOf(expected) + QStringList{"....and reloaded the altered file for testing."};
-    QCOMPARE(log.lines, steps);
-}
+    void writesTheFactoryArchiveAndLogsEveryStep()
+    {
+        QFETCH(int, entries);
+        QFETCH(int, firstEntry);
+        QFETCH(QList<int>, sounds);
+        ChkArchive expected = makeChk(entries);
+        const QString oldSize = QString::number(expected.bytes().size());
+        Fixture f(expected.bytes());
+        QString verifying, including;
+        for (int k = 0; k < sounds.size(); ++k) {
+            if (sounds[k] == 0)
+                continue;
+            const QByteArray sound = sounds[k] == -1 ? kMissing : oggOfSize(qAbs(sounds[k]));
+            const QString path = f.external(k, sound, sounds[k] == -2 ? "wav" : "ogg");
+            if (sounds[k] > 0) {
+                expected.entries[firstEntry + k - 1] = slotEntry(sound);
+                verifying += "....Verifying " + path + '\n';
+                including += QString("....Including %1 for Item %2\n").arg(path).arg(k + 1);
+            }
+        }
+        const QString size = QString::number(expected.bytes().size());
+        RecordingLog log;
+        const Result<BuiltChk> built = data_chk_reload(f.in, log);
+        QVERIFY2(built, qPrintable(built.error()));
+        QCOMPARE(readAll(f.folder.modified("data.chk")), expected.bytes());
+        QCOMPARE(readAll(f.in.workingPath), expected.bytes());
+        QCOMPARE(built->workingPath, f.in.workingPath);
+        QCOMPARE(log.lines, QString("Sound file %1\n....Number of modules: %2 File size: %3\n"
+                                    "....File size confirmed\n....Calculating new parameters\n"
+                                    "%4....Recalculating header \n....new File Size is %5\n"
+                                    "....Writing CHK file \n....Writing CHK file - Sounds\n"
+                                    "%6Done - real new file size is %5\n"
+                                    "....new data.chk file created in the 'Modified' folder\n%7\n"
+                                    "....and reloaded the altered file for testing.")
+                                .arg(f.in.workingPath, QString::number(entries), oldSize, verifying,
+                                     size, including, listingOf(expected).join('\n'))
+                                .split('\n'));
+    }
 
-void TestChkBuild::refusalsChangeNoFile_data()
-{
-    QTest::addColumn<QByteArray>("archive");
-    QTest::addColumn<QByteArray>("sound"); // slot 5's external file
-    QTest::addColumn<bool>("outputFails");
-    QTest::addColumn<QString>("line");
-    const QByteArray good = makeChk(40).bytes();
-    const QByteArray ogg = oggSounds()[1];
-    const auto broken = [&](qsizetype pos, qint32 value) {
-        QByteArray b = good;
-        putBe32(b, pos, value);
-        return b;
-    };
-    ChkArchive big = makeChk(32); // 1,234,000 bytes whose end offset says 1,234,567
-    big.entries[0] = fillerEntry(1, 1234000 - big.offsetOf(33) + int(big.entries[0].size()));
-    QByteArray mismatch = big.bytes();
-    putBe32(mismatch, 4 * 33, 1234567);
+    void refusalsChangeNoFile_data()
+    {
+        // Each action that has a line refuses with it: the load of the archive (of the working
+        // copy itself for the "Connot" line), the build with `sound` in slot 5, the export of
+        // slot 29 to `exportTo`.
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<QString>("loadLine");
+        QTest::addColumn<QString>("buildLine");
+        QTest::addColumn<QString>("exportTo");
+        const QByteArray good = makeChk(40).bytes(), ogg = oggSounds()[1];
+        const auto broken = [&](qsizetype pos, qint32 value) {
+            QByteArray b = good;
+            putBe32(b, pos, value);
+            return b;
+        };
+        ChkArchive big = makeChk(32);
+        big.entries[0] = fillerEntry(1, 1234000 - big.offsetOf(33) + int(big.entries[0].size()));
+        QByteArray mismatch = big.bytes(); // 1,234,000 bytes whose end offset says 1,234,567
+        putBe32(mismatch, 4 * 33, 1234567);
+        const auto row = [](const char* name, const QByteArray& archive, const QByteArray& sound,
+                            const char* load, const char* build, const char* exportTo = "") {
+            QTest::newRow(name) << archive << sound << QString(load) << QString(build)
+                                << QString(exportTo);
+        };
+        const char* problem = "Problem loading file";
+        row("empty", {}, ogg, problem, "too short");
+        row("truncated header", good.left(3), ogg, problem, "too short");
+        row("31 entries", makeChk(31).bytes(), ogg, "", "holds 31 entries");
+        row("count past the end", broken(0, 100000), ogg, problem, "table of 100000 entries");
+        row("overflowing offset", broken(80, qint32(0x80000010)), ogg, problem, "Entry 19 starts");
+        row("entry inside the offset table", broken(4, 100), ogg, "", "offset 100, inside the");
+        row("oversized length", broken(makeChk(40).offsetOf(10) + 12, 100000), ogg, problem, "");
+        row("size mismatch", mismatch, ogg, "", "mismatch! Reported:12D687 Actual:1234000");
+        row("external sound too large", good, oggOfSize(131057), "", "can hold at most 131056");
+        row("external sound not Ogg", good, QByteArray(9, 'v'), "", "is not an Ogg sound");
+        row("external sound empty", good, "", "", "is empty");
+        row("external sound missing", good, kMissing, "", "....Cannot read ");
+        row("loading the working copy", good, ogg, "Connot load", "");
+        row("export from a shrunk working copy", good.chopped(200), ogg, "", "mismatch", "x.ogg");
+        row("export onto a folder", good, ogg, "", "", "snd");
+        row("export onto the working copy", good, ogg, "", "", "Temp/../Temp/data.chk");
+    }
 
-    QTest::newRow("truncated header") << good.left(3) << ogg << false
-                                      << "....The working copy is too short to hold an entry count";
-    QTest::newRow("31 entries") << makeChk(31).bytes() << ogg << false
-                                << "....The archive holds 31 entries; a build needs at least 32";
-    QTest::newRow("count past the end")
-        << broken(0, 100000) << ogg << false << "....The offset table of 100000 entries runs past";
-    QTest::newRow("size mismatch")
-        << mismatch << ogg << false << "....File size mismatch! Reported:12D687 Actual:1234000";
-    QTest::newRow("entry inside the offset table")
-        << broken(4, 100) << ogg << false << "....Entry 1 starts at offset 100, inside the offset";
-    QTest::newRow("overflowing offset")
-        << broken(4 * 20, qint32(0x80000010)) << ogg << false << "....Entry 19 starts at offset ";
-    QTest::newRow("external sound too large")
-        << good << oggOfSize(131057) << false << "is 131057 bytes long; a sound can hold at most";
-    QTest::newRow("external sound not Ogg")
-        << good << QByteArray(400, 'v') << false << "is not an Ogg sound";
-    QTest::newRow("external sound empty") << good << QByteArray("") << false << "is empty";
-    QTest::newRow("external sound missing") << good << kMissing << false << "....Cannot read ";
-    QTest::newRow("output cannot be written")
-        << good << ogg << true << "....Writing the new archive failed (";
-}
-
-void TestChkBuild::refusalsChangeNoFile()
-{
-    QFETCH(QByteArray, archive);
-    QFETCH(QByteArray, sound);
-    QFETCH(bool, outputFails);
-    QFETCH(QString, line);
-    Fixture f(archive);
-    f.external(5, sound);
-    QVERIFY(writeAll(f.folder.modified("data.chk"), "the earlier custom archive"));
-    const auto before = filesUnder(f.folder.path());
-    if (outputFails)
-        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("disk full"); });
-    RecordingLog log;
-    const Result<BuiltChk> built = data_chk_reload(f.in, log);
-    setWriteFaultHookForTesting({});
-    QVERIFY(!built);
-    QVERIFY2(log.lines.last().contains(line), qPrintable(log.lines.last()));
-    QCOMPARE(filesUnder(f.folder.path()), before);
-}
+    void refusalsChangeNoFile()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QByteArray, sound);
+        QFETCH(QString, loadLine);
+        QFETCH(QString, buildLine);
+        QFETCH(QString, exportTo);
+        Fixture f(archive);
+        f.external(5, sound);
+        const bool itself = loadLine.startsWith("Connot");
+        const QString chosen = f.folder.file(itself ? "Temp/../Temp/data.chk" : "nav/data.chk");
+        QVERIFY(writeAll(f.folder.file("nav/data.chk"), archive));
+        QVERIFY(writeAll(f.folder.modified("data.chk"), "the earlier custom archive"));
+        const auto before = filesUnder(f.folder.path());
+        RecordingLog log;
+        // Empty when the call failed and its last line says why; otherwise the log.
+        const auto refusal = [&log](const auto& result, const QString& line) {
+            const QString seen = log.lines.join('\n');
+            const bool refused = !result && !log.lines.isEmpty() && log.lines.last().contains(line);
+            log.lines.clear();
+            return refused ? QString() : seen;
+        };
+        if (!loadLine.isEmpty()) {
+            const auto loaded = LoadBaseChk(chosen, f.folder.path(), log);
+            QCOMPARE(loaded.refusal() == Refusal::SameFile, itself);
+            QCOMPARE(refusal(loaded, loadLine), QString());
+        }
+        if (!buildLine.isEmpty())
+            QCOMPARE(refusal(data_chk_reload(f.in, log), buildLine), QString());
+        const ChkArchive listed = makeChk(40); // the export follows the listing of the good archive
+        const SlotSound row{listed.offsetOf(39) + 16, be32(listed.entries[38], 12)};
+        if (!exportTo.isEmpty()) {
+            const Status exported =
+                exportSlotSound(f.in.workingPath, row, f.folder.file(exportTo), log);
+            QCOMPARE(refusal(exported, "Cannot save the sound"), QString());
+        }
+        QCOMPARE(filesUnder(f.folder.path()), before);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestChkBuild)
 #include "test_chkbuild.moc"
