@@ -2,6 +2,7 @@
 // refusals of the build and the load.
 #include "archive/archive.h"
 #include "chkfactory.h"
+#include "core/fileio.h"
 #include "testsupport.h"
 
 #include <QTest>
@@ -143,6 +144,7 @@ private Q_SLOTS:
         row("external sound empty", good, "", "", "is empty");
         row("external sound missing", good, kMissing, "", "....Cannot read ");
         row("loading the working copy", good, ogg, "Connot load", "");
+        row("a full disk", good, ogg, "", "disk full); the earlier files are unchanged.");
         row("export from a shrunk working copy", good.chopped(200), ogg, "", "mismatch", "x.ogg");
         row("export onto a folder", good, ogg, "", "", "snd");
         row("export onto the working copy", good, ogg, "", "", "Temp/../Temp/data.chk");
@@ -175,8 +177,13 @@ private Q_SLOTS:
             QCOMPARE(loaded.refusal() == Refusal::SameFile, itself);
             QCOMPARE(refusal(loaded, loadLine), QString());
         }
+        // The file layer fails every write where the line names a full disk.
+        setWriteFaultHookForTesting([full = buildLine.contains("disk full")](const QString&) {
+            return full ? QStringLiteral("disk full") : QString();
+        });
         if (!buildLine.isEmpty())
             QCOMPARE(refusal(data_chk_reload(f.in, log), buildLine), QString());
+        setWriteFaultHookForTesting({});
         const ChkArchive listed = makeChk(40); // the export follows the listing of the good archive
         const SlotSound row{listed.offsetOf(39) + 16, be32(listed.entries[38], 12)};
         if (!exportTo.isEmpty()) {
