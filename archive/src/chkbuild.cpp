@@ -199,14 +199,16 @@ QByteArray assemble(const BuildPlan& plan, const BuildInput& in, LogSink& log)
     chk::put_long(out, plan.N);
     for (qint32 i = 1; i <= plan.N + 1; ++i)
         chk::put_long(out, static_cast<qint32>(entries[std::size_t(i)].newOffset));
+    // Slices of the working copy, appended without an intermediate copy.
+    const QByteArrayView source(plan.source);
     const qint64 tableEnd = out.size();
-    out.append(plan.source.mid(tableEnd, entries[std::size_t(plan.S)].oldOffset - tableEnd));
+    out.append(source.sliced(tableEnd, entries[std::size_t(plan.S)].oldOffset - tableEnd));
 
     log.AddText(QStringLiteral("....Writing CHK file - Sounds"));
     for (qint32 J = plan.S; J <= plan.N; ++J) {
         const ChkEntry& e = entries[std::size_t(J)];
         if (e.slot < 0) {
-            out.append(plan.source.mid(e.oldOffset, e.size));
+            out.append(source.sliced(e.oldOffset, e.size));
             continue;
         }
         const auto k = std::size_t(e.slot);
