@@ -1,3 +1,4 @@
+#include "archive/entries.h"
 #include "chkformat.h"
 #include "core/fileio.h"
 #include "core/paths.h"
@@ -15,8 +16,6 @@ struct ChkEntry
     qint64 newOffset = 0;
     qint64 oldOffset = 0;
     qint64 size = 0;
-    qint16 wordCount = 0;
-    qint32 oggLength = 0;
     QByteArray ogg; // the external file, read once when it is verified
     int slot = -1;  // the slot whose external file replaces this entry, or -1
 };
@@ -132,10 +131,7 @@ Status readExternal(ChkEntry& e, const QString& path, LogSink& log)
         return refuseUnwritten(
             log, QStringLiteral("....%1 is not an Ogg sound (it does not begin with \"OggS\")")
                      .arg(path));
-    e.oggLength = static_cast<qint32>(e.ogg.size());
-    const qint64 padded = (qint64(e.oggLength) + 3) / 4 * 4;
-    e.wordCount = static_cast<qint16>((padded + 12) / 4);
-    e.size = padded + chk::kEntryHeaderSize;
+    e.size = chk::kEntryHeaderSize + (e.ogg.size() + 3) / 4 * 4; // header, data, padding
     return {};
 }
 
@@ -171,24 +167,6 @@ Status placeEntries(BuildPlan& plan, LogSink& log)
     return {};
 }
 
-// The replaced entry as the navigator expects it: 16-byte header, the Ogg data, zero padding.
-QByteArray replacedEntry(const ChkEntry& e)
-{
-    QByteArray out;
-    out.reserve(e.size);
-    const auto wc = static_cast<quint16>(e.wordCount);
-    out.append(char(0x01));
-    out.append(char(0x00));
-    out.append(static_cast<char>(wc >> 8));
-    out.append(static_cast<char>(wc & 0xFF));
-    chk::put_long(out, 1);
-    chk::put_long(out, 8);
-    chk::put_long(out, e.oggLength);
-    out.append(e.ogg);
-    out.append(e.size - chk::kEntryHeaderSize - e.oggLength, '\0');
-    return out;
-}
-
 // The new archive: the header with the new offsets, the entries before S in one piece, then the
 // replaceable entries, each either replaced or carried over unchanged.
 QByteArray assemble(const BuildPlan& plan, const BuildInput& in, LogSink& log)
@@ -214,7 +192,7 @@ QByteArray assemble(const BuildPlan& plan, const BuildInput& in, LogSink& log)
         const auto k = std::size_t(e.slot);
         log.AddText(
             QStringLiteral("....Including %1 for %2").arg(in.soundBoxes[k], in.menuTexts[k]));
-        out.append(replacedEntry(e));
+        out.append(soundEntry(e.ogg));
     }
     return out;
 }
