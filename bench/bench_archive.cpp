@@ -152,9 +152,9 @@ int main(int argc, char** argv)
             return 2;
         }
         timer.restart();
-        const tollvik::BuildResult built = tollvik::data_chk_reload(in, log);
+        const tollvik::Result<tollvik::BuiltChk> built = tollvik::data_chk_reload(in, log);
         buildMs.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (!built.ok || !built.listing.ok) {
+        if (!built || !built->listing) {
             std::fprintf(stderr, "the build failed\n");
             return 2;
         }

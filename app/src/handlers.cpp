@@ -82,18 +82,17 @@ void frmmemory::Load2_Click()
     args.Owner = this;
     if (!dialog.VBGetOpenFileName(args))
         return;
-    const LoadBaseChkResult result = LoadBaseChk(args.Filename, programFolder(), *this);
-    if (result.outcome == LoadBaseChkResult::Outcome::RefusedSameFile) {
-        beep();
+    const Result<LoadedChk> loaded = LoadBaseChk(args.Filename, programFolder(), *this);
+    if (!loaded) {
+        if (loaded.refusal() == Refusal::SameFile)
+            beep();
         return;
     }
-    if (result.outcome != LoadBaseChkResult::Outcome::Loaded)
-        return;
-    m_state->baseArchiveName = result.baseArchiveName;
+    m_state->baseArchiveName = loaded->baseArchiveName;
     m_text2->setReadOnly(false);
-    m_text2->setText(result.workingPath);
+    m_text2->setText(loaded->workingPath);
     m_text2->setReadOnly(true);
-    applyListing(result.listing);
+    applyListing(loaded->listing);
     m_command5->show();
 }
 
@@ -144,14 +143,14 @@ void frmmemory::Command5_Click()
         input.soundBoxes[index] = Text1(slot + kSlots)->text();
         input.menuTexts[index] = Text1(slot)->text();
     }
-    const BuildResult result = data_chk_reload(input, *this);
-    if (!result.ok)
+    const Result<BuiltChk> built = data_chk_reload(input, *this);
+    if (!built)
         return;
     m_text2->setReadOnly(false);
-    m_text2->setText(result.workingPath);
+    m_text2->setText(built->workingPath);
     m_text2->setReadOnly(true);
-    if (result.listing.ok)
-        applyListing(result.listing);
+    if (built->listing)
+        applyListing(built->listing.value());
 }
 
 void frmmemory::attachAudio(AudioPreview* preview)

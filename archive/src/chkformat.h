@@ -3,17 +3,27 @@
 #include "archive/archive.h"
 
 #include <QByteArray>
-#include <QIODevice>
+#include <QByteArrayView>
+#include <limits>
 
 namespace tollvik::chk {
 
 // Size of the fixed header in front of a slot sound's data.
 constexpr qint64 kEntryHeaderSize = 16;
+// Every offset of an archive is a 32-bit signed number, so no archive is longer than this.
+constexpr qint64 kMaxArchiveBytes = std::numeric_limits<qint32>::max();
 
-// The number at pos in bytes, most significant byte first. The caller has checked the range.
-[[nodiscard]] inline qint32 get_long(const QByteArray& bytes, qsizetype pos)
+// a1 is the most significant byte; a1 >= 0x80 gives a negative value.
+[[nodiscard]] inline qint32 BytToLong(uchar a1, uchar a2, uchar a3, uchar a4)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData()) + pos;
+    const quint32 u = (quint32(a1) << 24) | (quint32(a2) << 16) | (quint32(a3) << 8) | quint32(a4);
+    return static_cast<qint32>(u);
+}
+
+// The number at pos, most significant byte first. The caller has checked the range.
+[[nodiscard]] inline qint32 get_long(QByteArrayView bytes, qsizetype pos)
+{
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data()) + pos;
     return BytToLong(p[0], p[1], p[2], p[3]);
 }
 
@@ -27,10 +37,22 @@ inline void put_long(QByteArray& out, qint32 l)
     out.append(static_cast<char>(u & 0xFF));
 }
 
-// parseChk over an open device (a file, or bytes already read into a buffer).
-[[nodiscard]] ChkParse parseDevice(QIODevice& device);
+// What the reader found in an archive: its entry count and where each slot's sound lies.
+struct ChkDescription
+{
+    qint32 entryCount = 0;
+    SlotSoundTable slots{};
+};
+
+// Checks everything the listing follows: at least 31 entries, the offset table inside the
+// bytes, and every slot entry's header and data inside the entry and the bytes. The end offset
+// is not compared with the length here; that is the build's check.
+[[nodiscard]] Result<ChkDescription> parse(QByteArrayView bytes);
 
 // Logs the listing of an archive the reader has accepted, and returns what the window shows.
-[[nodiscard]] ChkListing listDescription(const ChkDescription& description, LogSink& log);
+[[nodiscard]] ChkListing list(const ChkDescription& description, LogSink& log);
+
+// Parses and lists bytes read from `name`; when they cannot be listed, logs one line saying why.
+[[nodiscard]] Result<ChkListing> listBytes(const QString& name, QByteArrayView bytes, LogSink& log);
 
 } // namespace tollvik::chk

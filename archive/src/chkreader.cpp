@@ -1,14 +1,7 @@
 #include "chkformat.h"
-
-#include <QFile>
+#include "core/fileio.h"
 
 namespace tollvik {
-
-qint32 BytToLong(uchar a1, uchar a2, uchar a3, uchar a4)
-{
-    const quint32 u = (quint32(a1) << 24) | (quint32(a2) << 16) | (quint32(a3) << 8) | quint32(a4);
-    return static_cast<qint32>(u);
-}
 
 QString slotLabel(int slot)
 {
@@ -20,135 +13,108 @@ bool isExternalSound(const QString& soundBoxText)
     return soundBoxText.right(3).toUpper() == QLatin1String("OGG");
 }
 
+namespace chk {
 namespace {
 
-ChkParse refuse(QString why)
+// Slot s's entry is read through its own window [start, next): the header and the data must lie
+// inside it, and it must lie inside the bytes after the offset table.
+Result<SlotSound> slotSound(QByteArrayView bytes, qint32 n, int s)
 {
-    ChkParse result;
-    result.error = std::move(why);
-    return result;
+    const qint32 entry = n - kSlotCount + s; // 1-based; its start offset is at byte 4 * entry
+    const qint64 start = get_long(bytes, 4 * qsizetype(entry));
+    const qint64 next = get_long(bytes, 4 * (qsizetype(entry) + 1));
+    const qint64 tableEnd = 4 * (qint64(n) + 2);
+    const QString which = QStringLiteral("slot %1 (entry %2)").arg(s + 1).arg(entry);
+    if (start < tableEnd || start > bytes.size())
+        return fail(which + QStringLiteral(" starts at offset %1, outside the entries of the file "
+                                           "of %2 bytes")
+                                .arg(static_cast<quint32>(start))
+                                .arg(bytes.size()));
+    if (next < start || next > bytes.size())
+        return fail(which + QStringLiteral(" ends at offset %1, before its start or past the end "
+                                           "of the file")
+                                .arg(static_cast<quint32>(next)));
+    if (next - start < kEntryHeaderSize)
+        return fail(
+            which +
+            QStringLiteral(" is %1 bytes long, too short for its header").arg(next - start));
+    const qint32 length = get_long(bytes, qsizetype(start) + 12);
+    if (length < 0 || length > next - start - kEntryHeaderSize)
+        return fail(QStringLiteral("the sound length %1 of ").arg(static_cast<quint32>(length)) +
+                    which +
+                    QStringLiteral(" does not fit its entry of %1 bytes").arg(next - start));
+    return SlotSound{static_cast<qint32>(start + kEntryHeaderSize), length};
 }
 
 } // namespace
 
-ChkParse parseChk(const QString& path)
+Result<ChkDescription> parse(QByteArrayView bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(QStringLiteral("it cannot be opened (%1)").arg(file.errorString()));
-    return chk::parseDevice(file);
-}
-
-ChkParse chk::parseDevice(QIODevice& file)
-{
-    const qint64 fileSize = file.size();
-    if (fileSize == 0)
-        return refuse(QStringLiteral("the file is empty"));
-    if (fileSize < 4)
-        return refuse(QStringLiteral("the file is only %1 bytes long").arg(fileSize));
-
-    const QByteArray countBytes = file.read(4);
-    if (countBytes.size() != 4)
-        return refuse(QStringLiteral("its entry count cannot be read"));
-    const qint32 n = chk::get_long(countBytes, 0);
+    const qint64 size = bytes.size();
+    if (size == 0)
+        return fail(QStringLiteral("the file is empty"));
+    if (size < 4)
+        return fail(QStringLiteral("the file is only %1 bytes long").arg(size));
+    const qint32 n = get_long(bytes, 0);
     if (n < 0)
-        return refuse(QStringLiteral("its entry count is 2^31 or more"));
+        return fail(QStringLiteral("its entry count is 2^31 or more"));
     if (n < kSlotCount + 1)
-        return refuse(
-            QStringLiteral("it holds %1 entries; a sound archive has at least 31").arg(n));
-
-    // N + 1 offsets follow the count.
-    const qint64 tableBytes = 4 * (qint64(n) + 1);
-    if (tableBytes > fileSize - 4)
-        return refuse(QStringLiteral("its offset table of %1 entries runs past the end of the "
-                                     "file of %2 bytes")
-                          .arg(n)
-                          .arg(fileSize));
-    const QByteArray table = file.read(tableBytes);
-    if (table.size() != tableBytes)
-        return refuse(QStringLiteral("its offset table cannot be read"));
-    const qint64 tableEnd = 4 + tableBytes;
-
-    ChkParse result;
-    ChkDescription& d = result.description;
+        return fail(QStringLiteral("it holds %1 entries; a sound archive has at least 31").arg(n));
+    if (4 * (qint64(n) + 1) > size - 4)
+        return fail(QStringLiteral("its offset table of %1 entries runs past the end of the file "
+                                   "of %2 bytes")
+                        .arg(n)
+                        .arg(size));
+    ChkDescription d;
     d.entryCount = n;
-    d.fileSize = fileSize;
-    d.offsets.reserve(n + 1);
-    for (qint64 i = 0; i <= n; ++i)
-        d.offsets.append(chk::get_long(table, 4 * i));
-
-    // Each slot entry is read through its own window [start, next): the header and the data
-    // must lie inside it, and it must lie inside the file.
     for (int s = 0; s < kSlotCount; ++s) {
-        const qint32 entry = n - kSlotCount + s; // 1-based entry number
-        const qint64 start = d.offsets[entry - 1];
-        const qint64 next = d.offsets[entry];
-        const QString which = QStringLiteral("slot %1 (entry %2)").arg(s + 1).arg(entry);
-        if (start < tableEnd || start > fileSize)
-            return refuse(QStringLiteral("%1 starts at offset %2, outside the entries of the file "
-                                         "of %3 bytes")
-                              .arg(which)
-                              .arg(static_cast<quint32>(start))
-                              .arg(fileSize));
-        if (next < start || next > fileSize)
-            return refuse(QStringLiteral("%1 ends at offset %2, before its start or past the end "
-                                         "of the file")
-                              .arg(which)
-                              .arg(static_cast<quint32>(next)));
-        if (next - start < chk::kEntryHeaderSize)
-            return refuse(QStringLiteral("%1 is %2 bytes long, too short for its header")
-                              .arg(which)
-                              .arg(next - start));
-        if (!file.seek(start + 12))
-            return refuse(QStringLiteral("the header of %1 cannot be read").arg(which));
-        const QByteArray lengthBytes = file.read(4);
-        if (lengthBytes.size() != 4)
-            return refuse(QStringLiteral("the header of %1 cannot be read").arg(which));
-        const qint32 length = chk::get_long(lengthBytes, 0);
-        if (length < 0 || length > next - start - chk::kEntryHeaderSize)
-            return refuse(QStringLiteral("the sound length %1 of %2 does not fit its entry of "
-                                         "%3 bytes")
-                              .arg(static_cast<quint32>(length))
-                              .arg(which)
-                              .arg(next - start));
-        d.slots[s].dataOffset = static_cast<qint32>(start + chk::kEntryHeaderSize);
-        d.slots[s].dataLength = length;
+        Result<SlotSound> row = slotSound(bytes, n, s);
+        if (!row)
+            return row.failure();
+        d.slots[static_cast<std::size_t>(s)] = row.value();
     }
-    result.ok = true;
-    return result;
+    return d;
 }
 
-namespace chk {
-
-ChkListing listDescription(const ChkDescription& description, LogSink& log)
+ChkListing list(const ChkDescription& description, LogSink& log)
 {
     ChkListing listing;
+    listing.table = description.slots;
     log.AddText(QStringLiteral("Total files: %1").arg(description.entryCount));
     for (int s = 0; s < kSlotCount; ++s) {
-        const SlotSound& row = description.slots[s];
-        listing.table[s] = row;
+        const SlotSound& row = description.slots[static_cast<std::size_t>(s)];
+        const QString offset =
+            QStringLiteral("%1").arg(static_cast<quint32>(row.dataOffset), 8, 16, QLatin1Char('0'));
         log.AddText(QStringLiteral("x= %1 Len.= %2 to %3")
                         .arg(s)
                         .arg(row.dataLength)
-                        .arg(QStringLiteral("%1")
-                                 .arg(static_cast<quint32>(row.dataOffset), 8, 16, QLatin1Char('0'))
-                                 .toUpper()));
+                        .arg(offset.toUpper()));
         listing.labels.append(slotLabel(s));
     }
-    listing.ok = true;
     return listing;
+}
+
+Result<ChkListing> listBytes(const QString& name, QByteArrayView bytes, LogSink& log)
+{
+    const Result<ChkDescription> parsed = parse(bytes);
+    if (!parsed) {
+        log.AddText(QStringLiteral("Cannot list %1: %2.").arg(name, parsed.error()));
+        return parsed.failure();
+    }
+    return list(parsed.value(), log);
 }
 
 } // namespace chk
 
-ChkListing Get_Chk_info(const QString& sFileName, LogSink& log)
+Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log)
 {
-    const ChkParse parse = parseChk(sFileName);
-    if (!parse.ok) {
-        log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, parse.error));
-        return {};
+    const Result<QByteArray> bytes = readWholeFile(sFileName, chk::kMaxArchiveBytes);
+    if (!bytes) {
+        const QString why = QStringLiteral("it cannot be read (%1)").arg(bytes.error());
+        log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, why));
+        return fail(why);
     }
-    return chk::listDescription(parse.description, log);
+    return chk::listBytes(sFileName, bytes.value(), log);
 }
 
 } // namespace tollvik

@@ -1,4 +1,5 @@
 #include "archive/archive.h"
+#include "core/fileio.h"
 #include "core/paths.h"
 
 namespace tollvik {
@@ -9,9 +10,12 @@ QString importInitialName(const QString& soundBoxText, const QString& programFol
                                          : RPP(programFolder) + QStringLiteral("*.ogg");
 }
 
+// Built by concatenation: a path may itself contain "%1" or "%2", which a second arg() call
+// would replace.
 QString importLogLine(const QString& path, int index)
 {
-    return QStringLiteral("Load %1 to position %2").arg(path).arg(index + 1);
+    return QStringLiteral("Load ") + path + QStringLiteral(" to position ") +
+           QString::number(index + 1);
 }
 
 QString exportSuggestedName(const QString& programFolder, const QString& soundBoxText)
@@ -26,8 +30,8 @@ Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& ro
     return readRange(workingPath, row.dataOffset, row.dataLength);
 }
 
-Status exportSlotSound(const QString& workingPath, const SlotSound& row,
-                           const QString& targetPath, LogSink& log)
+Status exportSlotSound(const QString& workingPath, const SlotSound& row, const QString& targetPath,
+                       LogSink& log)
 {
     if (isSameFile(workingPath, targetPath)) {
         const QString why =

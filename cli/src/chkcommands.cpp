@@ -71,21 +71,26 @@ int list(const Call& call)
         return listAll(call, path);
     StreamLog log(call.out);
     const auto listing = Get_Chk_info(path, log);
-    return listing.ok ? kOk : refuse(call, path + QStringLiteral(" cannot be listed"));
+    return listing.ok() ? kOk : refuse(call, path + QStringLiteral(" cannot be listed"));
 }
 
 QList<NamedFile> slotFiles(const QString& path, const Call& call, bool& ok)
 {
     QList<NamedFile> files;
-    const ChkParse parse = parseChk(path);
-    ok = parse.ok;
+    struct : LogSink
+    {
+        void AddText(const QString&) override {}
+    } quiet; // the slot table is wanted, not the listing's lines
+    const Result<ChkListing> listing = Get_Chk_info(path, quiet);
+    ok = listing.ok();
     if (!ok) {
-        (void)refuse(call, QStringLiteral("%1 is not a sound archive: %2").arg(path, parse.error));
+        (void)refuse(call,
+                     QStringLiteral("%1 is not a sound archive: %2").arg(path, listing.error()));
         return files;
     }
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const Result<QByteArray> sound =
-            readSlotSound(path, parse.description.slots[static_cast<std::size_t>(slot)]);
+            readSlotSound(path, listing->table[static_cast<std::size_t>(slot)]);
         if (!sound) {
             ok = false;
             (void)refuse(call, QStringLiteral("cannot read %1 of %2: %3")

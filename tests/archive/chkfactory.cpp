@@ -2,29 +2,24 @@
 
 #include "testsupport.h"
 
+#include <QtEndian>
+
 namespace tollvik::test {
 
 void appendBe32(QByteArray& out, qint32 value)
 {
-    const auto u = static_cast<quint32>(value);
-    out.append(char(u >> 24));
-    out.append(char((u >> 16) & 0xFF));
-    out.append(char((u >> 8) & 0xFF));
-    out.append(char(u & 0xFF));
+    out.append(4, '\0');
+    putBe32(out, out.size() - 4, value);
 }
 
 qint32 be32(const QByteArray& bytes, qsizetype pos)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData()) + pos;
-    return qint32((quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) |
-                  quint32(p[3]));
+    return qFromBigEndian<qint32>(bytes.constData() + pos);
 }
 
 void putBe32(QByteArray& bytes, qsizetype pos, qint32 value)
 {
-    QByteArray b;
-    appendBe32(b, value);
-    bytes.replace(pos, 4, b);
+    qToBigEndian(value, bytes.data() + pos);
 }
 
 qint32 ChkArchive::offsetOf(int entry) const
@@ -39,32 +34,20 @@ QByteArray ChkArchive::bytes() const
 {
     QByteArray out;
     appendBe32(out, count());
-    qint32 offset = 4 * (count() + 2);
-    for (const QByteArray& e : entries) {
-        appendBe32(out, offset);
-        offset += qint32(e.size());
-    }
-    appendBe32(out, offset);
-    for (const QByteArray& e : entries)
-        out.append(e);
-    return out;
+    for (int entry = 1; entry <= count() + 1; ++entry)
+        appendBe32(out, offsetOf(entry));
+    return out + entries.join();
 }
 
 QByteArray slotEntry(const QByteArray& sound)
 {
     const qint32 padded = (qint32(sound.size()) + 3) / 4 * 4;
-    const auto wordCount = quint16((padded + 12) / 4);
     QByteArray out;
-    out.append(char(0x01));
-    out.append(char(0x00));
-    out.append(char(wordCount >> 8));
-    out.append(char(wordCount & 0xFF));
+    appendBe32(out, 0x01000000 | (padded + 12) / 4); // 01 00, then the word count
     appendBe32(out, 1);
     appendBe32(out, 8);
     appendBe32(out, qint32(sound.size()));
-    out.append(sound);
-    out.append(padded - sound.size(), '\0');
-    return out;
+    return out + sound + QByteArray(padded - sound.size(), '\0');
 }
 
 QByteArray fillerEntry(int entry, int size)
@@ -77,35 +60,37 @@ QByteArray fillerEntry(int entry, int size)
 
 const QList<QByteArray>& oggSounds()
 {
-    static const QList<QByteArray> sounds = [] {
-        QList<QByteArray> list;
-        for (int i = 0; i < 4; ++i)
-            list.append(makeOggSine(330.0 + 110.0 * i, 0.1 + 0.05 * i));
-        return list;
-    }();
+    static const QList<QByteArray> sounds{makeOggSine(330.0, 0.1), makeOggSine(440.0, 0.15),
+                                          makeOggSine(550.0, 0.2), makeOggSine(660.0, 0.25)};
     return sounds;
 }
 
 ChkArchive makeChk(int n)
 {
     ChkArchive archive;
-    const QList<QByteArray>& sounds = oggSounds();
     for (int entry = 1; entry <= n; ++entry) {
         const int slot = entry - (n - 30);
-        if (slot >= 0 && slot < 30)
-            archive.entries.append(slotEntry(sounds[slot % sounds.size()]));
-        else
-            archive.entries.append(fillerEntry(entry, 8 + (entry * 37) % 61));
+        archive.entries.append(slot >= 0 && slot < 30 ? slotEntry(oggSounds()[slot % 4])
+                                                      : fillerEntry(entry, 8 + (entry * 37) % 61));
     }
     return archive;
 }
 
 QByteArray oggOfSize(int size)
 {
-    QByteArray out = oggSounds().first().left(size);
-    while (out.size() < size)
-        out.append(char(out.size() & 0x7F));
-    return out;
+    return (oggSounds().first() + fillerEntry(0, size)).left(size);
+}
+
+QStringList listingOf(const ChkArchive& archive)
+{
+    QStringList lines{QStringLiteral("Total files: %1").arg(archive.count())};
+    for (int s = 0; s < 30; ++s) {
+        const int entry = archive.count() - 30 + s;
+        lines.append(QString::asprintf("x= %d Len.= %d to %08X", s,
+                                       be32(archive.entries[entry - 1], 12),
+                                       unsigned(archive.offsetOf(entry) + 16)));
+    }
+    return lines;
 }
 
 } // namespace tollvik::test

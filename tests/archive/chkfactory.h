@@ -2,7 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
+#include <QStringList>
 
 namespace tollvik::test {
 
@@ -37,5 +37,8 @@ void putBe32(QByteArray& bytes, qsizetype pos, qint32 value);
 
 // A file that begins like an Ogg stream and is exactly size bytes long.
 [[nodiscard]] QByteArray oggOfSize(int size);
+
+// The 31 lines a listing of the archive logs: the count, then slot s's length and data offset.
+[[nodiscard]] QStringList listingOf(const ChkArchive& archive);
 
 } // namespace tollvik::test

@@ -1,9 +1,10 @@
+// The custom build, compared byte for byte with archives the factory lays out itself, and the
+// refusals of the build and the load.
 #include "archive/archive.h"
 #include "chkfactory.h"
+#include "core/fileio.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace tollvik;
@@ -11,41 +12,32 @@ using namespace tollvik::test;
 
 namespace {
 
+const QByteArray kMissing = "(no file)";
+
+// A working copy Temp/data.chk as the load leaves it, and the window's sound and menu boxes.
 struct Fixture
 {
     ProgramFolder folder;
-    BuildInput in;
-    QByteArray archive;
+    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}};
 
-    explicit Fixture(const QByteArray& bytes) : archive(bytes)
+    explicit Fixture(const QByteArray& archive)
     {
-        in.programFolder = folder.path();
-        in.workingPath = folder.temp("data.chk");
-        in.baseArchiveName = QStringLiteral("data.chk");
         for (int k = 0; k < kSlotCount; ++k) {
-            in.soundBoxes[k] = slotLabel(k);
+            in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
             in.menuTexts[k] = QStringLiteral("Item %1").arg(k + 1);
         }
         writeAll(in.workingPath, archive);
     }
 
-    QString external(int slot, const QByteArray& bytes)
+    // Puts a file (for kMissing only its name) into slot k's sound box.
+    QString external(int k, const QByteArray& bytes, const char* suffix = "ogg")
     {
-        const QString path = folder.file(QStringLiteral("snd/slot%1.ogg").arg(slot));
-        writeAll(path, bytes);
-        in.soundBoxes[slot] = path;
-        return path;
+        in.soundBoxes[k] = folder.file(QString::asprintf("snd/slot%d.%s", k, suffix));
+        if (bytes != kMissing)
+            writeAll(in.soundBoxes[k], bytes);
+        return in.soundBoxes[k];
     }
-
-    [[nodiscard]] QString output() const { return folder.modified("data.chk"); }
 };
-
-QStringList listingLines(const QString& path)
-{
-    RecordingLog log;
-    const ChkListing listing = Get_Chk_info(path, log);
-    return listing.ok ? log.lines : QStringList();
-}
 
 } // namespace
 
@@ -54,248 +46,154 @@ class TestChkBuild : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void buildWithoutExternalFilesIsByteIdentical();
-    void replacedEntryIsWrittenAndLaterEntriesMove_data();
-    void replacedEntryIsWrittenAndLaterEntriesMove();
-    void archiveOf102EntriesReplacesOnlyTwelveSlots();
-    void endOffsetMismatchIsReportedAndNothingWritten();
-    void nonOggNameIsNotBuiltIn();
-    void refusalsLeaveEveryFileAsItWas_data();
-    void refusalsLeaveEveryFileAsItWas();
+    void writesTheFactoryArchiveAndLogsEveryStep_data()
+    {
+        // Slot k's box holds a file of sounds[k] bytes (> 0), which goes into entry
+        // firstEntry + k, a missing .ogg (-1), a .wav (-2) or its label (0).
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("firstEntry");
+        QTest::addColumn<QList<int>>("sounds");
+        QList<int> twelve(30, -1), largest(30, 0);
+        for (int k = 0; k < 12; ++k)
+            twelve[k] = 500 + 37 * k;
+        largest[0] = 131056;
+        largest[29] = 1000;
+        QTest::newRow("no external sound: the same bytes") << 200 << 170 << QList<int>{};
+        QTest::newRow("1,001 bytes: 3 zero bytes; a .wav stays out")
+            << 200 << 170 << QList<int>{1001, -2};
+        QTest::newRow("largest sound; 1,000 bytes in the last slot") << 40 << 10 << largest;
+        QTest::newRow("102 entries: slots 0-11 into 90-101, the rest unread")
+            << 102 << 90 << twelve;
+    }
+
+    void writesTheFactoryArchiveAndLogsEveryStep()
+    {
+        QFETCH(int, entries);
+        QFETCH(int, firstEntry);
+        QFETCH(QList<int>, sounds);
+        ChkArchive expected = makeChk(entries);
+        const QString oldSize = QString::number(expected.bytes().size());
+        Fixture f(expected.bytes());
+        QString verifying, including;
+        for (int k = 0; k < sounds.size(); ++k) {
+            if (sounds[k] == 0)
+                continue;
+            const QByteArray sound = sounds[k] == -1 ? kMissing : oggOfSize(qAbs(sounds[k]));
+            const QString path = f.external(k, sound, sounds[k] == -2 ? "wav" : "ogg");
+            if (sounds[k] > 0) {
+                expected.entries[firstEntry + k - 1] = slotEntry(sound);
+                verifying += "....Verifying " + path + '\n';
+                including += QString("....Including %1 for Item %2\n").arg(path).arg(k + 1);
+            }
+        }
+        const QString size = QString::number(expected.bytes().size());
+        RecordingLog log;
+        const Result<BuiltChk> built = data_chk_reload(f.in, log);
+        QVERIFY2(built, qPrintable(built.error()));
+        QCOMPARE(readAll(f.folder.modified("data.chk")), expected.bytes());
+        QCOMPARE(readAll(f.in.workingPath), expected.bytes());
+        QCOMPARE(built->workingPath, f.in.workingPath);
+        QCOMPARE(log.lines, QString("Sound file %1\n....Number of modules: %2 File size: %3\n"
+                                    "....File size confirmed\n....Calculating new parameters\n"
+                                    "%4....Recalculating header \n....new File Size is %5\n"
+                                    "....Writing CHK file \n....Writing CHK file - Sounds\n"
+                                    "%6Done - real new file size is %5\n"
+                                    "....new data.chk file created in the 'Modified' folder\n%7\n"
+                                    "....and reloaded the altered file for testing.")
+                                .arg(f.in.workingPath, QString::number(entries), oldSize, verifying,
+                                     size, including, listingOf(expected).join('\n'))
+                                .split('\n'));
+    }
+
+    void refusalsChangeNoFile_data()
+    {
+        // Each action that has a line refuses with it: the load of the archive (of the working
+        // copy itself for the "Connot" line), the build with `sound` in slot 5, the export of
+        // slot 29 to `exportTo`.
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QByteArray>("sound");
+        QTest::addColumn<QString>("loadLine");
+        QTest::addColumn<QString>("buildLine");
+        QTest::addColumn<QString>("exportTo");
+        const QByteArray good = makeChk(40).bytes(), ogg = oggSounds()[1];
+        const auto broken = [&](qsizetype pos, qint32 value) {
+            QByteArray b = good;
+            putBe32(b, pos, value);
+            return b;
+        };
+        ChkArchive big = makeChk(32);
+        big.entries[0] = fillerEntry(1, 1234000 - big.offsetOf(33) + int(big.entries[0].size()));
+        QByteArray mismatch = big.bytes(); // 1,234,000 bytes whose end offset says 1,234,567
+        putBe32(mismatch, 4 * 33, 1234567);
+        const auto row = [](const char* name, const QByteArray& archive, const QByteArray& sound,
+                            const char* load, const char* build, const char* exportTo = "") {
+            QTest::newRow(name) << archive << sound << QString(load) << QString(build)
+                                << QString(exportTo);
+        };
+        const char* problem = "Problem loading file";
+        row("empty", {}, ogg, problem, "too short");
+        row("truncated header", good.left(3), ogg, problem, "too short");
+        row("31 entries", makeChk(31).bytes(), ogg, "", "holds 31 entries");
+        row("count past the end", broken(0, 100000), ogg, problem, "table of 100000 entries");
+        row("overflowing offset", broken(80, qint32(0x80000010)), ogg, problem, "Entry 19 starts");
+        row("entry inside the offset table", broken(4, 100), ogg, "", "offset 100, inside the");
+        row("oversized length", broken(makeChk(40).offsetOf(10) + 12, 100000), ogg, problem, "");
+        row("size mismatch", mismatch, ogg, "", "mismatch! Reported:12D687 Actual:1234000");
+        row("external sound too large", good, oggOfSize(131057), "", "can hold at most 131056");
+        row("external sound not Ogg", good, QByteArray(9, 'v'), "", "is not an Ogg sound");
+        row("external sound empty", good, "", "", "is empty");
+        row("external sound missing", good, kMissing, "", "....Cannot read ");
+        row("loading the working copy", good, ogg, "Connot load", "");
+        row("a full disk", good, ogg, "", "disk full); the earlier files are unchanged.");
+        row("export from a shrunk working copy", good.chopped(200), ogg, "", "mismatch", "x.ogg");
+        row("export onto a folder", good, ogg, "", "", "snd");
+        row("export onto the working copy", good, ogg, "", "", "Temp/../Temp/data.chk");
+    }
+
+    void refusalsChangeNoFile()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QByteArray, sound);
+        QFETCH(QString, loadLine);
+        QFETCH(QString, buildLine);
+        QFETCH(QString, exportTo);
+        Fixture f(archive);
+        f.external(5, sound);
+        const bool itself = loadLine.startsWith("Connot");
+        const QString chosen = f.folder.file(itself ? "Temp/../Temp/data.chk" : "nav/data.chk");
+        QVERIFY(writeAll(f.folder.file("nav/data.chk"), archive));
+        QVERIFY(writeAll(f.folder.modified("data.chk"), "the earlier custom archive"));
+        const auto before = filesUnder(f.folder.path());
+        RecordingLog log;
+        // Empty when the call failed and its last line says why; otherwise the log.
+        const auto refusal = [&log](const auto& result, const QString& line) {
+            const QString seen = log.lines.join('\n');
+            const bool refused = !result && !log.lines.isEmpty() && log.lines.last().contains(line);
+            log.lines.clear();
+            return refused ? QString() : seen;
+        };
+        if (!loadLine.isEmpty()) {
+            const auto loaded = LoadBaseChk(chosen, f.folder.path(), log);
+            QCOMPARE(loaded.refusal() == Refusal::SameFile, itself);
+            QCOMPARE(refusal(loaded, loadLine), QString());
+        }
+        // The file layer fails every write where the line names a full disk.
+        setWriteFaultHookForTesting([full = buildLine.contains("disk full")](const QString&) {
+            return full ? QStringLiteral("disk full") : QString();
+        });
+        if (!buildLine.isEmpty())
+            QCOMPARE(refusal(data_chk_reload(f.in, log), buildLine), QString());
+        setWriteFaultHookForTesting({});
+        const ChkArchive listed = makeChk(40); // the export follows the listing of the good archive
+        const SlotSound row{listed.offsetOf(39) + 16, be32(listed.entries[38], 12)};
+        if (!exportTo.isEmpty()) {
+            const Status exported =
+                exportSlotSound(f.in.workingPath, row, f.folder.file(exportTo), log);
+            QCOMPARE(refusal(exported, "Cannot save the sound"), QString());
+        }
+        QCOMPARE(filesUnder(f.folder.path()), before);
+    }
 };
-
-void TestChkBuild::buildWithoutExternalFilesIsByteIdentical()
-{
-    Fixture f(makeChk(200).bytes());
-    QVERIFY(writeAll(f.output(), QByteArray(f.archive.size() + 5000, 'o')));
-    const QString size = QString::number(f.archive.size());
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    QCOMPARE(readAll(f.output()), f.archive);
-    QCOMPARE(readAll(f.in.workingPath), f.archive);
-    QCOMPARE(r.workingPath, f.folder.temp("data.chk"));
-    QVERIFY(r.listing.ok);
-    QCOMPARE(r.listing.labels.size(), 30);
-
-    QStringList expected{"Sound file " + f.in.workingPath,
-                         "....Number of modules: 200 File size: " + size,
-                         "....File size confirmed",
-                         "....Calculating new parameters",
-                         "....Recalculating header ",
-                         "....new File Size is " + size,
-                         "....Writing CHK file ",
-                         "....Writing CHK file - Sounds",
-                         "Done - real new file size is " + size,
-                         "....new data.chk file created in the 'Modified' folder"};
-    expected += listingLines(r.workingPath);
-    expected += "....and reloaded the altered file for testing.";
-    QCOMPARE(log.lines, expected);
-    QCOMPARE(QDir(f.folder.modified()).entryList(QDir::Files), QStringList{"data.chk"});
-}
-
-void TestChkBuild::replacedEntryIsWrittenAndLaterEntriesMove_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("wordCount");
-    QTest::addColumn<int>("padding");
-    QTest::newRow("1,001 bytes") << 1001 << 0x00FE << 3;
-    QTest::newRow("1,000 bytes") << 1000 << 253 << 0;
-    QTest::newRow("1,002 bytes") << 1002 << 254 << 2;
-    QTest::newRow("largest sound") << 131056 << 32767 << 0;
-}
-
-void TestChkBuild::replacedEntryIsWrittenAndLaterEntriesMove()
-{
-    QFETCH(int, length);
-    QFETCH(int, wordCount);
-    QFETCH(int, padding);
-    const ChkArchive source = makeChk(200);
-    Fixture f(source.bytes());
-    const QByteArray ogg = oggOfSize(length);
-    const QString path = f.external(0, ogg);
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    const QByteArray out = readAll(f.output());
-    QCOMPARE(readAll(f.in.workingPath), out);
-    QVERIFY(log.lines.contains("....Verifying " + path));
-    QVERIFY(log.lines.contains("....Including " + path + " for Item 1"));
-
-    // Entry 170 holds the new sound.
-    const qint32 start = source.offsetOf(170);
-    const qint32 newSize = 16 + length + padding;
-    QCOMPARE(be32(out, 4 * 171), start + newSize);
-    QCOMPARE(out.mid(start, 4),
-             QByteArray::fromHex("0100") + char(wordCount >> 8) + char(wordCount & 0xFF));
-    QCOMPARE(be32(out, start + 4), 1);
-    QCOMPARE(be32(out, start + 8), 8);
-    QCOMPARE(be32(out, start + 12), length);
-    QCOMPARE(out.mid(start + 16, length), ogg);
-    QCOMPARE(out.mid(start + 16 + length, padding), QByteArray(padding, '\0'));
-
-    // Offsets of 171..200 and the end move by the difference; the rest stay.
-    const qint32 delta = newSize - qint32(source.entries[169].size());
-    QCOMPARE(be32(out, 0), 200);
-    for (int i = 1; i <= 170; ++i)
-        QCOMPARE(be32(out, 4 * i), source.offsetOf(i));
-    for (int i = 171; i <= 201; ++i)
-        QCOMPARE(be32(out, 4 * i), source.offsetOf(i) + delta);
-    QCOMPARE(out.size(), source.offsetOf(201) + delta);
-    QVERIFY(log.lines.contains("....new File Size is " + QString::number(out.size())));
-    QVERIFY(log.lines.contains("Done - real new file size is " + QString::number(out.size())));
-
-    // Entries 1 to 169 and 171 to 200 are carried over byte for byte.
-    QCOMPARE(out.left(start).mid(4 * 202), f.archive.left(start).mid(4 * 202));
-    QCOMPARE(out.mid(start + newSize), f.archive.mid(source.offsetOf(171)));
-
-    // The reloaded listing shows the new sound in slot 0.
-    QVERIFY(r.listing.ok);
-    QCOMPARE(r.listing.table[0].dataOffset, start + 16);
-    QCOMPARE(r.listing.table[0].dataLength, length);
-    QCOMPARE(log.lines.last(), QStringLiteral("....and reloaded the altered file for testing."));
-}
-
-void TestChkBuild::archiveOf102EntriesReplacesOnlyTwelveSlots()
-{
-    const ChkArchive source = makeChk(102);
-    Fixture f(source.bytes());
-    QList<QByteArray> sounds;
-    for (int k = 0; k < 12; ++k) {
-        sounds.append(oggOfSize(500 + 37 * k));
-        f.external(k, sounds.last());
-    }
-    // Slots 12 to 29 are ignored, even when their files could not be read.
-    for (int k = 12; k < 30; ++k)
-        f.in.soundBoxes[k] = f.folder.file(QStringLiteral("snd/missing%1.ogg").arg(k));
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(r.ok);
-    QCOMPARE(log.lines.filter("....Verifying ").size(), 12);
-    QCOMPARE(log.lines.filter("....Including ").size(), 12);
-
-    const QByteArray out = readAll(f.output());
-    ChkArchive expected = source;
-    for (int k = 0; k < 12; ++k)
-        expected.entries[89 + k] = slotEntry(sounds[k]);
-    QCOMPARE(out, expected.bytes());
-
-    // The listing after the build shows entries 90..101 as slots 18..29.
-    QVERIFY(r.listing.ok);
-    for (int k = 0; k < 12; ++k) {
-        QCOMPARE(r.listing.table[18 + k].dataLength, qint32(sounds[k].size()));
-        QCOMPARE(out.mid(r.listing.table[18 + k].dataOffset, sounds[k].size()), sounds[k]);
-    }
-}
-
-void TestChkBuild::endOffsetMismatchIsReportedAndNothingWritten()
-{
-    ChkArchive source = makeChk(32);
-    source.entries[0] =
-        fillerEntry(1, 1234000 - int(source.bytes().size()) + int(source.entries[0].size()));
-    QByteArray bytes = source.bytes();
-    QCOMPARE(bytes.size(), 1234000);
-    putBe32(bytes, 4 * 33, 1234567);
-    Fixture f(bytes);
-    f.external(0, oggSounds()[1]);
-
-    RecordingLog log;
-    QVERIFY(!data_chk_reload(f.in, log).ok);
-    QCOMPARE(log.lines, QStringList({"Sound file " + f.in.workingPath,
-                                     "....Number of modules: 32 File size: 1234000",
-                                     "....File size mismatch! Reported:12D687 Actual:1234000"}));
-    QVERIFY(QDir(f.folder.modified()).isEmpty());
-    QCOMPARE(readAll(f.in.workingPath), bytes);
-}
-
-void TestChkBuild::nonOggNameIsNotBuiltIn()
-{
-    Fixture f(makeChk(200).bytes());
-    f.external(0, oggSounds()[2]);
-    const QString wav = f.folder.file("snd/radar.wav");
-    QVERIFY(QFile::rename(f.in.soundBoxes[0], wav));
-    f.in.soundBoxes[0] = wav;
-
-    RecordingLog log;
-    QVERIFY(data_chk_reload(f.in, log).ok);
-    QCOMPARE(readAll(f.output()), f.archive);
-    QVERIFY(log.lines.filter("....Verifying").isEmpty());
-}
-
-void TestChkBuild::refusalsLeaveEveryFileAsItWas_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::newRow("31 entries") << QStringLiteral("....The archive holds 31 entries");
-    QTest::newRow("offsets out of order") << QStringLiteral("....Entry 51 starts at offset");
-    QTest::newRow("entry inside the table") << QStringLiteral("....Entry 1 starts at offset");
-    QTest::newRow("table past the end") << QStringLiteral("....The offset table");
-    QTest::newRow("external file missing") << QStringLiteral("....Cannot read ");
-    QTest::newRow("external file empty") << QStringLiteral("is empty");
-    QTest::newRow("external file too long") << QStringLiteral("is 131057 bytes long");
-    QTest::newRow("external file not Ogg") << QStringLiteral("is not an Ogg sound");
-    QTest::newRow("Modified missing") << QStringLiteral("....The folder ");
-    QTest::newRow("output cannot be created")
-        << QStringLiteral("....Writing the new archive failed");
-    QTest::newRow("working copy cannot be replaced")
-        << QStringLiteral("....Writing the new archive failed");
-}
-
-void TestChkBuild::refusalsLeaveEveryFileAsItWas()
-{
-    QFETCH(QString, line);
-    const QByteArray what = QTest::currentDataTag();
-    QByteArray bytes = makeChk(what == "31 entries" ? 31 : 200).bytes();
-    if (what == "offsets out of order")
-        putBe32(bytes, 4 * 51, be32(bytes, 4 * 52) + 4);
-    if (what == "entry inside the table")
-        putBe32(bytes, 4, 100);
-    if (what == "table past the end")
-        putBe32(bytes, 0, 5000000);
-    Fixture f(bytes);
-    f.external(1, oggSounds()[0]);
-    if (what == "external file missing")
-        f.in.soundBoxes[5] = f.folder.file("snd/nothere.ogg");
-    if (what == "external file empty")
-        f.external(5, QByteArray());
-    if (what == "external file too long")
-        f.external(5, oggOfSize(131057));
-    if (what == "external file not Ogg")
-        f.external(5, QByteArray(400, 'v'));
-    const QByteArray oldOutput("the earlier custom archive");
-    if (what == "Modified missing") {
-        QVERIFY(QDir(f.folder.modified()).removeRecursively());
-    } else if (what == "output cannot be created") {
-        QVERIFY(QDir().mkpath(f.output()));
-    } else {
-        QVERIFY(writeAll(f.output(), oldOutput));
-    }
-    if (what == "working copy cannot be replaced") {
-        // The working copy lies elsewhere, and Temp/ + the name cannot be written.
-        f.in.workingPath = f.folder.file("elsewhere/data.chk");
-        QVERIFY(writeAll(f.in.workingPath, bytes));
-        QVERIFY(QFile::remove(f.folder.temp("data.chk")));
-        QVERIFY(QDir().mkpath(f.folder.temp("data.chk")));
-    }
-    const QStringList modifiedBefore = QDir(f.folder.modified()).entryList(QDir::Files);
-    const QStringList tempBefore = QDir(f.folder.temp()).entryList(QDir::AllEntries);
-
-    RecordingLog log;
-    const BuildResult r = data_chk_reload(f.in, log);
-    QVERIFY(!r.ok);
-    QVERIFY(!r.listing.ok);
-    QVERIFY2(log.lines.last().contains(line), qPrintable(log.lines.last()));
-    QVERIFY(log.lines.filter("Done").isEmpty());
-    QVERIFY(log.lines.filter("Total files").isEmpty());
-
-    QCOMPARE(readAll(f.in.workingPath), bytes);
-    if (what != "Modified missing" && what != "output cannot be created")
-        QCOMPARE(readAll(f.output()), oldOutput);
-    QCOMPARE(QDir(f.folder.modified()).entryList(QDir::Files), modifiedBefore);
-    QCOMPARE(QDir(f.folder.temp()).entryList(QDir::AllEntries), tempBefore);
-}
 
 QTEST_GUILESS_MAIN(TestChkBuild)
 #include "test_chkbuild.moc"

@@ -45,16 +45,15 @@ bool ArchiveScene::prepare(QString* why)
     RecordingLog log;
     if (!reload(log))
         return fail(why, log.lines.join(u'\n'));
-    const BuildResult built = data_chk_reload(input({{0, 0}}), log);
-    if (!built.ok || readAll(output).isEmpty())
+    if (!data_chk_reload(input({{0, 0}}), log) || readAll(output).isEmpty())
         return fail(why, log.lines.join(u'\n'));
     return true;
 }
 
 bool ArchiveScene::reload(RecordingLog& log)
 {
-    const LoadBaseChkResult loaded = LoadBaseChk(chosen, folder.path(), log);
-    return loaded.outcome == LoadBaseChkResult::Outcome::Loaded && loaded.workingPath == working;
+    const Result<LoadedChk> loaded = LoadBaseChk(chosen, folder.path(), log);
+    return loaded && loaded->workingPath == working;
 }
 
 BuildInput ArchiveScene::input(std::initializer_list<std::pair<int, int>> slotSounds) const
@@ -82,7 +81,8 @@ QByteArray expectedBuild(const QByteArray& original, const QList<QByteArray>& so
         return {};
     for (int i = 0; i < soundBytes.size(); ++i)
         writeAll(scene.sounds.value(i), soundBytes[i]);
-    return data_chk_reload(scene.input(slotSounds), log).ok ? readAll(scene.output) : QByteArray();
+    return data_chk_reload(scene.input(slotSounds), log).ok() ? readAll(scene.output)
+                                                              : QByteArray();
 }
 
 NavigatorScene::NavigatorScene(const ProgramFolder& f, int buildIndex)

@@ -130,8 +130,8 @@ private Q_SLOTS:
             [&] {
                 // The restarted build runs over whatever the killed one left.
                 RecordingLog log;
-                const BuildResult again = data_chk_reload(input, log);
-                QVERIFY2(again.ok && again.listing.ok, qPrintable(log.lines.join(u'\n')));
+                const Result<BuiltChk> again = data_chk_reload(input, log);
+                QVERIFY2(again && again->listing, qPrintable(log.lines.join(u'\n')));
             },
             folder);
     }

@@ -102,20 +102,19 @@ private Q_SLOTS:
             tamper();
         const FolderSnapshot before = snapshot(folder.path());
         RecordingLog log;
-        LoadBaseChkResult result;
+        Result<LoadedChk> result = fail(QString());
         {
             ScopedWriteFault seam(
                 changeBeforeWriting(duringTheLoad ? scene.working : QString(), tamper));
             result = LoadBaseChk(scene.chosen, folder.path(), log);
         }
-        if (result.outcome == LoadBaseChkResult::Outcome::Loaded) {
+        if (result) {
             // The load read the file before it changed: what it lists is what it copied.
             QVERIFY(duringTheLoad);
             QCOMPARE(readAll(scene.working), scene.original);
-            QVERIFY(result.listing.ok);
             return;
         }
-        QCOMPARE(result.outcome, LoadBaseChkResult::Outcome::Problem);
+        QCOMPARE(result.refusal(), Refusal::Failed);
         QVERIFY_LOGGED(log.lines, QStringLiteral("Problem loading file"));
         QVERIFY(!anyLineContains(log.lines, QStringLiteral("Loaded ")));
         QCOMPARE(
@@ -225,8 +224,7 @@ private Q_SLOTS:
         }
         const FolderSnapshot before = snapshot(folder.path());
         RecordingLog log;
-        const BuildResult result = data_chk_reload(scene.input({{1, 1}}), log);
-        QVERIFY(!result.ok);
+        QVERIFY(!data_chk_reload(scene.input({{1, 1}}), log));
         QVERIFY_LOGGED(log.lines, logged);
         QVERIFY(!anyLineContains(log.lines, QStringLiteral("Done")));
         QVERIFY_UNCHANGED(before, folder.path());
@@ -240,9 +238,10 @@ private Q_SLOTS:
         ProgramFolder folder;
         ArchiveScene scene(folder);
         QVERIFY_PREPARED(scene);
-        const ChkParse parse = parseChk(scene.working);
-        QVERIFY(parse.ok);
-        const SlotSound last = parse.description.slots[29];
+        RecordingLog listingLog;
+        const Result<ChkListing> listed = Get_Chk_info(scene.working, listingLog);
+        QVERIFY(listed);
+        const SlotSound last = listed->table[29];
         const QString target = folder.file(QStringLiteral("Sound 30.ogg"));
         QVERIFY(writeAll(target, "an earlier export"));
         const QByteArray working = readAll(scene.working);

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -50,6 +51,20 @@ bool writeAll(const QString& path, const QByteArray& data)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write(data) == data.size();
+}
+
+QMap<QString, QByteArray> filesUnder(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    const QDir root(folder);
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        files.insert(root.relativeFilePath(entry.filePath()),
+                     entry.isDir() ? QByteArray("<folder>") : readAll(entry.filePath()));
+    }
+    return files;
 }
 
 } // namespace tollvik::test

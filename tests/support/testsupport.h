@@ -3,6 +3,7 @@
 #include "core/logsink.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -37,6 +38,10 @@ private:
 [[nodiscard]] QByteArray readAll(const QString& path);
 // Writes a file, creating folders on the way; fails the calling test on error.
 bool writeAll(const QString& path, const QByteArray& data);
+
+// Every file and folder below a folder, by path relative to it, with its content: compared
+// before and after a refusal, it shows that nothing was written, removed or left behind.
+[[nodiscard]] QMap<QString, QByteArray> filesUnder(const QString& folder);
 
 // A real Ogg Vorbis stream of a sine tone, encoded with libvorbisenc.
 [[nodiscard]] QByteArray makeOggSine(double frequencyHz = 440.0, double seconds = 0.5,

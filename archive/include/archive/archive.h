@@ -1,10 +1,9 @@
 #pragma once
 
-#include "core/fileio.h"
 #include "core/logsink.h"
+#include "core/result.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -27,65 +26,36 @@ struct SlotSound
 };
 using SlotSoundTable = std::array<SlotSound, kSlotCount>;
 
-// What the reader found in an archive.
-struct ChkDescription
-{
-    qint32 entryCount = 0;
-    QList<qint32> offsets; // N + 1 values: the start of entries 1..N, then the end offset
-    qint64 fileSize = 0;
-    SlotSoundTable slots{};
-};
-
-struct ChkParse
-{
-    bool ok = false;
-    QString error; // what is wrong, when !ok
-    ChkDescription description;
-};
-
-// Reads and checks everything the listing follows: the file can be read, it holds at least 31
-// entries, the offset table lies inside the file, and every slot entry's header and data lie
-// inside the entry and the file. The end offset is not compared with the file length here.
-[[nodiscard]] ChkParse parseChk(const QString& path);
-
-// a1 is the most significant byte; a1 >= 0x80 gives a negative value.
-[[nodiscard]] qint32 BytToLong(uchar a1, uchar a2, uchar a3, uchar a4);
-
 // "Sound 01" .. "Sound 30" for slots 0..29.
 [[nodiscard]] QString slotLabel(int slot);
 
 // A slot's sound is external when its sound box text ends in "OGG", in any letter case.
 [[nodiscard]] bool isExternalSound(const QString& soundBoxText);
 
+// What a listing gives the window: its SlotSoundTable and the labels of the sound boxes
+// Text1(30)..Text1(59). The window takes both and sets archiveLoaded.
 struct ChkListing
 {
-    bool ok = false;
-    SlotSoundTable table{}; // becomes the window's SlotSoundTable
-    QStringList labels;     // 30 labels for the sound boxes Text1(30)..Text1(59)
+    SlotSoundTable table{};
+    QStringList labels;
 };
 
-// Lists the archive: logs "Total files: N" and one "x= ..." line per slot. A file that cannot be
-// listed logs one line saying why and returns ok = false; the window then keeps its state.
-// On ok the window takes the table and labels and sets archiveLoaded.
-[[nodiscard]] ChkListing Get_Chk_info(const QString& sFileName, LogSink& log);
+// Lists the archive: logs "Total files: N" and one "x= ..." line per slot. An archive that
+// cannot be listed logs one line saying why; the window then keeps its state.
+[[nodiscard]] Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log);
 
-struct LoadBaseChkResult
+struct LoadedChk
 {
-    enum class Outcome
-    {
-        Loaded,          // take workingPath (Text2), baseArchiveName and the listing; show Command5
-        RefusedSameFile, // the chosen file is the working copy: beep; nothing changes
-        Problem          // a line was logged; nothing changes
-    };
-    Outcome outcome = Outcome::Problem;
-    QString workingPath;
+    QString workingPath; // the new Text2
     QString baseArchiveName;
     ChkListing listing;
 };
 
-// Loads the archive the user chose (after the open-file dialog): checks it, copies it to
-// programFolder + "Temp/" + its name, logs the hints and lists the copy.
-[[nodiscard]] LoadBaseChkResult LoadBaseChk(const QString& chosenPath, const QString& programFolder,
+// Loads the archive the user chose (after the open-file dialog): reads it once, checks those
+// bytes, writes them to programFolder + "Temp/" + its name, logs the hints and lists them.
+// Refusal::SameFile when the chosen file is the working copy (the window beeps); any refusal has
+// logged its line and changed nothing.
+[[nodiscard]] Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programFolder,
                                             LogSink& log);
 
 // Import: the open-file dialog's initial name, and the line to log after a choice.
@@ -97,7 +67,7 @@ struct LoadBaseChkResult
 [[nodiscard]] QString exportSuggestedName(const QString& programFolder,
                                           const QString& soundBoxText);
 [[nodiscard]] Status exportSlotSound(const QString& workingPath, const SlotSound& row,
-                                         const QString& targetPath, LogSink& log);
+                                     const QString& targetPath, LogSink& log);
 
 // The bytes of a slot's archive sound, read with bounds checks (for the preview).
 [[nodiscard]] Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& row);
@@ -111,16 +81,15 @@ struct BuildInput
     std::array<QString, kSlotCount> menuTexts;  // Text1(0)..Text1(29), for the log only
 };
 
-struct BuildResult
+struct BuiltChk
 {
-    bool ok = false;     // the output and the new working copy were written
-    QString workingPath; // the new Text2 when ok
-    ChkListing listing;  // the re-listing of the new working copy (apply when listing.ok)
+    QString workingPath;        // the new Text2
+    Result<ChkListing> listing; // the listing of the new working copy, when it can be listed
 };
 
-// Builds the custom archive into programFolder + "Modified/" + baseArchiveName and replaces the
-// working copy with it, then lists it again. Any refusal or failure logs a line and leaves every
-// file as it was.
-[[nodiscard]] BuildResult data_chk_reload(const BuildInput& in, LogSink& log);
+// Builds the custom archive into programFolder + "Modified/" + baseArchiveName, then replaces
+// the working copy with it and lists it again. A refusal logs its line and leaves every file as
+// it was; when the working copy cannot be replaced, the new output stays and the line says so.
+[[nodiscard]] Result<BuiltChk> data_chk_reload(const BuildInput& in, LogSink& log);
 
 } // namespace tollvik
