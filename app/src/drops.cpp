@@ -2,6 +2,7 @@
 // the grid, sounds matched to slots by their names; on the archive or navigator row, that file
 // loaded as the row's Load button loads it, without the dialog.
 #include "app/frmmemory.h"
+#include "app/module2.h"
 #include "windowstate.h"
 
 #include <QDir>

@@ -15,14 +15,11 @@
 #include <QPushButton>
 
 namespace tollvik {
-namespace {
 
-FileDialogBackend& backendOf(const AppContext& context)
+FileDialogBackend& frmmemory::fileDialogs() const
 {
-    return context.dialogs ? *context.dialogs : defaultFileDialogBackend();
+    return m_state->context.dialogs ? *m_state->context.dialogs : defaultFileDialogBackend();
 }
-
-} // namespace
 
 void frmmemory::State::loadMenuTexts(frmmemory& window)
 {
@@ -35,15 +32,19 @@ void frmmemory::State::loadMenuTexts(frmmemory& window)
 
 void frmmemory::Load1_Click()
 {
-    cCommonDialog dialog(backendOf(m_state->context));
+    cCommonDialog dialog(fileDialogs());
     OpenFileArgs args;
     args.Filename = QStringLiteral("*.*");
     args.Owner = this;
-    if (!dialog.VBGetOpenFileName(args))
-        return;
+    if (dialog.VBGetOpenFileName(args))
+        loadNavigatorFrom(args.Filename);
+}
+
+void frmmemory::loadNavigatorFrom(const QString& path)
+{
     NavigatorState& nav = m_state->navigator;
     const Result<const NavigatorBuild*> loaded =
-        loadNavigatorFile(args.Filename, programFolder(), nav, *this);
+        loadNavigatorFile(path, programFolder(), nav, *this);
     if (!loaded) {
         if (loaded.refusal() == Refusal::SameFile)
             beep();
@@ -76,13 +77,17 @@ void frmmemory::Command7_Click()
 
 void frmmemory::Load2_Click()
 {
-    cCommonDialog dialog(backendOf(m_state->context));
+    cCommonDialog dialog(fileDialogs());
     OpenFileArgs args;
     args.Filename = QStringLiteral("*.chk");
     args.Owner = this;
-    if (!dialog.VBGetOpenFileName(args))
-        return;
-    const Result<LoadedChk> loaded = LoadBaseChk(args.Filename, programFolder(), *this);
+    if (dialog.VBGetOpenFileName(args))
+        loadArchiveFrom(args.Filename);
+}
+
+void frmmemory::loadArchiveFrom(const QString& path)
+{
+    const Result<LoadedChk> loaded = LoadBaseChk(path, programFolder(), *this);
     if (!loaded) {
         if (loaded.refusal() == Refusal::SameFile)
             beep();
@@ -109,7 +114,7 @@ void frmmemory::applyListing(const ChkListing& listing)
 void frmmemory::Command3_Click(int slot)
 {
     const QString current = Text1(slot + kSlots)->text();
-    cCommonDialog dialog(backendOf(m_state->context));
+    cCommonDialog dialog(fileDialogs());
     OpenFileArgs args;
     args.Filename = importInitialName(current, programFolder());
     args.Owner = this;
@@ -122,7 +127,7 @@ void frmmemory::Command3_Click(int slot)
 
 void frmmemory::Command4_Click(int slot)
 {
-    cCommonDialog dialog(backendOf(m_state->context));
+    cCommonDialog dialog(fileDialogs());
     SaveFileArgs args;
     args.Filename = exportSuggestedName(programFolder(), Text1(slot + kSlots)->text());
     args.Owner = this;

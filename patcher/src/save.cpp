@@ -34,14 +34,9 @@ QString folderFile(const QString& programFolder, QStringView folder, const QStri
     return RPP(programFolder) + folder.toString() + nativeSeparator() + name;
 }
 
-// The working copy must still be the unaltered build that was loaded, long enough for its patch.
-Status checkWorkingCopy(SaveInput& in, const QString& working)
+// The bytes must be the unaltered build that was loaded, long enough for its patch.
+Status checkBytes(const SaveInput& in, const QString& working)
 {
-    Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
-    if (!read)
-        return fail(
-            QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
-    in.bytes = std::move(read).value();
     const NavigatorBuild& build = in.entry->build;
     const qint64 needed = detail::requiredFileLength(in.entry->patch, in.entry->hasSoundTableRef3);
     if (in.bytes.size() < needed)
@@ -56,6 +51,17 @@ Status checkWorkingCopy(SaveInput& in, const QString& working)
                                    "the TTN file again.")
                         .arg(working, buildName(build)));
     return {};
+}
+
+// The working copy must still be the unaltered build that was loaded, long enough for its patch.
+Status checkWorkingCopy(SaveInput& in, const QString& working)
+{
+    Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
+    if (!read)
+        return fail(
+            QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
+    in.bytes = std::move(read).value();
+    return checkBytes(in, working);
 }
 
 // Every text must have a Windows-1252 byte for each of its characters.
@@ -176,6 +182,25 @@ WorkingCopy refreshWorkingCopy(NavigatorState& state, SaveInput& in, const QStri
 }
 
 } // namespace
+
+Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
+                                       const std::array<QString, 30>& menuTexts, LogSink& log)
+{
+    SaveInput in;
+    const NavigatorBuild* build = IdentifyNavigatorFile(fileBytes);
+    in.entry = build ? detail::findBuildEntry(build->versionIndex) : nullptr;
+    if (in.entry == nullptr)
+        return fail(QStringLiteral("the file is no unaltered TomTom file of a known version"));
+    in.bytes = std::move(fileBytes);
+    if (Status r = checkBytes(in, QStringLiteral("file")); !r)
+        return r.failure();
+    if (Status r = encodeTexts(in, menuTexts); !r)
+        return r.failure();
+    log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
+    detail::UdateTomTom(in.bytes, in.entry->patch, build->versionIndex, menuTexts, in.encodedTexts,
+                        log);
+    return std::move(in.bytes);
+}
 
 Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
                                           const std::array<QString, 30>& menuTexts,

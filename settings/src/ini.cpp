@@ -156,11 +156,6 @@ Status writeIniValues(const QString& path, const QString& section, const KeyValu
 
 constexpr int kItems = 30;
 
-QString settingsPath(const QString& programFolder)
-{
-    return RPP(programFolder) + QStringLiteral("Tollvik.ini");
-}
-
 QString menuSection()
 {
     return QStringLiteral("MenuText");
@@ -177,6 +172,25 @@ KeyValues menuItems(std::span<const QString, kItems> texts)
 }
 
 } // namespace
+
+QString settingsFilePath(const QString& programFolder)
+{
+    return RPP(programFolder) + QStringLiteral("Tollvik.ini");
+}
+
+Result<std::array<QString, 30>> readMenuTexts(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return fail(QStringLiteral("%1 does not exist").arg(path));
+    std::array<QString, kItems> texts;
+    for (const auto& [key, unused] : menuItems(texts)) {
+        const Result<QString> value = ReadIniValue(path, menuSection(), key);
+        if (!value)
+            return fail(QStringLiteral("%1 cannot be read: %2").arg(path, value.error()));
+        texts[static_cast<std::size_t>(key.mid(4).toInt() - 1)] = value.value();
+    }
+    return texts;
+}
 
 Result<QString> ReadIniValue(const QString& path, const QString& section, const QString& key)
 {
@@ -216,7 +230,7 @@ Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink&
     menuTexts.resize(kItems);
     const KeyValues items =
         menuItems(std::span<const QString, kItems>(menuTexts.constData(), kItems));
-    const QString path = settingsPath(programFolder);
+    const QString path = settingsFilePath(programFolder);
     if (!Exists(path)) {
         if (Status r = writeIniValues(path, menuSection(), items); !r) {
             log.AddText(QStringLiteral("Settings file %1 could not be written: %2")
@@ -259,7 +273,7 @@ Status IniUndo::restore(LogSink& log) const
 Result<IniUndo> PutINIData(const QString& programFolder, const std::array<QString, 30>& menuTexts,
                            LogSink& log)
 {
-    const QString path = settingsPath(programFolder);
+    const QString path = settingsFilePath(programFolder);
     std::optional<QByteArray> previous; // kept for the undo
     const Status written = [&]() -> Status {
         if (QFileInfo::exists(path)) {

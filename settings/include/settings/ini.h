@@ -32,6 +32,13 @@ namespace tollvik {
 // The 30 menu texts live in "Tollvik.ini" in the program folder (which ends in a separator),
 // section "MenuText", keys "Item01" to "Item30".
 
+// The settings file of a program folder.
+[[nodiscard]] QString settingsFilePath(const QString& programFolder);
+
+// The 30 menu texts stored in a settings file of this layout, empty where a key is missing.
+// Reads only: refuses, creating nothing, a file that is missing or cannot be read.
+[[nodiscard]] Result<std::array<QString, 30>> readMenuTexts(const QString& path);
+
 // Exchanges the 30 menu texts with the settings file. When the file is missing or empty it is
 // written from `menuTexts`; otherwise every entry of `menuTexts` is replaced by its stored value
 // (empty when the key is missing). `menuTexts` always holds 30 entries afterwards. On a file

@@ -1,0 +1,104 @@
+// identify and patch: the navigator file on the command line.
+#include "command.h"
+#include "core/fileio.h"
+#include "patcher/patcher.h"
+#include "settings/ini.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace tollvik::cli {
+namespace {
+
+// Navigator executables are a few megabytes.
+constexpr qint64 kMaxNavigatorBytes = qint64(256) << 20;
+
+Result<std::array<QString, 30>> menuTexts(const QCommandLineParser& parser,
+                                          const QCommandLineOption& texts,
+                                          const QCommandLineOption& item)
+{
+    const QString ini = parser.isSet(texts)
+                            ? parser.value(texts)
+                            : settingsFilePath(QCoreApplication::applicationDirPath());
+    Result<std::array<QString, 30>> stored = readMenuTexts(ini);
+    if (!stored)
+        return fail(QStringLiteral("the menu texts: ") + stored.error());
+    for (const QString& assignment : parser.values(item)) {
+        const qsizetype equals = assignment.indexOf(u'=');
+        const Result<int> n = slotNumber(assignment.left(equals));
+        if (equals < 0 || !n)
+            return fail(QStringLiteral("--item needs N=TEXT with N from 1 to 30, not \"%1\"")
+                            .arg(assignment));
+        stored.value()[static_cast<std::size_t>(n.value() - 1)] = assignment.mid(equals + 1);
+    }
+    return stored;
+}
+
+} // namespace
+
+int identifyCommand(const Call& call)
+{
+    QCommandLineParser parser;
+    const ParsedCall parsed = parseCall(parser, call, QStringLiteral("identify FILE"), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString path = parser.positionalArguments().at(0);
+    const Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorBytes);
+    if (!bytes)
+        return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
+    const NavigatorBuild* build = IdentifyNavigatorFile(bytes.value());
+    if (build == nullptr) {
+        call.err << QStringLiteral("TTN file ") << path << Qt::endl
+                 << QStringLiteral("....does not appear to be a TomTom file.") << Qt::endl
+                 << QStringLiteral("....Use only an unmodified version of the main executable "
+                                   "file.")
+                 << Qt::endl;
+        return kNotRecognised;
+    }
+    call.out << build->caption.toString() << Qt::endl;
+    return kOk;
+}
+
+int patchCommand(const Call& call)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The patched file to write."),
+                                    QStringLiteral("OUT"));
+    const QCommandLineOption texts(QStringLiteral("texts"),
+                                   QStringLiteral("Settings file with the 30 menu texts (default: "
+                                                  "Tollvik.ini beside the program)."),
+                                   QStringLiteral("INI"));
+    const QCommandLineOption item(QStringLiteral("item"),
+                                  QStringLiteral("Menu text N (1-30); may be repeated."),
+                                  QStringLiteral("N=TEXT"));
+    parser.addOptions({output, texts, item});
+    const ParsedCall parsed = parseCall(
+        parser, call, QStringLiteral("patch FILE -o OUT [--texts INI] [--item N=TEXT]..."), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    if (!parser.isSet(output))
+        return refuse(call, QStringLiteral("patch needs -o OUT"));
+    const Result<std::array<QString, 30>> menu = menuTexts(parser, texts, item);
+    if (!menu)
+        return refuse(call, menu.failure());
+    const QString path = parser.positionalArguments().at(0);
+    Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorBytes);
+    if (!bytes)
+        return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
+    StreamLog log(call.out);
+    const Result<QByteArray> patched =
+        patchNavigatorBytes(std::move(bytes).value(), menu.value(), log);
+    if (!patched)
+        return refuse(call, QStringLiteral("cannot patch %1: %2").arg(path, patched.error()));
+    QStringList inputs{path};
+    if (parser.isSet(texts))
+        inputs.append(parser.value(texts));
+    if (const Status written = writeOutput(parser.value(output), patched.value(), inputs); !written)
+        return refuse(call, written.failure());
+    call.out << QStringLiteral("....Modified TTN file written to ") << parser.value(output)
+             << Qt::endl;
+    return kOk;
+}
+
+} // namespace tollvik::cli
