@@ -1,0 +1,289 @@
+// Faults under the program: unusable working folders, a full disk (a small tmpfs), working
+// copies that vanish, and a build or save killed at a random point. A refusal logs a line and
+// leaves every file as it was; a killed writer leaves each file complete, old or new.
+#include "archive/archive.h"
+#include "chkfactory.h"
+#include "core/codepage.h"
+#include "faultkit.h"
+#include "navigatorfiles.h"
+#include "patcher/patcher.h"
+#include "settings/ini.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace tollvik;
+using namespace tollvik::test;
+
+namespace {
+
+enum class Operation
+{
+    Build,
+    Save,
+    LoadArchive,
+    LoadNavigator
+};
+enum class Fault
+{
+    ModifiedMissing,
+    ModifiedIsFile,
+    TempIsFile,
+    WorkingCopyGone,
+    ModifiedFull,
+    TempFull
+};
+
+std::array<QString, 30> menuTexts(bool second)
+{
+    std::array<QString, 30> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = second
+                       ? (i % 3 == 0 ? QStringLiteral("Blitzer %1 \u00e9").arg(i + 1) : QString())
+                       : QStringLiteral("Camera %1").arg(i + 1);
+    return texts;
+}
+
+// A program folder after an archive was loaded and built and a navigator file loaded and saved.
+struct Scene
+{
+    explicit Scene(int entries = 40, int fillerSize = 0) : archive(makeChk(entries))
+    {
+        for (int entry = 1; fillerSize > 0 && entry <= entries - 31; ++entry)
+            archive.entries[entry - 1] = fillerEntry(entry, fillerSize);
+    }
+
+    bool prepare()
+    {
+        RecordingLog& log = prepareLog;
+        const bool written = writeAll(chosenChk, archive.bytes()) &&
+                             writeAll(otherChk, makeChk(31).bytes()) &&
+                             writeAll(sound, soundBytes) && writeAll(chosenTtn, ttn) &&
+                             writeAll(otherTtn, makeNavigatorFile(13));
+        return written && LoadBaseChk(chosenChk, folder.path(), log).ok() &&
+               data_chk_reload(input(false), log).ok() &&
+               loadNavigatorFile(chosenTtn, folder.path(), nav, log).ok() &&
+               saveModifiedNavigator(nav, menuTexts(false), folder.path(), log).ok();
+    }
+
+    BuildInput input(bool withSound) const
+    {
+        BuildInput in{folder.path(),
+                      folder.temp(QStringLiteral("voice.chk")),
+                      QStringLiteral("voice.chk"),
+                      {},
+                      {}};
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            in.soundBoxes[std::size_t(slot)] = withSound && slot == 1 ? sound : slotLabel(slot);
+        return in;
+    }
+
+    bool run(Operation op, RecordingLog& log)
+    {
+        switch (op) {
+        case Operation::Build:
+            return data_chk_reload(input(true), log).ok();
+        case Operation::Save:
+            return saveModifiedNavigator(nav, menuTexts(true), folder.path(), log).ok();
+        case Operation::LoadArchive:
+            return LoadBaseChk(otherChk, folder.path(), log).ok();
+        case Operation::LoadNavigator:
+            return loadNavigatorFile(otherTtn, folder.path(), nav, log).ok();
+        }
+        return false;
+    }
+
+    // The archive a build with the sound in slot 1 writes, from the factory.
+    QByteArray builtArchive() const
+    {
+        ChkArchive built = archive;
+        built.entries[built.count() - 30] = slotEntry(soundBytes); // slot 1
+        return built.bytes();
+    }
+
+    ProgramFolder folder;
+    ChkArchive archive;
+    QString chosenChk = folder.file(QStringLiteral("device/voice.chk"));
+    QString otherChk = folder.file(QStringLiteral("device/other.chk"));
+    QString sound = folder.file(QStringLiteral("sounds/tone.ogg"));
+    QByteArray soundBytes = makeOggSine(600.0, 0.3);
+    QByteArray ttn = makeNavigatorFile(4);
+    QString chosenTtn = folder.file(QStringLiteral("device/TomTom.exe"));
+    QString otherTtn = folder.file(QStringLiteral("device/Other.exe"));
+    NavigatorState nav;
+    RecordingLog prepareLog;
+};
+
+bool replaceByFile(const QString& folder)
+{
+    return QDir(folder).removeRecursively() && writeAll(QDir::cleanPath(folder), "not a folder\n");
+}
+
+} // namespace
+
+class FaultTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusalsKeepEveryFile_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<Fault>("fault");
+        const auto row = [](const char* name, Operation op, Fault fault) {
+            QTest::newRow(name) << op << fault;
+        };
+        row("build, Modified/ missing", Operation::Build, Fault::ModifiedMissing);
+        row("build, Modified/ a file", Operation::Build, Fault::ModifiedIsFile);
+        row("build, working copy gone", Operation::Build, Fault::WorkingCopyGone);
+        row("build, Modified/ full", Operation::Build, Fault::ModifiedFull);
+        row("save, Modified/ missing", Operation::Save, Fault::ModifiedMissing);
+        row("save, Modified/ a file", Operation::Save, Fault::ModifiedIsFile);
+        row("save, working copy gone", Operation::Save, Fault::WorkingCopyGone);
+        row("save, Modified/ full", Operation::Save, Fault::ModifiedFull);
+        row("archive load, Temp/ a file", Operation::LoadArchive, Fault::TempIsFile);
+        row("archive load, Temp/ full", Operation::LoadArchive, Fault::TempFull);
+        row("navigator load, Temp/ a file", Operation::LoadNavigator, Fault::TempIsFile);
+        row("navigator load, Temp/ full", Operation::LoadNavigator, Fault::TempFull);
+    }
+
+    void refusalsKeepEveryFile()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(Fault, fault);
+        Scene scene;
+        const bool full = fault == Fault::ModifiedFull || fault == Fault::TempFull;
+        const QString target = fault == Fault::TempFull || fault == Fault::TempIsFile
+                                   ? scene.folder.temp()
+                                   : scene.folder.modified();
+        if (full && !mountsAvailable())
+            QSKIP("no mount namespace here for a small tmpfs");
+        std::optional<ScopedTmpfs> tmpfs;
+        if (full)
+            QVERIFY(tmpfs.emplace(target, 8 << 20).ok());
+        QVERIFY2(scene.prepare(), qPrintable(scene.prepareLog.lines.join(u'\n')));
+
+        switch (fault) {
+        case Fault::ModifiedMissing:
+            QVERIFY(QDir(target).removeRecursively());
+            break;
+        case Fault::ModifiedIsFile:
+        case Fault::TempIsFile:
+            QVERIFY(replaceByFile(target));
+            break;
+        case Fault::WorkingCopyGone:
+            QVERIFY(QFile::remove(operation == Operation::Build
+                                      ? scene.folder.temp(QStringLiteral("voice.chk"))
+                                      : scene.folder.temp(QStringLiteral("TomTom.exe"))));
+            break;
+        case Fault::ModifiedFull:
+        case Fault::TempFull:
+            fillDisk(target);
+            break;
+        }
+        const auto before = filesUnder(scene.folder.path());
+        RecordingLog log;
+        QVERIFY(!scene.run(operation, log));
+        QVERIFY(!log.lines.isEmpty());
+        qInfo("%s", qPrintable(log.lines.constLast()));
+        QCOMPARE(filesUnder(scene.folder.path()), before);
+    }
+
+    // The settings file and the working copy's refresh are side steps: when they fail, the
+    // output is still complete and the log says what was not done.
+    void sideStepFailuresStillGiveTheOutput_data()
+    {
+        QTest::addColumn<bool>("settingsUnwritable");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("settings file is a folder") << true << QStringLiteral("Tollvik.ini");
+        QTest::newRow("chosen file changed") << false << QStringLiteral("working copy is kept");
+    }
+
+    void sideStepFailuresStillGiveTheOutput()
+    {
+        QFETCH(bool, settingsUnwritable);
+        QFETCH(QString, said);
+        Scene scene;
+        QVERIFY2(scene.prepare(), qPrintable(scene.prepareLog.lines.join(u'\n')));
+        const QString ini = settingsFilePath(scene.folder.path());
+        if (settingsUnwritable)
+            QVERIFY(QFile::remove(ini) && QDir().mkdir(ini));
+        else
+            QVERIFY(writeAll(scene.chosenTtn, makeFillerFile()));
+        RecordingLog log;
+        QVERIFY(scene.run(Operation::Save, log));
+        QVERIFY2(log.lines.join(u'\n').contains(said), qPrintable(log.lines.join(u'\n')));
+        std::array<QByteArray, 30> encoded;
+        for (std::size_t i = 0; i < encoded.size(); ++i)
+            encoded[i] = encodeCp1252(menuTexts(true)[i]).bytes;
+        QCOMPARE(readAll(scene.folder.modified(QStringLiteral("TomTom.exe"))),
+                 expectedPatch(scene.ttn, expectedBuild(4), encoded, menuTexts(true)));
+        QCOMPARE(readAll(scene.folder.temp(QStringLiteral("TomTom.exe"))), scene.ttn);
+    }
+
+    void killedBuildsAndSavesLeaveCompleteFiles_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::newRow("build") << Operation::Build;
+        QTest::newRow("save") << Operation::Save;
+    }
+
+    void killedBuildsAndSavesLeaveCompleteFiles()
+    {
+        QFETCH(Operation, operation);
+        // Large entries before the slots, so that a build takes long enough to be interrupted.
+        Scene scene(200, 16 * 1024);
+        QVERIFY2(scene.prepare(), qPrintable(scene.prepareLog.lines.join(u'\n')));
+        const bool build = operation == Operation::Build;
+        const QString output = scene.folder.modified(build ? QStringLiteral("voice.chk")
+                                                           : QStringLiteral("TomTom.exe"));
+        const QString working =
+            scene.folder.temp(build ? QStringLiteral("voice.chk") : QStringLiteral("TomTom.exe"));
+        const QString ini = settingsFilePath(scene.folder.path());
+        const QByteArray oldOutput = readAll(output);
+        const QByteArray oldWorking = readAll(working);
+        const QByteArray oldIni = readAll(ini);
+        std::array<QByteArray, 30> encoded;
+        for (std::size_t i = 0; i < encoded.size(); ++i)
+            encoded[i] = encodeCp1252(menuTexts(true)[i]).bytes;
+        const QByteArray newOutput =
+            build ? scene.builtArchive()
+                  : expectedPatch(scene.ttn, expectedBuild(4), encoded, menuTexts(true));
+        const QByteArray newWorking = build ? newOutput : oldWorking;
+        const NavigatorState loaded = scene.nav;
+        const auto work = [&] {
+            RecordingLog log;
+            scene.nav = loaded;
+            (void)scene.run(operation, log);
+        };
+        QElapsedTimer timer;
+        timer.start();
+        runAndKill(work, 10'000'000);
+        const qint64 typical = std::max<qint64>(timer.nsecsElapsed() / 1000, 1);
+        QRandomGenerator random(20261207);
+        int killed = 0;
+        for (int run = 0; run < 25; ++run) {
+            QVERIFY(writeAll(output, oldOutput) && writeAll(working, oldWorking) &&
+                    writeAll(ini, oldIni));
+            killed += runAndKill(work, random.bounded(typical + typical / 5 + 1));
+            const QByteArray out = readAll(output);
+            QVERIFY2(out == oldOutput || out == newOutput, qPrintable(QString::number(run)));
+            const QByteArray copy = readAll(working);
+            QVERIFY(copy == oldWorking || copy == newWorking);
+            const auto texts = readMenuTexts(ini);
+            QVERIFY(texts &&
+                    (texts.value() == menuTexts(false) || texts.value() == menuTexts(true)));
+            // A restarted program goes on over whatever the killed one left.
+            work();
+            QCOMPARE(readAll(output), newOutput);
+        }
+        QVERIFY(killed > 0);
+    }
+};
+
+TOLLVIK_FAULT_TEST_MAIN(FaultTest)
+#include "test_faults.moc"
