@@ -1,10 +1,12 @@
-#include "app/module2.h"
+// The real window driven end to end: navigator load, edit and save; archive load, import,
+// export and build; the information labels and the focus. Dialogs are answered by a script.
+#include "chkfactory.h"
+#include "core/codepage.h"
+#include "navigatorfiles.h"
 #include "windowfixture.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -13,21 +15,26 @@ using tollvik::test::WindowFixture;
 
 namespace {
 
-QColor baseOf(const QWidget* w)
+std::array<QString, 30> textsOf(const frmmemory& w)
 {
-    return w->palette().color(QPalette::Base);
-}
-QColor textOf(const QWidget* w)
-{
-    return w->palette().color(QPalette::Text);
+    std::array<QString, 30> texts;
+    for (int i = 0; i < 30; ++i)
+        texts[static_cast<std::size_t>(i)] = w.Text1(i)->text();
+    return texts;
 }
 
-const QColor kDarkBlue(0x00, 0x00, 0xC0);
-const QColor kYellow(0xFF, 0xFF, 0x00);
-const QColor kLightGreen(0xC0, 0xFF, 0xC0);
-const QColor kDarkGreen(0x00, 0x40, 0x00);
-const QColor kLightYellow(0xFF, 0xFF, 0xC0);
-const QColor kLightCyan(0xC0, 0xFF, 0xFF);
+std::array<QByteArray, 30> cp1252(const std::array<QString, 30>& texts)
+{
+    std::array<QByteArray, 30> bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        bytes[i] = encodeCp1252(texts[i]).bytes;
+    return bytes;
+}
+
+QStringList tail(const QStringList& lines, qsizetype n)
+{
+    return lines.mid(lines.size() - n);
+}
 
 } // namespace
 
@@ -38,229 +45,194 @@ class WindowTest : public QObject
 private Q_SLOTS:
     void initTestCase() { configureApplication(*qApp); }
 
-    void opensWithTitleSizeAndControlsInPlace()
+    void navigatorLoadEditAndSaveThroughTheWindow()
     {
         WindowFixture f;
+        const QString chosen = f.folder.file(QStringLiteral("device/ttn"));
+        const QByteArray original = test::makeNavigatorFile(13);
+        QVERIFY(test::writeAll(chosen, original));
         f.open();
         frmmemory& w = *f.window;
-        QCOMPARE(w.windowTitle(), QStringLiteral("Tollvik Alerts 1.0f"));
-        QCOMPARE(w.size(), QSize(728, 601));
-        QCOMPARE(w.palette().color(QPalette::Window), QColor(0xC0, 0x40, 0x00));
-        QCOMPARE(w.Load2()->geometry(), QRect(620, 32, 53, 21));
-        QCOMPARE(w.Text2()->geometry(), QRect(248, 32, 373, 19));
-        QCOMPARE(w.Command5()->geometry(), QRect(88, 32, 161, 19));
-        QCOMPARE(w.Load1()->geometry(), QRect(24, 440, 53, 17));
-        QCOMPARE(w.Text3()->geometry(), QRect(80, 440, 377, 19));
-        QCOMPARE(w.Command7()->geometry(), QRect(456, 440, 177, 21));
-        QCOMPARE(w.Text4()->geometry(), QRect(12, 460, 405, 137));
-        QCOMPARE(w.Frame1()->geometry(), QRect(420, 460, 305, 141));
-        QCOMPARE(w.Label3(4)->geometry().top(), 24);
-        QCOMPARE(w.Label3(0)->geometry().top(), 44);
-        QCOMPARE(w.Label3(2)->geometry().top(), 104);
-        QCOMPARE(w.Image2()->geometry(), QRect(168, 12, 130, 100));
-        QCOMPARE(w.Image3()->geometry(), QRect(204, 12, 71, 121));
-        QCOMPARE(w.Label1()->font().italic(), true);
-        QCOMPARE(w.Label1()->font().pointSizeF(), 9.75);
-        QCOMPARE(w.Load1()->font().pointSizeF(), 8.25);
-        QCOMPARE(w.Load1()->text(), QStringLiteral("Load"));
-        QCOMPARE(w.Command5()->text(), QStringLiteral("Build CUSTOM .Chk"));
-        QCOMPARE(w.Command7()->text(), QStringLiteral("Save modified TTN file"));
-        QCOMPARE(w.Label2(0)->text(), QStringLiteral("TTGO 5.201"));
-        QCOMPARE(w.Label2(8)->text(), QStringLiteral("TTN 5.21a"));
+
+        f.dialogs.answers << chosen;
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.size(), 1);
+        QCOMPARE(f.dialogs.requests[0].fileName, QStringLiteral("*.*"));
+        QCOMPARE(f.dialogs.requests[0].owner, &w);
+        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
+        QVERIFY(w.Label1()->isVisible() && w.Image2()->isVisible() && !w.Image3()->isVisible());
+        QVERIFY(w.Command7()->isVisible());
+        const QString working = f.folder.temp(QStringLiteral("ttn"));
+        QCOMPARE(w.Text3()->text(), working);
+        QCOMPARE(tail(w.logLines(), 6).first(),
+                 QStringLiteral("File ") + chosen +
+                     QStringLiteral(" copied to the \\Temp folder."));
+
+        w.Text1(19)->setFocus();
+        QTest::keyClicks(w.Text1(19), QStringLiteral("Caf"));
+        w.Text1(19)->insert(QStringLiteral("é €"));
+        w.Text1(2)->clear();
+        QTest::mouseClick(w.Command7(), Qt::LeftButton);
+
+        const std::array<QString, 30> texts = textsOf(w);
+        QCOMPARE(texts[19], QStringLiteral("Café €"));
+        const QByteArray expected =
+            test::expectedPatch(original, test::expectedBuild(13), cp1252(texts), texts);
+        QCOMPARE(test::readAll(f.folder.modified(QStringLiteral("ttn"))), expected);
+        QCOMPARE(test::readAll(working), original);
+        QCOMPARE(w.Text3()->text(), working);
+        QCOMPARE(tail(w.logLines(), 4),
+                 (QStringList{QStringLiteral("....Updated the Tollvik.ini file."),
+                              QStringLiteral("....Modification complete, saving working file to "
+                                             "the 'Modified' folder."),
+                              QStringLiteral("....deleting working file in temp. folder ttn"),
+                              QStringLiteral("....replace working file with original.")}));
+        const QByteArray ini = test::readAll(f.folder.file(QStringLiteral("Tollvik.ini")));
+        QVERIFY(ini.contains("\r\nItem20=Caf\xE9 \x80\r\n"));
+        QVERIFY(ini.contains("\r\nItem03=\r\n"));
+
+        // A refused load keeps everything: the same file by another route.
+        f.dialogs.answers << f.folder.path() + QStringLiteral("Modified/../Temp/ttn");
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(f.beeps, 1);
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Connot load file from the working Temp directory!"));
+        // An unrecognised file keeps the earlier one current.
+        const QString other = f.folder.file(QStringLiteral("device/other"));
+        QVERIFY(test::writeAll(other, test::makeFillerFile()));
+        f.dialogs.answers << other;
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(tail(w.logLines(), 3).first(), QStringLiteral("TTN file ") + other);
+        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
+        QCOMPARE(w.Text3()->text(), working);
+        // A cancelled dialog logs nothing.
+        const qsizetype lines = w.logLines().size();
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        QCOMPARE(w.logLines().size(), lines);
         f.close();
     }
 
-    void slotGridFollowsTheTwoColumnLayout_data()
+    void archiveLoadImportExportAndBuildThroughTheWindow()
     {
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<int>("x0");
-        QTest::addColumn<int>("top");
-        QTest::newRow("slot 0") << 0 << 0 << 64;
-        QTest::newRow("slot 14") << 14 << 0 << 400;
-        QTest::newRow("slot 15") << 15 << 360 << 64;
-        QTest::newRow("slot 29") << 29 << 360 << 400;
-    }
-    void slotGridFollowsTheTwoColumnLayout()
-    {
-        QFETCH(int, slot);
-        QFETCH(int, x0);
-        QFETCH(int, top);
         WindowFixture f;
+        const test::ChkArchive archive = test::makeChk(200);
+        const QString chosen = f.folder.file(QStringLiteral("device/data.chk"));
+        QVERIFY(test::writeAll(chosen, archive.bytes()));
+        const QByteArray radar = test::makeOggSine(880.0, 0.3);
+        const QString radarPath = f.folder.file(QStringLiteral("sounds/radar.ogg"));
+        QVERIFY(test::writeAll(radarPath, radar));
         f.open();
         frmmemory& w = *f.window;
-        QCOMPARE(w.Text1(slot)->geometry(), QRect(x0 + 8, top, 167, 19));
-        QCOMPARE(w.Command1(slot)->geometry(), QRect(x0 + 180, top, 17, 17));
-        QCOMPARE(w.Text1(slot + 30)->geometry(), QRect(x0 + 200, top, 120, 19));
-        QCOMPARE(w.Command3(slot)->geometry(), QRect(x0 + 324, top, 20, 17));
-        QCOMPARE(w.Command4(slot)->geometry(), QRect(x0 + 348, top, 17, 17));
-        QCOMPARE(w.Command3(slot)->toolTip(), QStringLiteral("Get .Ogg file"));
-        QCOMPARE(w.Command4(slot)->toolTip(), QStringLiteral("Save Sound as oGG"));
-        QCOMPARE(w.Command4(slot)->text(), QStringLiteral("S"));
-        QCOMPARE(w.Command3(slot)->text(), QStringLiteral("..."));
-        QVERIFY(w.Text1(slot + 30)->isReadOnly());
-        QCOMPARE(w.Text1(slot)->font().family(), QStringLiteral("Arial"));
-        QCOMPARE(w.Text1(slot)->font().pointSizeF(), 9.0);
-        QVERIFY(w.Text1(slot)->font().bold());
+
+        f.dialogs.answers << chosen;
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, QStringLiteral("*.chk"));
+        const QString working = f.folder.temp(QStringLiteral("data.chk"));
+        QCOMPARE(w.Text2()->text(), working);
+        QVERIFY(w.archiveLoaded());
+        QVERIFY(w.Command5()->isVisible());
+        QCOMPARE(w.Text1(30)->text(), QStringLiteral("Sound 01"));
+        QCOMPARE(w.Text1(59)->text(), QStringLiteral("Sound 30"));
+        // Slot 0 is highlighted: its three buttons appear with the listing.
+        QVERIFY(w.Command1(0)->isVisible() && w.Command3(0)->isVisible() &&
+                w.Command4(0)->isVisible());
+        QCOMPARE(w.logLines().size(), 1 + 4 + 31);
+        QCOMPARE(w.logLines().first(),
+                 QStringLiteral("Loaded ") + working + QStringLiteral(" as base .chk file."));
+
+        // Import into slot 4.
+        w.Text1(34)->setFocus();
+        QCOMPARE(w.HighlightedSlot(), qint16(4));
+        QVERIFY(!w.Command1(0)->isVisible());
+        f.dialogs.answers << radarPath;
+        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.path() + QStringLiteral("*.ogg"));
+        QCOMPARE(w.Text1(34)->text(), radarPath);
+        QVERIFY(!w.Command4(4)->isVisible());
+        QVERIFY(w.Command3(4)->isVisible());
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Load ") + radarPath + QStringLiteral(" to position 5"));
+        // A second import opens on the chosen file.
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().fileName, radarPath);
+
+        // Export slot 0 over a longer file.
+        w.Text1(0)->setFocus();
+        const QString exported = f.folder.file(QStringLiteral("Sound 01.ogg"));
+        QVERIFY(test::writeAll(exported, QByteArray(400000, 'x')));
+        f.dialogs.answers << exported;
+        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.last().kind, FileDialogRequest::Kind::Save);
+        QCOMPARE(f.dialogs.requests.last().fileName, exported);
+        const QByteArray sound0 =
+            archive.entries[169].mid(16, test::be32(archive.entries[169], 12));
+        QCOMPARE(test::readAll(exported), sound0);
+        QVERIFY(sound0.startsWith("OggS"));
+
+        // Build: the output carries the imported sound in slot 4's entry (entry 174).
+        QTest::mouseClick(w.Command5(), Qt::LeftButton);
+        const QByteArray built = test::readAll(f.folder.modified(QStringLiteral("data.chk")));
+        QVERIFY(!built.isEmpty());
+        QCOMPARE(test::readAll(working), built);
+        const qint32 start = test::be32(built, 4 + 4 * 173);
+        QCOMPARE(test::be32(built, start + 12), qint32(radar.size()));
+        QCOMPARE(built.mid(start + 16, radar.size()), radar);
+        QCOMPARE(w.Text1(34)->text(), QStringLiteral("Sound 05"));
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("....and reloaded the altered file for testing."));
+        QVERIFY(w.logLines().contains(QStringLiteral("....Including ") + radarPath +
+                                      QStringLiteral(" for Gatso 50")));
+        // The highlighted slot shows its export button again: the box holds a label.
+        QVERIFY(w.Command4(0)->isVisible());
         f.close();
+        // Shutdown removes the archive working copy data.chk, whatever its letter case.
+        QVERIFY(!QFile::exists(working));
+        QVERIFY(QFile::exists(f.folder.modified(QStringLiteral("data.chk"))));
+        QCOMPARE(test::readAll(chosen), archive.bytes());
     }
 
-    void startsWithDefaultsHiddenButtonsAndSlotZeroHighlighted()
+    void figuresStayWhenTheFocusOnlyReturnsToASlot()
     {
         WindowFixture f;
         f.open();
         frmmemory& w = *f.window;
-        QCOMPARE(w.Text1(0)->text(), QStringLiteral("Gatso"));
-        QCOMPARE(w.Text1(7)->text(), QStringLiteral("Gatso TBA"));
-        QCOMPARE(w.Text1(18)->text(), QStringLiteral("Red light"));
-        QCOMPARE(w.Text1(19)->text(), QString());
-        QVERIFY(w.Text2()->text().isEmpty());
-        QVERIFY(w.Text2()->isReadOnly() && w.Text3()->isReadOnly());
-        QVERIFY(!w.Command5()->isVisible());
-        QVERIFY(!w.Command7()->isVisible());
-        QVERIFY(!w.Label1()->isVisible());
-        QVERIFY(!w.Image2()->isVisible() && !w.Image3()->isVisible() && !w.Image4()->isVisible());
-        for (int slot = 0; slot < 30; ++slot) {
-            QVERIFY(!w.Command1(slot)->isVisible());
-            QVERIFY(!w.Command3(slot)->isVisible());
-            QVERIFY(!w.Command4(slot)->isVisible());
-            QVERIFY(!w.Command1(slot)->icon().isNull());
-        }
-        QCOMPARE(w.HighlightedSlot(), qint16(0));
-        QCOMPARE(baseOf(w.Text1(0)), kDarkBlue);
-        QCOMPARE(textOf(w.Text1(0)), kYellow);
-        QCOMPARE(baseOf(w.Text1(30)), kLightCyan);
-        // Never highlighted: the left column in the system colour, the right one dark green.
-        QCOMPARE(textOf(w.Text1(1)), QApplication::palette().color(QPalette::WindowText));
-        QCOMPARE(textOf(w.Text1(16)), kDarkGreen);
-        QCOMPARE(baseOf(w.Text1(31)), kLightYellow);
-        QCOMPARE(textOf(w.Text1(31)), kDarkBlue);
-        f.close();
-    }
-
-    void focusOnAnySlotBoxHighlightsItsSlot()
-    {
-        WindowFixture f;
-        f.open();
-        frmmemory& w = *f.window;
-        w.Label3(0)->setText(QStringLiteral("Duration: 1.0 seconds"));
-        w.Label3(4)->setText(QStringLiteral("File: x"));
-        w.Text1(3)->setFocus();
+        const auto focusIn = [&](int box, Qt::FocusReason reason) {
+            QFocusEvent event(QEvent::FocusIn, reason);
+            QApplication::sendEvent(w.Text1(box), &event);
+        };
+        w.Label3(0)->setText(QStringLiteral("Duration: 1.0 seconds / 00:00:01"));
+        focusIn(33, Qt::ActiveWindowFocusReason);
+        focusIn(33, Qt::PopupFocusReason);
+        QCOMPARE(w.Label3(0)->text(), QStringLiteral("Duration: 1.0 seconds / 00:00:01"));
         QCOMPARE(w.HighlightedSlot(), qint16(3));
-        w.Text1(47)->setFocus();
-        QCOMPARE(w.HighlightedSlot(), qint16(17));
-        for (int i = 0; i < 5; ++i)
-            QVERIFY(w.Label3(i)->text().isEmpty());
-        QCOMPARE(baseOf(w.Text1(3)), kLightGreen);
-        QCOMPARE(textOf(w.Text1(3)), kDarkGreen);
-        QCOMPARE(baseOf(w.Text1(33)), kLightYellow);
-        QCOMPARE(baseOf(w.Text1(17)), kDarkBlue);
-        QCOMPARE(baseOf(w.Text1(47)), kLightCyan);
-        // From a slot's menu box to its own sound box: still highlighted.
-        w.Text1(17)->setFocus();
-        w.Text1(47)->setFocus();
-        QCOMPARE(baseOf(w.Text1(17)), kDarkBlue);
-        f.close();
+        focusIn(4, Qt::TabFocusReason);
+        QCOMPARE(w.Label3(0)->text(), QString());
+        QCOMPARE(w.HighlightedSlot(), qint16(4));
     }
 
-    void tabOrderRunsThroughTheGridAsDesigned()
+    void refusedArchiveLoadKeepsTheEarlierArchive()
     {
         WindowFixture f;
+        const test::ChkArchive archive = test::makeChk(31);
+        const QString chosen = f.folder.file(QStringLiteral("device/first.chk"));
+        const QString empty = f.folder.file(QStringLiteral("device/empty.chk"));
+        QVERIFY(test::writeAll(chosen, archive.bytes()));
+        QVERIFY(test::writeAll(empty, {}));
         f.open();
         frmmemory& w = *f.window;
-        QList<QWidget*> expected;
-        for (int s = 0; s < 30; ++s)
-            expected << w.Text1(s);
-        for (int s = 0; s < 30; ++s)
-            expected << w.Command1(s);
-        expected << w.Text2();
-        for (int s = 14; s >= 0; --s)
-            expected << w.Text1(s + 30);
-        for (int s = 29; s >= 15; --s)
-            expected << w.Text1(s + 30);
-        for (int s = 0; s < 30; ++s)
-            expected << w.Command3(s);
-        for (int s = 0; s < 30; ++s)
-            expected << w.Command4(s);
-        QWidget* current = w.Text1(0);
-        for (qsizetype i = 1; i < expected.size(); ++i) {
-            current = current->nextInFocusChain();
-            QCOMPARE(current, expected[i]);
-        }
-        // The buttons are hidden, so the tab key goes from the last menu box to Text2.
-        w.Text1(29)->setFocus();
-        QTest::keyClick(w.Text1(29), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), w.Text2());
-        f.close();
-    }
-
-    void linesRunBehindTheColumns()
-    {
-        WindowFixture f;
-        f.open();
-        const QImage image = f.window->grab().toImage();
-        // Between Text2's row and the first slot row, and between two slot rows.
-        QCOMPARE(image.pixelColor(256, 58), kLightYellow);
-        QCOMPARE(image.pixelColor(616, 86), kLightYellow);
-        QCOMPARE(image.pixelColor(88, 86), kLightGreen);
-        QCOMPARE(image.pixelColor(452, 86), kLightGreen);
-        QCOMPARE(image.pixelColor(100, 86), QColor(0xC0, 0x40, 0x00));
-        f.close();
-    }
-
-    void logLinesAreAppendedAtTheEnd()
-    {
-        WindowFixture f;
-        f.open();
-        frmmemory& w = *f.window;
-        w.Text4()->clear();
-        w.AddText(QStringLiteral("first"));
-        QCOMPARE(w.Text4()->toPlainText(), QStringLiteral("first\n"));
-        w.Text4()->moveCursor(QTextCursor::Start);
-        w.AddText(QStringLiteral("second"));
-        QCOMPARE(w.Text4()->toPlainText(), QStringLiteral("first\nsecond\n"));
-        f.close();
-    }
-
-    void captionColoursFollowTheButtonState()
-    {
-        WindowFixture f;
-        f.open();
-        GraphicalButton* save = f.window->Command7();
-        QVERIFY(save->hasCaptionColour());
-        QCOMPARE(save->captionColour(), kLightGreen);
-        QCOMPARE(f.window->Command5()->captionColour(), kLightYellow);
-        const QRect up = save->captionRect();
-        save->setDown(true);
-        QCOMPARE(save->captionRect(), up.translated(1, 1));
-        save->setDown(false);
-        save->show();
-        const QImage face = save->grab().toImage();
-        bool captionDrawn = false;
-        for (int x = 0; x < face.width() && !captionDrawn; ++x)
-            for (int y = 0; y < face.height() && !captionDrawn; ++y)
-                captionDrawn = face.pixelColor(x, y) == kLightGreen;
-        QVERIFY(captionDrawn);
-        QCOMPARE(face.pixelColor(4, face.height() / 2), kDarkGreen);
-        ClearCaptionColour(save);
-        QVERIFY(!save->hasCaptionColour());
-        QCOMPARE(save->captionColour(), save->palette().color(QPalette::ButtonText));
-        f.close();
-    }
-
-    void missingWorkingFoldersAreCreatedWithALogLine()
-    {
-        WindowFixture f;
-        QVERIFY(QDir(f.folder.temp()).removeRecursively());
-        QVERIFY(QDir(f.folder.modified()).removeRecursively());
-        QVERIFY(test::writeAll(f.folder.path() + QStringLiteral("Modified"), "not a folder"));
-        f.open();
-        QVERIFY(QFileInfo(f.folder.temp()).isDir());
-        const QStringList log = f.window->logLines();
-        QCOMPARE(log.size(), 2);
-        QVERIFY(log[0].startsWith(QStringLiteral("Created the missing working folder")));
-        QVERIFY(log[1].contains(QStringLiteral("is a file")));
-        QCOMPARE(test::readAll(f.folder.path() + QStringLiteral("Modified")),
-                 QByteArray("not a folder"));
+        f.dialogs.answers << chosen << empty << f.folder.temp(QStringLiteral("first.chk"));
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        const QString working = w.Text2()->text();
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(w.logLines().constLast(), QStringLiteral("Problem loading file."));
+        QCOMPARE(w.Text2()->text(), working);
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        QCOMPARE(f.beeps, 1);
+        QCOMPARE(w.logLines().constLast(),
+                 QStringLiteral("Connot load file from the working Temp directory!"));
+        QCOMPARE(test::readAll(working), archive.bytes());
         f.close();
     }
 };

@@ -45,13 +45,25 @@ struct WindowFixture
     std::unique_ptr<frmmemory> window;
 
     QList<AudioMessage> messages;
+    QStringList answers; // of the folder and voice choosers: a name accepts, none cancels
 
     void open(AudioPreview* audio = nullptr)
     {
-        AppContext context{folder.path(), &dialogs, [this] { ++beeps; },
-                           [this](const AudioMessage& box) {
-                               messages.append(box);
-                           }};
+        AppContext context;
+        context.programFolder = folder.path();
+        context.dialogs = &dialogs;
+        context.beep = [this] {
+            ++beeps;
+        };
+        context.showMessage = [this](const AudioMessage& box) {
+            messages.append(box);
+        };
+        context.chooseFolder = [this](const QString&) {
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+        context.chooseVoice = [this](const QStringList&, const QString&) {
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
         window = std::make_unique<frmmemory>(std::move(context));
         window->Form_Load();
         window->attachAudio(audio);
