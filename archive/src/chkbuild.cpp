@@ -241,6 +241,15 @@ Result<BuildPlan> planBuild(const BuildInput& in, LogSink& log)
 
 } // namespace
 
+Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log)
+{
+    const Result<BuildPlan> plan = planBuild(in, log);
+    if (!plan)
+        return plan.failure();
+    log.AddText(QStringLiteral("....Writing CHK file "));
+    return assemble(plan.value(), in, log);
+}
+
 Result<BuiltChk> data_chk_reload(const BuildInput& in, LogSink& log)
 {
     if (in.workingPath.isEmpty() || in.baseArchiveName.isEmpty())

@@ -3,10 +3,12 @@
 #include "archive/entries.h"
 #include "chkfolder.h"
 #include "command.h"
+#include "convert/slotsounds.h"
 #include "core/fileio.h"
 #include "oggtime.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 namespace tollvik::cli {
 namespace {
@@ -211,9 +213,73 @@ int join(const Call& call)
     return kOk;
 }
 
+// The sound boxes of a build: each --slot N=SOUND, an .ogg taken as it is, any other sound
+// converted into `scratch` to match slot N of the archive.
+Result<std::array<QString, kSlotCount>>
+slotSounds(const QString& archive, const QStringList& assignments, const QString& scratch)
+{
+    std::array<QString, kSlotCount> boxes;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        boxes[std::size_t(slot)] = slotLabel(slot);
+    for (const QString& assignment : assignments) {
+        const qsizetype equals = assignment.indexOf(u'=');
+        const Result<int> n = slotNumber(assignment.left(equals));
+        if (equals < 0 || !n)
+            return fail(QStringLiteral("--slot needs N=SOUND with N from 1 to 30, not \"%1\"")
+                            .arg(assignment));
+        const QString sound = assignment.mid(equals + 1);
+        const auto slot = std::size_t(n.value() - 1);
+        if (isExternalSound(sound)) {
+            boxes[slot] = sound;
+            continue;
+        }
+        const Result<convert::Target> target = targetLikeSlot(archive, n.value());
+        if (!target)
+            return target.failure();
+        const Result<convert::Converted> converted = convert::convertFile(sound, target.value());
+        if (!converted)
+            return converted.failure();
+        boxes[slot] = QDir(scratch).filePath(QStringLiteral("slot %1.ogg").arg(n.value()));
+        if (const Status written = writeFileAtomically(boxes[slot], converted->ogg); !written)
+            return written.failure();
+    }
+    return boxes;
+}
+
 int build(const Call& call)
 {
-    return refuse(call, QStringLiteral("chk build is not available yet"));
+    QCommandLineParser parser;
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The archive to write."), QStringLiteral("OUT"));
+    const QCommandLineOption slot(QStringLiteral("slot"),
+                                  QStringLiteral("Slot N (1-30) plays SOUND; may be repeated."),
+                                  QStringLiteral("N=SOUND"));
+    parser.addOptions({output, slot});
+    const ParsedCall parsed =
+        parseCall(parser, call, QStringLiteral("chk build FILE -o OUT [--slot N=SOUND]..."), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    if (!parser.isSet(output))
+        return refuse(call, QStringLiteral("chk build needs -o OUT"));
+    const QString path = parser.positionalArguments().at(0);
+    QTemporaryDir scratch;
+    const auto boxes = slotSounds(path, parser.values(slot), scratch.path());
+    if (!boxes)
+        return refuse(call, boxes.failure());
+    BuildInput in;
+    in.workingPath = path;
+    in.soundBoxes = boxes.value();
+    StreamLog log(call.out);
+    const Result<QByteArray> archive = assembleCustomChk(in, log);
+    if (!archive)
+        return refuse(call, QStringLiteral("%1 cannot be built").arg(path));
+    QStringList inputs{path};
+    for (const QString& box : boxes.value())
+        inputs.append(box);
+    if (const Status written = writeOutput(parser.value(output), archive.value(), inputs); !written)
+        return refuse(call, written.failure());
+    call.out << QStringLiteral("Done - real new file size is %1").arg(archive->size()) << Qt::endl;
+    return kOk;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "convert/convert.h"
 #include "core/logsink.h"
 #include "core/result.h"
 
@@ -50,6 +51,9 @@ int refuse(const Call& call, const Failure& failure);
 
 // A slot number from the command line: 1..30.
 [[nodiscard]] Result<int> slotNumber(const QString& text);
+
+// The target of a sound for slot `slot` (1..30) of the archive at `archive`.
+[[nodiscard]] Result<convert::Target> targetLikeSlot(const QString& archive, int slot);
 
 int identifyCommand(const Call& call);
 int patchCommand(const Call& call);

@@ -30,16 +30,7 @@ Result<convert::Target> targetLike(const QString& like)
     const Result<int> slot = slotNumber(like.mid(colon + 1));
     if (colon < 0 || !slot)
         return fail(QStringLiteral("--like needs ARCHIVE:SLOT with a slot from 1 to 30"));
-    const QString archive = like.left(colon);
-    QuietLog log;
-    const Result<ChkListing> listing = Get_Chk_info(archive, log);
-    if (!listing)
-        return fail(QStringLiteral("%1 cannot be listed: %2").arg(archive, listing.error()));
-    const convert::ListedArchive listed{QString(), archive, listing->table};
-    const auto targets = convert::slotTargets(listed);
-    if (!targets)
-        return targets.failure();
-    return targets->at(static_cast<std::size_t>(slot.value() - 1));
+    return targetLikeSlot(like.left(colon), slot.value());
 }
 
 // The target the options describe: --like, or --rate with --channels; `fallback` without any.
@@ -72,6 +63,19 @@ int writeConverted(const Call& call, const Result<convert::Converted>& converted
 }
 
 } // namespace
+
+Result<convert::Target> targetLikeSlot(const QString& archive, int slot)
+{
+    QuietLog log;
+    const Result<ChkListing> listing = Get_Chk_info(archive, log);
+    if (!listing)
+        return fail(QStringLiteral("%1 cannot be listed: %2").arg(archive, listing.error()));
+    const convert::ListedArchive listed{QString(), archive, listing->table};
+    const auto targets = convert::slotTargets(listed);
+    if (!targets)
+        return targets.failure();
+    return targets->at(static_cast<std::size_t>(slot - 1));
+}
 
 int convertCommand(const Call& call)
 {

@@ -1,6 +1,8 @@
 // tollvik-alerts-cli run as a user runs it: a process with arguments, its exit code, its output
 // and the files it leaves.
 #include "chkfactory.h"
+#include "core/codepage.h"
+#include "navigatorfiles.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -113,6 +115,65 @@ private Q_SLOTS:
         const Run slots = cli({QStringLiteral("chk"), QStringLiteral("list"), chk});
         QCOMPARE(slots.code, 0);
         QCOMPARE(slots.out.split(u'\n', Qt::SkipEmptyParts).size(), 31);
+    }
+
+    void identifyAndPatchGiveTheWindowsBytes_data()
+    {
+        QTest::addColumn<int>("build");
+        QTest::newRow("GO 5.4") << 13;
+        QTest::newRow("Navigator 5.0") << 4;
+    }
+
+    void identifyAndPatchGiveTheWindowsBytes()
+    {
+        QFETCH(int, build);
+        ProgramFolder folder;
+        const QString ttn = folder.file(QStringLiteral("ttn"));
+        const QString ini = folder.file(QStringLiteral("texts.ini"));
+        const QByteArray original = makeNavigatorFile(build);
+        QVERIFY(writeAll(ttn, original));
+        QVERIFY(writeAll(ini, "[MenuText]\r\nItem02=Gatso\r\nItem03=Mobile\r\n"));
+        const Run identified = cli({QStringLiteral("identify"), ttn});
+        QCOMPARE(identified.code, 0);
+        QCOMPARE(identified.out.trimmed(), QString::fromLatin1(expectedBuild(build).caption));
+
+        const QString out = folder.modified(QStringLiteral("ttn"));
+        const Run patched =
+            cli({QStringLiteral("patch"), ttn, QStringLiteral("-o"), out, QStringLiteral("--texts"),
+                 ini, QStringLiteral("--item"), QStringLiteral("3=Caf\u00e9 \u20ac")});
+        QCOMPARE(patched.code, 0);
+        std::array<QString, 30> texts;
+        texts[1] = QStringLiteral("Gatso");
+        texts[2] = QStringLiteral("Caf\u00e9 \u20ac");
+        std::array<QByteArray, 30> encoded;
+        for (std::size_t i = 0; i < 30; ++i)
+            encoded[i] = tollvik::encodeCp1252(texts[i]).bytes;
+        QCOMPARE(readAll(out), expectedPatch(original, expectedBuild(build), encoded, texts));
+        QVERIFY(patched.out.startsWith(QStringLiteral("Preparing to alter the the backed up")));
+        QCOMPARE(readAll(ttn), original);
+
+        const Run unknown = cli({QStringLiteral("identify"), ini});
+        QCOMPARE(unknown.code, 1);
+        QCOMPARE(unknown.err.split(u'\n', Qt::SkipEmptyParts).size(), 3);
+    }
+
+    void buildReplacesTheGivenSlots()
+    {
+        ProgramFolder folder;
+        const ChkArchive archive = makeChk(40);
+        const QString chk = folder.file(QStringLiteral("voice.chk"));
+        const QString sound = folder.file(QStringLiteral("bell.ogg"));
+        const QByteArray bell = makeOggSine(900.0, 0.2);
+        QVERIFY(writeAll(chk, archive.bytes()) && writeAll(sound, bell));
+        const QString out = folder.file(QStringLiteral("new.chk"));
+        const Run run =
+            cli({QStringLiteral("chk"), QStringLiteral("build"), chk, QStringLiteral("-o"), out,
+                 QStringLiteral("--slot"), QStringLiteral("30=") + sound});
+        QCOMPARE(run.code, 0);
+        ChkArchive expected = archive;
+        expected.entries[archive.count() - 2] = slotEntry(bell);
+        QCOMPARE(readAll(out), expected.bytes());
+        QCOMPARE(readAll(chk), archive.bytes());
     }
 
     void refusalsWriteNothing_data()

@@ -87,6 +87,10 @@ struct BuiltChk
     Result<ChkListing> listing; // the listing of the new working copy, when it can be listed
 };
 
+// The custom archive in memory, with the build's log lines up to its writing: every check of
+// the build, nothing written. For tools that write the result elsewhere.
+[[nodiscard]] Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log);
+
 // Builds the custom archive into programFolder + "Modified/" + baseArchiveName, then replaces
 // the working copy with it and lists it again. A refusal logs its line and leaves every file as
 // it was; when the working copy cannot be replaced, the new output stays and the line says so.
