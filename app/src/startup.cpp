@@ -10,6 +10,8 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QStyleFactory>
+#include <optional>
+#include <thread>
 
 namespace tollvik {
 
@@ -49,22 +51,41 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     const QString folder = programFolderOfExecutable();
     QDir::setCurrent(folder);
 
-    // The audio library must be ours, version 2.1, before any window exists. Once loaded it
-    // stays loaded for the life of the process.
+    // The audio library must be ours, version 2.1, before any window is shown. It loads on a
+    // worker thread while the window is built (it brings in the sound system's libraries, the
+    // largest part of the start-up); its box, if any, still comes before any window appears.
+    // Once loaded it stays loaded for the life of the process.
     static AudioLibrary library;
-    if (!checkAudioLibrary(folder, library, showStartupBox))
-        return 1;
-
+    std::optional<AudioMessage> libraryBox;
+    std::thread loader([&] {
+        (void)checkAudioLibrary(folder, library,
+                                [&libraryBox](const AudioMessage& box) { libraryBox = box; });
+    });
     AppContext context;
     context.programFolder = folder;
     context.dialogs = hooks.dialogs;
     frmmemory window(std::move(context));
-    window.Form_Load();
-
-    // Ending here runs none of the window's shutdown steps: it was never shown.
-    if (!openOutput(library.api(), reinterpret_cast<void*>(window.winId()),
-                    [&window](const AudioMessage& box) { window.showMessage(box); }))
+    loader.join();
+    if (libraryBox) {
+        showStartupBox(*libraryBox);
         return 1;
+    }
+
+    // The output opens while the window's load handler runs; its box comes after the load
+    // handler, as it would one after the other. Ending here runs none of the window's shutdown
+    // steps: it was never shown.
+    void* const handle = reinterpret_cast<void*>(window.winId());
+    std::optional<AudioMessage> outputBox;
+    std::thread opener([&] {
+        (void)openOutput(library.api(), handle,
+                         [&outputBox](const AudioMessage& box) { outputBox = box; });
+    });
+    window.Form_Load();
+    opener.join();
+    if (outputBox) {
+        window.showMessage(*outputBox);
+        return 1;
+    }
     AudioPreview preview(library.api(), window);
     window.attachAudio(&preview);
 
