@@ -23,7 +23,7 @@ fi
 endef
 
 # Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks, packaging).
-DEPS_EXTRA := clang libclang-rt-14-dev llvm time vorbis-tools
+DEPS_EXTRA := clang libclang-rt-14-dev llvm time vorbis-tools pulseaudio pulseaudio-utils
 
 .PHONY: all deps deps-extra build run test check-sanitize fuzz bench package clean distclean format
 

@@ -54,6 +54,25 @@ BIN="$BUILD/bench-bin"
 run archive "custom archive build / plain copy" "<= 3.0x" "ratio build/copy" "x" "$BIN/bench_archive"
 run patcher "navigator save / plain copy" "<= 3.0x" "ratio" "x" "$BIN/bench_patcher"
 run audio "preview click to labels set" "<= 1000 ms" "click to labels set:" " ms" "$BIN/bench_audio"
+
+# The same preview on a real sound server: PulseAudio with a null sink, headless, started here.
+pulse_pid=
+if command -v pulseaudio >/dev/null; then
+    PULSE_SOCKET="$RUNTIME/pulse.sock"
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+        --load="module-null-sink sink_name=bench" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$PULSE_SOCKET" \
+        >"$LOGS/pulseaudio.log" 2>&1 &
+    pulse_pid=$!
+    for _ in $(seq 50); do
+        [ -S "$PULSE_SOCKET" ] && break
+        sleep 0.1
+    done
+    SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="unix:$PULSE_SOCKET" \
+        run audio-pulse "preview on PulseAudio (null sink)" "<= 1000 ms" "click to labels set:" \
+        " ms" "$BIN/bench_audio"
+    kill "$pulse_pid" 2>/dev/null
+fi
 run startup "start-up / bare Qt window" "<= 1.5x" "ratio start-up/bare:" "x" "$BIN/bench_startup" startup
 run memory "peak memory over bare Qt window" "<= +30 MB" "extra memory over bare:" " MB" \
     "$BIN/bench_startup" memory
