@@ -37,7 +37,7 @@ deps:
 deps-extra: deps
 	@$(call install_missing,$(DEPS_EXTRA))
 
-deps-bench: deps-bench
+deps-bench: deps-extra
 	@$(call install_missing,$(DEPS_BENCH))
 
 $(STAMP): CMakeLists.txt | deps
