@@ -1,9 +1,12 @@
 // The sound archive's reader, load and build, against the archive factory of the tests.
 //
-// Input records: 'A' the archive the user chooses; 'E' an external file: slot byte (mod 30),
-// kind byte (mod 6: 0 "x.ogg", 1 "X.OGG", 2 a name ending in "ogg" without a dot, 3 a missing
-// ".ogg", 4 a ".wav", which is no external sound, 5 a folder named "x.ogg"), then its bytes;
-// 'O' option bits: 1 skips the load and puts the archive straight into Temp/.
+// Input: a byte for the entry count (0 gives 40; 30 to 110), up to 7 byte edits of the factory's
+// archive with real Ogg sounds in its slots (the new byte, then a 32-bit offset), a 32-bit count
+// of bytes to cut from its end, then external files to the end: a slot byte, a kind byte (mod 6:
+// "x.ogg", "X.OGG", a name ending in "ogg" without a dot, a missing ".ogg", a ".wav", which is no
+// external sound, a folder named "x.ogg") and a 32-bit size: a file that begins like Ogg of that
+// size (mod 140,000), or with the top bit set a file of "x"s. The empty input is a whole archive
+// of 40 entries.
 //
 // Invariants: every sound the listing names reads back as the bytes at its offset; the load
 // copies the file byte for byte exactly when the listing accepts it, and changes nothing
@@ -18,7 +21,6 @@
 #include <optional>
 
 using namespace tollvik;
-using namespace tollvik::fuzz;
 using tollvik::test::be32;
 
 namespace {
@@ -27,8 +29,7 @@ struct External
 {
     QString path; // the slot's sound box; empty for its label
     QByteArray bytes;
-    bool external = false; // the name ends in "ogg"
-    bool usable = false;   // and it is a readable Ogg file that fits an entry
+    int kind = 0;
 };
 
 // The archive the build must write, laid out by the factory; nothing when it must refuse.
@@ -47,9 +48,9 @@ std::optional<QByteArray> expectedBuild(const QByteArray& old, const QList<Exter
     const qint64 first = n == 102 ? n - 12 : n - 30;
     for (qint64 entry = first; entry < n; ++entry) {
         const External& ext = slots[int(entry - first)];
-        if (!ext.external)
+        if (ext.path.isEmpty() || ext.kind == 4) // no external sound
             continue;
-        if (!ext.usable)
+        if (ext.kind > 2 || ext.bytes.size() > 131056 || !ext.bytes.startsWith("OggS"))
             return std::nullopt;
         archive.entries[int(entry - 1)] = test::slotEntry(ext.bytes);
     }
@@ -62,73 +63,54 @@ std::optional<QByteArray> expectedBuild(const QByteArray& old, const QList<Exter
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Scratch area;
-    area.reset();
-    KeepLog log;
-    QByteArray archive;
-    quint8 options = 0;
-    QList<External> slots(kSlotCount); // what each slot's sound box names, when not its label
-    for (const Record& r : readRecords(QByteArrayView(data, qsizetype(size)))) {
-        FieldReader fields(r.bytes);
-        if (r.tag == 'A')
-            archive = r.bytes.toByteArray();
-        if (r.tag == 'O')
-            options = fields.u8();
-        if (r.tag != 'E')
-            continue;
-        const int slot = fields.u8() % kSlotCount;
-        const int kind = fields.u8() % 6;
-        static const char* const suffixes[] = {".ogg",      ".OGG", "ogg",
-                                               "_gone.ogg", ".wav", "_dir.ogg"};
+    static const char* const suffixes[] = {".ogg", ".OGG", "ogg", "_gone.ogg", ".wav", "_dir.ogg"};
+    fuzz::FieldReader in(data, size);
+    QByteArray archive = test::makeChk(30 + (in.u8() + 10) % 81).bytes();
+    for (int edits = in.u8() % 8; edits > 0; --edits)
+        archive[in.u32() % archive.size()] = char(in.u8()); // the byte is read first
+    archive.chop(in.u32() % archive.size());
+    test::ProgramFolder folder;
+    QTemporaryDir user;
+    QList<External> slots(kSlotCount);
+    while (!in.atEnd()) {
+        const int slot = in.u8() % kSlotCount;
         External& ext = slots[slot];
-        ext.path = area.outside() + QStringLiteral("e%1").arg(slot) + QLatin1String(suffixes[kind]);
-        ext.bytes = fields.rest().toByteArray();
-        if (kind == 5)
-            QDir().mkpath(ext.path);
-        else if (kind != 3)
-            writeFile(ext.path, ext.bytes);
-        ext.external = kind != 4;
-        ext.usable = kind <= 2 && !ext.bytes.isEmpty() && ext.bytes.size() <= 131056 &&
-                     ext.bytes.startsWith("OggS");
+        ext.kind = in.u8() % 6;
+        const quint32 spec = in.u32();
+        ext.path =
+            user.filePath(QStringLiteral("e%1").arg(slot) + QLatin1String(suffixes[ext.kind]));
+        ext.bytes = spec >> 31 ? QByteArray(spec % 200, 'x') : test::oggOfSize(int(spec % 140'000));
+        if (ext.kind != 3)
+            FUZZ_CHECK(ext.kind == 5 ? QDir().mkpath(ext.path)
+                                     : test::writeAll(ext.path, ext.bytes));
     }
 
-    const QString chosen = area.outside() + QStringLiteral("data.chk");
-    const QString working = area.temp(QStringLiteral("data.chk"));
-    writeFile(chosen, archive);
+    test::RecordingLog log;
+    const QString chosen = user.filePath(QStringLiteral("data.chk"));
+    const QString working = folder.temp(QStringLiteral("data.chk"));
+    FUZZ_CHECK(test::writeAll(chosen, archive));
     const Result<ChkListing> listed = Get_Chk_info(chosen, log);
-    FUZZ_CHECK(log.lines.size() == (listed ? 31 : 1), QString(), &log);
+    FUZZ_CHECK(log.lines.size() == (listed ? 31 : 1));
     for (const SlotSound& row : listed ? listed->table : SlotSoundTable{}) {
         const Result<QByteArray> sound = readSlotSound(chosen, row);
-        FUZZ_CHECK(sound && sound.value() == archive.mid(row.dataOffset, row.dataLength),
-                   sound.error(), &log);
+        FUZZ_CHECK(sound && sound.value() == archive.mid(row.dataOffset, row.dataLength));
     }
+    const auto empty = test::filesUnder(folder.path());
+    const bool loaded = LoadBaseChk(chosen, folder.path(), log).ok();
+    FUZZ_CHECK(loaded == listed.ok());
+    FUZZ_CHECK(loaded ? test::readAll(working) == archive
+                      : test::filesUnder(folder.path()) == empty);
 
-    if ((options & 1) == 0) {
-        const Snapshot before = snapshot(area.program());
-        const bool loaded = LoadBaseChk(chosen, area.program(), log).ok();
-        FUZZ_CHECK(loaded == listed.ok(), QStringLiteral("the load disagrees with the listing"),
-                   &log);
-        FUZZ_CHECK(loaded ? readFile(working) == archive
-                          : compareSnapshots(before, snapshot(area.program())).isEmpty(),
-                   QStringLiteral("the load changed the wrong files"), &log);
-    }
-    writeFile(working, archive);
-
-    BuildInput in{area.program(), working, QStringLiteral("data.chk"), {}, {}};
+    FUZZ_CHECK(test::writeAll(working, archive));
+    BuildInput build{folder.path(), working, QStringLiteral("data.chk"), {}, {}};
     for (int s = 0; s < kSlotCount; ++s)
-        in.soundBoxes[std::size_t(s)] = slots[s].path.isEmpty() ? slotLabel(s) : slots[s].path;
+        build.soundBoxes[std::size_t(s)] = slots[s].path.isEmpty() ? slotLabel(s) : slots[s].path;
     const std::optional<QByteArray> expected = expectedBuild(archive, slots);
-    const Snapshot before = snapshot(area.program());
-    const Result<BuiltChk> built = data_chk_reload(in, log);
-    FUZZ_CHECK(built.ok() == expected.has_value(), QStringLiteral("built or refused wrongly"),
-               &log);
-    if (!built) {
-        const QString diff = compareSnapshots(before, snapshot(area.program()));
-        FUZZ_CHECK(diff.isEmpty(), QStringLiteral("a refused build changed ") + diff, &log);
-        return 0;
-    }
-    FUZZ_CHECK(readFile(area.modified(QStringLiteral("data.chk"))) == *expected &&
-                   readFile(working) == *expected,
-               QStringLiteral("the build differs from the factory's archive"), &log);
+    const auto before = test::filesUnder(folder.path());
+    const Result<BuiltChk> built = data_chk_reload(build, log);
+    FUZZ_CHECK(built.ok() == expected.has_value());
+    FUZZ_CHECK(built ? test::readAll(folder.modified(QStringLiteral("data.chk"))) == *expected &&
+                           test::readAll(working) == *expected
+                     : test::filesUnder(folder.path()) == before);
     return 0;
 }

@@ -2,10 +2,10 @@
 // build tables (navigatorfiles.h), never against the patcher's.
 //
 // Input: a build byte (one of the expected builds, or none past the last one), a probe byte and a
-// value (probe 1 to 3 of that build gets the value; 0 alters nothing), a 32-bit length to cut the
-// file to (0 keeps it whole), a flag byte (bit 0: the texts are UTF-8, so that characters
+// value (probe 1 to 3 of that build gets the value; 0 alters nothing), a 32-bit count of bytes to
+// cut from the file's end, a flag byte (bit 0: the texts are UTF-8, so that characters
 // Windows-1252 cannot store occur; otherwise Windows-1252 bytes) and the menu texts, separated by
-// LF.
+// LF. The empty input is a whole file of the first build with empty texts.
 //
 // Invariants: the identification is the first expected build whose three probes lie inside the
 // file and match; the load succeeds exactly then and copies the file byte for byte; the save
@@ -17,10 +17,7 @@
 #include "navigatorfiles.h"
 #include "patcher/patcher.h"
 
-#include <algorithm>
-
 using namespace tollvik;
-using namespace tollvik::fuzz;
 
 namespace {
 
@@ -47,18 +44,16 @@ qint64 patchEnd(const test::ExpectedBuild& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Scratch area;
     static const QByteArray filler = test::makeFillerFile();
-    area.reset();
-    FieldReader fields(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    fuzz::FieldReader in(data, size);
     const auto& builds = test::expectedBuilds();
-    const qsizetype pick = fields.u8() % (builds.size() + 1);
-    const int probe = fields.u8() % 4;
-    const char value = static_cast<char>(fields.u8());
-    const quint32 cut = fields.u32();
-    const bool utf8 = (fields.u8() & 1) != 0;
-    const QList<QByteArray> lines = fields.rest().toByteArray().split('\n');
-
+    const qsizetype pick = in.u8() % (builds.size() + 1);
+    const int probe = in.u8() % 4;
+    const char value = static_cast<char>(in.u8());
+    const quint32 cut = in.u32();
+    const bool utf8 = (in.u8() & 1) != 0;
+    const QByteArray rest = in.take(qsizetype(size));
+    const QStringList lines = (utf8 ? QString::fromUtf8(rest) : decodeCp1252(rest)).split(u'\n');
     QByteArray file = filler;
     if (pick < builds.size()) {
         for (const auto& [offset, expected] : builds[pick].probes)
@@ -66,49 +61,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (probe > 0)
             file[builds[pick].probes[std::size_t(probe - 1)].first] = value;
     }
-    if (cut != 0)
-        file.truncate(qsizetype(cut % quint32(file.size())));
+    file.chop(cut % file.size());
     std::array<QString, 30> texts;
     std::array<QByteArray, 30> encoded;
-    bool storable = true;
-    for (std::size_t i = 0; i < 30 && i < std::size_t(lines.size()); ++i) {
-        texts[i] =
-            utf8 ? QString::fromUtf8(lines[qsizetype(i)]) : decodeCp1252(lines[qsizetype(i)]);
-        const Cp1252Encoding encoding = encodeCp1252(texts[i]);
-        storable = storable && encoding.ok();
-        encoded[i] = encoding.bytes;
-    }
+    for (std::size_t i = 0; i < 30; ++i)
+        encoded[i] = encodeCp1252(texts[i] = lines.value(qsizetype(i))).bytes;
+    const bool storable = encodeCp1252(QStringList(texts.begin(), texts.end()).join(u' ')).ok();
 
     const test::ExpectedBuild* build = expectedIdentification(file);
     const NavigatorBuild* identified = IdentifyNavigatorFile(file);
-    KeepLog log;
-    FUZZ_CHECK((identified ? identified->versionIndex : 0) == (build ? build->index : 0), QString(),
-               &log);
+    test::RecordingLog log;
+    FUZZ_CHECK((identified ? identified->versionIndex : 0) == (build ? build->index : 0));
 
-    const QString chosen = area.outside() + QStringLiteral("TomTom.exe");
-    writeFile(chosen, file);
-    // A refusal must leave every file as it was; the program folder is only read for that check,
-    // as reading megabytes per run would dominate the fuzzing.
+    test::ProgramFolder folder;
+    QTemporaryDir user;
+    const QString chosen = user.filePath(QStringLiteral("TomTom.exe"));
+    FUZZ_CHECK(test::writeAll(chosen, file));
     NavigatorState state;
-    const bool recognised = build != nullptr;
-    const Snapshot empty = snapshot(area.program());
-    FUZZ_CHECK(loadNavigatorFile(chosen, area.program(), state, log).ok() == recognised, QString(),
-               &log);
-    if (!recognised) {
-        FUZZ_CHECK(compareSnapshots(empty, snapshot(area.program())).isEmpty(), QString(), &log);
+    const auto empty = test::filesUnder(folder.path());
+    FUZZ_CHECK(loadNavigatorFile(chosen, folder.path(), state, log).ok() == (build != nullptr));
+    if (build == nullptr) {
+        FUZZ_CHECK(test::filesUnder(folder.path()) == empty);
         return 0;
     }
-    FUZZ_CHECK(readFile(area.temp(QStringLiteral("TomTom.exe"))) == file, QString(), &log);
+    FUZZ_CHECK(test::readAll(folder.temp(QStringLiteral("TomTom.exe"))) == file);
 
+    // Reading the megabytes of the program folder costs much, so only a refusal is checked so.
     const bool expected = storable && file.size() >= patchEnd(*build);
-    const Snapshot before = expected ? Snapshot() : snapshot(area.program());
-    FUZZ_CHECK(saveModifiedNavigator(state, texts, area.program(), log).ok() == expected, QString(),
-               &log);
-    if (expected)
-        FUZZ_CHECK(readFile(area.modified(QStringLiteral("TomTom.exe"))) ==
-                       test::expectedPatch(file, *build, encoded, texts),
-                   QStringLiteral("the output differs from the expected patch"), &log);
-    else
-        FUZZ_CHECK(compareSnapshots(before, snapshot(area.program())).isEmpty(), QString(), &log);
+    const auto before = expected ? decltype(empty)() : test::filesUnder(folder.path());
+    FUZZ_CHECK(saveModifiedNavigator(state, texts, folder.path(), log).ok() == expected);
+    FUZZ_CHECK(expected ? test::readAll(folder.modified(QStringLiteral("TomTom.exe"))) ==
+                              test::expectedPatch(file, *build, encoded, texts)
+                        : test::filesUnder(folder.path()) == before);
     return 0;
 }

@@ -1,15 +1,15 @@
 // The settings reader and writer.
 //
-// Input records: 'F' the file's bytes before the first write (no record: no file); 'W' a write:
-// a flag byte (bit 0: UTF-8, so that characters Windows-1252 cannot store occur; otherwise
-// Windows-1252 bytes), then section, key and value separated by LF (the value takes the rest);
-// 'P' the 30 menu texts of a save, LF-separated, in Windows-1252.
+// Input: a byte choosing the file before the first write (one of three literal files, or none),
+// then operations to the end, each an operation byte, a length byte and that many bytes. Bit 1 of
+// the operation byte makes it a save of 30 menu texts, LF-separated, in Windows-1252; otherwise
+// it is a write of section, key and value separated by LF (the value takes the rest), in UTF-8
+// when bit 0 is set, so that characters Windows-1252 cannot store occur, else in Windows-1252.
 //
 // Every write either refuses exactly when a character has no Windows-1252 byte, leaving the file
 // byte-identical, or leaves a file that ends in one CR LF, holds no two empty lines in a row and
 // begins with a printable character; the key then reads back its value when the write and the
-// file before it meet the conditions below. The save's PutINIData leaves the very bytes of 30
-// single writes, and its undo puts the file back byte for byte.
+// file before it meet the conditions below. The save's undo puts the file back byte for byte.
 //
 // Conditions of the read-back, which the algorithm needs and keeps:
 // - the section has no CR or LF, the key no CR, LF, "=" or "[", the value no CR, LF or "[": a
@@ -24,88 +24,55 @@
 #include "settings/ini.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace tollvik;
-using namespace tollvik::fuzz;
-
-namespace {
-
-bool cleanFile(const QByteArray& bytes)
-{
-    const QByteArray lone = QByteArray(bytes).replace("\r\n", "");
-    if (lone.contains('\r') || lone.contains('\n'))
-        return false;
-    qsizetype first = 0;
-    while (bytes.mid(first, 2) == "\r\n")
-        first += 2;
-    return first >= bytes.size() || quint8(bytes[first]) > 13;
-}
-
-bool cleanWrite(const QString& section, const QString& key, const QString& value)
-{
-    const auto hasAny = [](const QString& text, QStringView chars) {
-        return std::ranges::any_of(chars, [&](QChar c) { return text.contains(c); });
-    };
-    return !hasAny(section, u"\r\n") && !hasAny(key, u"\r\n=[") && !hasAny(value, u"\r\n[") &&
-           (value.isEmpty() || value.back().unicode() > 13);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Scratch area;
-    area.reset();
-    const QString path = area.program() + QStringLiteral("Tollvik.ini");
-    // "=" and the bytes of the file, or nothing when there is none.
-    const auto content = [&] {
-        return QFileInfo::exists(path) ? "=" + readFile(path) : "";
+    static const char* const files[] = {
+        "[Other]\r\nx=1\r\n\r\n\r\n [MenuText]\r\nItem05 = a\r\nItem04=[b\r\n",
+        "[MenuText]\r\nItem01=Gatso\r\nItem02=Caf\xE9 \x80\r\n", ""};
+    // The conditions of the read-back: on the write (section, key and value joined by LF), and on
+    // the file before it (as Latin-1).
+    static const QRegularExpression cleanWrite(
+        QStringLiteral(R"(\A[^\r\n]*\n[^\r\n=[]*\n([^\r\n[]*[^\x00-\x0d[])?\z)"));
+    static const QRegularExpression cleanFile(
+        QStringLiteral(R"(\A(\r\n)*([^\x00-\x0d](?:[^\r\n]|\r\n)*)?\z)"));
+    fuzz::FieldReader in(data, size);
+    test::ProgramFolder folder;
+    const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+    const auto content = [&] { // "=" and the bytes of the file, or nothing when there is none
+        return QFileInfo::exists(path) ? "=" + test::readAll(path) : QByteArray();
     };
-    for (const Record& r :
-         readRecords(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)))) {
-        FieldReader fields(r.bytes);
+    if (const quint8 file = in.u8() % 4; file < 3)
+        FUZZ_CHECK(test::writeAll(path, files[file]));
+    while (!in.atEnd()) {
+        const quint8 operation = in.u8();
+        const QByteArray bytes = in.take(in.u8());
         const QByteArray before = content();
-        if (r.tag == 'F' && before.isEmpty())
-            writeFile(path, r.bytes);
-        if (r.tag == 'W') {
-            const bool utf8 = (fields.u8() & 1) != 0;
-            const QList<QByteArray> parts = fields.rest().toByteArray().split('\n');
-            QStringList s;
-            for (qsizetype i = 0; i < 3; ++i) {
-                const QByteArray part = i < 2 ? parts.value(i) : parts.mid(2).join('\n');
-                s << (utf8 ? QString::fromUtf8(part) : decodeCp1252(part));
-            }
-            const bool storable = encodeCp1252(s.join(u'\n')).ok();
+        if ((operation & 2) == 0) {
+            const QString text =
+                (operation & 1) != 0 ? QString::fromUtf8(bytes) : decodeCp1252(bytes);
+            const QStringList s{text.section(u'\n', 0, 0), text.section(u'\n', 1, 1),
+                                text.section(u'\n', 2)};
             const Status written = WriteIniValue(path, s[0], s[1], s[2]);
             const QByteArray after = content();
-            FUZZ_CHECK(written.ok() == storable, written.error(), nullptr);
-            FUZZ_CHECK(written.ok() || after == before, QStringLiteral("refused, yet written"),
-                       nullptr);
-            FUZZ_CHECK(!written.ok() || (after.endsWith("\r\n") && !after.endsWith("\r\n\r\n") &&
-                                         !after.contains("\r\n\r\n\r\n") && quint8(after[1]) > 13),
-                       QString::fromLatin1(after), nullptr);
-            if (written.ok() && cleanWrite(s[0], s[1], s[2]) && cleanFile(before.mid(1)))
-                FUZZ_CHECK(ReadIniValue(path, s[0], s[1]).value() == s[2],
-                           QString::fromLatin1(after), nullptr);
+            FUZZ_CHECK(written.ok() == encodeCp1252(s.join(u'\n')).ok());
+            FUZZ_CHECK(written.ok() ? after.endsWith("\r\n") && !after.endsWith("\r\n\r\n") &&
+                                          !after.contains("\r\n\r\n\r\n") && quint8(after[1]) > 13
+                                    : after == before);
+            if (written.ok() && cleanWrite.match(s.join(u'\n')).hasMatch() &&
+                cleanFile.match(QString::fromLatin1(before.mid(1))).hasMatch())
+                FUZZ_CHECK(ReadIniValue(path, s[0], s[1]).value() == s[2]);
+            continue;
         }
-        if (r.tag == 'P') {
-            const QList<QByteArray> parts = r.bytes.toByteArray().split('\n');
-            std::array<QString, 30> texts;
-            const QString reference = area.program() + QStringLiteral("reference.ini");
-            if (!before.isEmpty())
-                writeFile(reference, before.mid(1));
-            for (int i = 0; i < 30; ++i) {
-                texts[std::size_t(i)] = decodeCp1252(parts.value(i));
-                (void)WriteIniValue(reference, QStringLiteral("MenuText"),
-                                    QStringLiteral("Item%1").arg(i + 1, 2, 10, QChar(u'0')),
-                                    texts[std::size_t(i)]);
-            }
-            KeepLog log;
-            const Result<IniUndo> put = PutINIData(area.program(), texts, log);
-            FUZZ_CHECK(put.ok() && readFile(path) == readFile(reference), QString(), &log);
-            FUZZ_CHECK(put->restore(log).ok() && content() == before, QString(), &log);
-            QFile::remove(reference);
-        }
+        std::array<QString, 30> texts;
+        for (int i = 0; i < 30; ++i)
+            texts[std::size_t(i)] = decodeCp1252(bytes.split('\n').value(i));
+        test::RecordingLog log;
+        const Result<IniUndo> put = PutINIData(folder.path(), texts, log);
+        FUZZ_CHECK(put.ok() && put->restore(log).ok() && content() == before);
     }
     return 0;
 }
