@@ -6,12 +6,6 @@
 
 namespace tollvik::test {
 
-void appendBe32(QByteArray& out, qint32 value)
-{
-    out.append(4, '\0');
-    putBe32(out, out.size() - 4, value);
-}
-
 qint32 be32(const QByteArray& bytes, qsizetype pos)
 {
     return qFromBigEndian<qint32>(bytes.constData() + pos);
@@ -20,6 +14,15 @@ qint32 be32(const QByteArray& bytes, qsizetype pos)
 void putBe32(QByteArray& bytes, qsizetype pos, qint32 value)
 {
     qToBigEndian(value, bytes.data() + pos);
+}
+
+QByteArray be32s(std::initializer_list<qint32> values)
+{
+    QByteArray out(4 * qsizetype(values.size()), '\0');
+    qsizetype pos = 0;
+    for (const qint32 value : values)
+        putBe32(out, std::exchange(pos, pos + 4), value);
+    return out;
 }
 
 qint32 ChkArchive::offsetOf(int entry) const
@@ -32,22 +35,18 @@ qint32 ChkArchive::offsetOf(int entry) const
 
 QByteArray ChkArchive::bytes() const
 {
-    QByteArray out;
-    appendBe32(out, count());
+    QByteArray out = be32s({count()});
     for (int entry = 1; entry <= count() + 1; ++entry)
-        appendBe32(out, offsetOf(entry));
+        out += be32s({offsetOf(entry)});
     return out + entries.join();
 }
 
 QByteArray slotEntry(const QByteArray& sound)
 {
     const qint32 padded = (qint32(sound.size()) + 3) / 4 * 4;
-    QByteArray out;
-    appendBe32(out, 0x01000000 | (padded + 12) / 4); // 01 00, then the word count
-    appendBe32(out, 1);
-    appendBe32(out, 8);
-    appendBe32(out, qint32(sound.size()));
-    return out + sound + QByteArray(padded - sound.size(), '\0');
+    // 01 00, then the word count
+    return be32s({0x01000000 | (padded + 12) / 4, 1, 8, qint32(sound.size())}) + sound +
+           QByteArray(padded - sound.size(), '\0');
 }
 
 QByteArray fillerEntry(int entry, int size)

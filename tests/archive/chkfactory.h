@@ -19,7 +19,7 @@ struct ChkArchive
 };
 
 // Big-endian helpers for building and checking archives.
-void appendBe32(QByteArray& out, qint32 value);
+[[nodiscard]] QByteArray be32s(std::initializer_list<qint32> values);
 [[nodiscard]] qint32 be32(const QByteArray& bytes, qsizetype pos);
 void putBe32(QByteArray& bytes, qsizetype pos, qint32 value);
 

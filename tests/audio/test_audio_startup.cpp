@@ -70,13 +70,11 @@ private Q_SLOTS:
             QVERIFY(loaded.api().BASS_Free() != 0);
 
         QCOMPARE(shown.size(), box.text.isEmpty() ? 0 : 1);
-        for (const AudioMessage& m : shown) {
-            QVERIFY2(m.text.startsWith(box.text), qPrintable(m.text));
-            QCOMPARE(m.text.size() > box.text.size(), box.text.endsWith(u"\r\n"_s));
-            QCOMPARE((AudioMessage{box.text, m.caption, m.icon}), box);
-            QCOMPARE(status.error(), m.text);
-        }
-        QCOMPARE(status.ok(), shown.isEmpty());
+        const AudioMessage m = shown.value(0);
+        QVERIFY2(m.text.startsWith(box.text), qPrintable(m.text));
+        QCOMPARE(m.text.size() > box.text.size(), box.text.endsWith(u"\r\n"_s));
+        QCOMPARE((AudioMessage{box.text, m.caption, m.icon}), box);
+        QCOMPARE(status.ok() ? QString() : status.error(), m.text);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "navigatorfiles.h"
 
+#include <QtEndian>
 #include <algorithm>
 
 namespace tollvik::test {
@@ -80,16 +81,6 @@ QByteArray makeNavigatorFile(int index, qint64 size)
     return data;
 }
 
-namespace {
-
-void putWord(QByteArray& data, qint64 offset, quint32 value)
-{
-    for (int k = 0; k < 4; ++k)
-        data[offset + k] = static_cast<char>((value >> (8 * k)) & 0xFF);
-}
-
-} // namespace
-
 QByteArray expectedPatch(QByteArray data, const ExpectedBuild& build,
                          const std::array<QByteArray, 30>& cp1252Texts,
                          const std::array<QString, 30>& texts)
@@ -100,17 +91,17 @@ QByteArray expectedPatch(QByteArray data, const ExpectedBuild& build,
         const QByteArray& bytes = cp1252Texts[static_cast<std::size_t>(i)];
         for (int k = 0; k < 16; ++k)
             data[text + 16 * i + k] = k < 15 && k < bytes.size() ? bytes[k] : '\0';
-        putWord(data, build.pointers.first + 4 * i, quint32(textAddress + 16 * i));
-        putWord(data, sounds + 4 * i, 0xFFFFFF00u | quint8(build.firstSound - i));
+        qToLittleEndian(quint32(textAddress + 16 * i), data.data() + build.pointers.first + 4 * i);
+        qToLittleEndian(0xFFFFFF00u | quint8(build.firstSound - i), data.data() + sounds + 4 * i);
     }
     int count = 30;
     while (count > 0 && texts[static_cast<std::size_t>(count - 1)].isEmpty())
         --count;
     data[build.count] = static_cast<char>(count);
-    putWord(data, build.pointerRef, quint32(build.pointers.second));
+    qToLittleEndian(quint32(build.pointers.second), data.data() + build.pointerRef);
     for (const qint32 ref : {build.soundRef1, build.soundRef2, build.soundRef3}) {
         if (ref != 0)
-            putWord(data, ref, quint32(soundsAddress));
+            qToLittleEndian(quint32(soundsAddress), data.data() + ref);
     }
     return data;
 }

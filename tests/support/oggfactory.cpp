@@ -1,20 +1,10 @@
 #include "testsupport.h"
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <vorbis/vorbisenc.h>
 
 namespace tollvik::test {
-namespace {
-
-void appendPage(QByteArray& out, const ogg_page& page)
-{
-    out.append(reinterpret_cast<const char*>(page.header), page.header_len);
-    out.append(reinterpret_cast<const char*>(page.body), page.body_len);
-}
-
-} // namespace
 
 QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int channels,
                        double amplitude)
@@ -33,51 +23,42 @@ QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int c
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
     ogg_stream_init(&stream, 0x746f6c6c);
-
     QByteArray out;
-    ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &headerComment);
-    ogg_stream_packetin(&stream, &headerCode);
     ogg_page page;
-    while (ogg_stream_flush(&stream, &page) != 0)
-        appendPage(out, page);
-
-    const long total = std::lround(seconds * sampleRate);
-    long written = 0;
-    bool eos = false;
-    while (!eos) {
-        const long count = std::min<long>(1024, total - written);
-        if (count > 0) {
-            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-            for (long i = 0; i < count; ++i) {
-                const double t = static_cast<double>(written + i) / sampleRate;
-                const auto v = static_cast<float>(
-                    amplitude * std::sin(2.0 * std::numbers::pi * frequencyHz * t));
-                for (int c = 0; c < channels; ++c)
-                    buffer[c][i] = v;
-            }
-            written += count;
-            vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-        } else {
-            vorbis_analysis_wrote(&dsp, 0);
+    const auto pagesOut = [&](int (*next)(ogg_stream_state*, ogg_page*)) {
+        while (next(&stream, &page) != 0) {
+            out.append(reinterpret_cast<const char*>(page.header), page.header_len);
+            out.append(reinterpret_cast<const char*>(page.body), page.body_len);
         }
+    };
+    ogg_packet packet[3];
+    vorbis_analysis_headerout(&dsp, &comment, &packet[0], &packet[1], &packet[2]);
+    for (ogg_packet& header : packet)
+        ogg_stream_packetin(&stream, &header);
+    pagesOut(ogg_stream_flush);
+
+    // Blocks of 1024 frames; the last, empty write ends the stream.
+    const long total = std::lround(seconds * sampleRate);
+    for (long written = 0, count = 1; count > 0; written += count) {
+        count = std::min<long>(1024, total - written);
+        float** buffer = count > 0 ? vorbis_analysis_buffer(&dsp, int(count)) : nullptr;
+        for (long i = 0; i < count; ++i) {
+            const double t = double(written + i) / sampleRate;
+            for (int c = 0; c < channels; ++c)
+                buffer[c][i] =
+                    float(amplitude * std::sin(2.0 * std::numbers::pi * frequencyHz * t));
+        }
+        vorbis_analysis_wrote(&dsp, int(count));
         while (vorbis_analysis_blockout(&dsp, &block) == 1) {
             vorbis_analysis(&block, nullptr);
             vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet) == 1) {
-                ogg_stream_packetin(&stream, &packet);
-                while (!eos && ogg_stream_pageout(&stream, &page) != 0) {
-                    appendPage(out, page);
-                    if (ogg_page_eos(&page))
-                        eos = true;
-                }
+            while (vorbis_bitrate_flushpacket(&dsp, &packet[0]) == 1) {
+                ogg_stream_packetin(&stream, &packet[0]);
+                pagesOut(ogg_stream_pageout);
             }
         }
     }
-
+    pagesOut(ogg_stream_flush);
     ogg_stream_clear(&stream);
     vorbis_block_clear(&block);
     vorbis_dsp_clear(&dsp);

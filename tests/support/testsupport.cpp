@@ -11,9 +11,8 @@ namespace tollvik::test {
 
 ProgramFolder::ProgramFolder()
 {
-    QDir dir(m_dir.path());
-    dir.mkpath(QStringLiteral("Temp"));
-    dir.mkpath(QStringLiteral("Modified"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("Temp"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("Modified"));
 }
 
 QString ProgramFolder::path() const
@@ -39,18 +38,14 @@ QString ProgramFolder::file(const QString& relative) const
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeAll(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(data) == data.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
 QMap<QString, QByteArray> filesUnder(const QString& folder)
