@@ -1,5 +1,4 @@
-// What every subsystem shares: the code page, the path functions and the file layer.
-#include "core/codepage.h"
+// The file layer every subsystem writes through, and the test for a usable file.
 #include "core/fileio.h"
 #include "core/paths.h"
 #include "testsupport.h"
@@ -17,34 +16,10 @@ class CoreTest : public QObject
 private Q_SLOTS:
     void cleanup() { setWriteFaultHookForTesting({}); }
 
-    void codePageRoundTripsEveryByteAndNamesWhatItCannotStore()
+    void fileExistsSkipsHiddenFilesAndFolders()
     {
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(static_cast<char>(b));
-        QCOMPARE(encodeCp1252(decodeCp1252(all)).bytes, all);
-        QCOMPARE(encodeCp1252(QStringLiteral("é€")).bytes, QByteArray("\xE9\x80"));
-        const Cp1252Encoding bad = encodeCp1252(QString::fromUcs4(U"ab\U0001F600\u0141"));
-        QCOMPARE(bad.badIndex, 2);
-        QCOMPARE(codePointName(bad.badChar), QStringLiteral("U+1F600"));
-        // A C1 control that stands for a defined byte has no byte of its own.
-        QVERIFY(!encodeCp1252(QStringLiteral("\u0080")).ok());
-    }
-
-    void pathFunctions()
-    {
-        const QString sep = nativeSeparator();
-        QCOMPARE(RPP(QStringLiteral("tool")), QStringLiteral("tool") + sep);
-        QCOMPARE(RPP(sep + sep), sep + sep);
-        QCOMPARE(GetFileName(QStringLiteral("a") + sep + QStringLiteral("b.chk")),
-                 QStringLiteral("b.chk"));
         test::ProgramFolder folder;
-        QVERIFY(test::writeAll(folder.file(QStringLiteral("empty")), {}));
         QVERIFY(test::writeAll(folder.file(QStringLiteral(".hidden")), "x"));
-        QVERIFY(!Exists(folder.file(QStringLiteral("empty"))));
-        QVERIFY(!Exists(folder.temp()));
-        QVERIFY(Exists(folder.file(QStringLiteral(".hidden"))));
-        QVERIFY(FileExists(folder.file(QStringLiteral("empty"))));
         QVERIFY(!FileExists(folder.file(QStringLiteral(".hidden"))));
         QVERIFY(!FileExists(folder.temp()));
     }
