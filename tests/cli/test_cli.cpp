@@ -111,10 +111,6 @@ private Q_SLOTS:
         const QStringList slot0 = lines[3].split(u' ', Qt::SkipEmptyParts);
         QCOMPARE(slot0.value(3), QStringLiteral("ogg"));
         QVERIFY(qAbs(slot0.value(4).toDouble() - 0.1) < 0.02);
-
-        const Run slots = cli({QStringLiteral("chk"), QStringLiteral("list"), chk});
-        QCOMPARE(slots.code, 0);
-        QCOMPARE(slots.out.split(u'\n', Qt::SkipEmptyParts).size(), 31);
     }
 
     void identifyAndPatchGiveTheWindowsBytes_data()
@@ -200,10 +196,6 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("chk"), QStringLiteral("join"), QStringLiteral("@"),
                            QStringLiteral("-o"), out}
             << QStringLiteral("index.txt");
-        QTest::newRow("missing option value")
-            << QStringList{QStringLiteral("chk"), QStringLiteral("join"), QStringLiteral("@/x"),
-                           QStringLiteral("-o")}
-            << QStringLiteral("-o");
     }
 
     void refusalsWriteNothing()
