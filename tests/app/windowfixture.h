@@ -45,7 +45,7 @@ struct WindowFixture
     std::unique_ptr<frmmemory> window;
 
     QList<AudioMessage> messages;
-    QStringList answers; // of the folder and voice choosers: a name accepts, none cancels
+    QStringList answers; // of the folder chooser: a name accepts, none cancels
 
     void open(AudioPreview* audio = nullptr)
     {
@@ -59,9 +59,6 @@ struct WindowFixture
             messages.append(box);
         };
         context.chooseFolder = [this](const QString&) {
-            return answers.isEmpty() ? QString() : answers.takeFirst();
-        };
-        context.chooseVoice = [this](const QStringList&, const QString&) {
             return answers.isEmpty() ? QString() : answers.takeFirst();
         };
         window = std::make_unique<frmmemory>(std::move(context));
