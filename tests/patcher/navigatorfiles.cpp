@@ -71,13 +71,11 @@ QByteArray makeFillerFile(qint64 size)
     return data;
 }
 
-QByteArray makeNavigatorFile(int index, qint64 size)
+QByteArray makeNavigatorFile(int index)
 {
-    QByteArray data = makeFillerFile(size);
-    for (const auto& [offset, value] : expectedBuild(index).probes) {
-        if (offset < size)
-            data[offset] = static_cast<char>(value);
-    }
+    QByteArray data = makeFillerFile();
+    for (const auto& [offset, value] : expectedBuild(index).probes)
+        data[offset] = static_cast<char>(value);
     return data;
 }
 

@@ -29,7 +29,7 @@ const ExpectedBuild& expectedBuild(int index);
 inline constexpr qint64 kNavigatorFileSize = 0x250000;
 
 // A synthetic navigator file: a filler that matches no build, with the build's probe bytes set.
-QByteArray makeNavigatorFile(int index, qint64 size = kNavigatorFileSize);
+QByteArray makeNavigatorFile(int index);
 QByteArray makeFillerFile(qint64 size = kNavigatorFileSize);
 
 // What a save must turn `original` into: text slots, pointers, count byte, sound entries and

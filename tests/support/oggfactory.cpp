@@ -11,10 +11,8 @@ QByteArray makeOggSine(double frequencyHz, double seconds, int sampleRate, int c
 {
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, sampleRate, 0.1f) != 0) {
-        vorbis_info_clear(&info);
-        return {};
-    }
+    if (vorbis_encode_init_vbr(&info, channels, sampleRate, 0.1f) != 0)
+        qFatal("libvorbisenc cannot encode %d channels at %d Hz", channels, sampleRate);
     vorbis_comment comment;
     vorbis_comment_init(&comment);
     vorbis_dsp_state dsp;

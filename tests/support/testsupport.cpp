@@ -9,30 +9,9 @@
 
 namespace tollvik::test {
 
-ProgramFolder::ProgramFolder()
-{
-    QDir(m_dir.path()).mkpath(QStringLiteral("Temp"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("Modified"));
-}
-
 QString ProgramFolder::path() const
 {
     return RPP(QDir::toNativeSeparators(m_dir.path()));
-}
-
-QString ProgramFolder::temp(const QString& name) const
-{
-    return path() + QStringLiteral("Temp") + nativeSeparator() + name;
-}
-
-QString ProgramFolder::modified(const QString& name) const
-{
-    return path() + QStringLiteral("Modified") + nativeSeparator() + name;
-}
-
-QString ProgramFolder::file(const QString& relative) const
-{
-    return path() + QDir::toNativeSeparators(relative);
 }
 
 QByteArray readAll(const QString& path)

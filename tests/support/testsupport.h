@@ -3,6 +3,7 @@
 #include "core/logsink.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -22,13 +23,16 @@ public:
 class ProgramFolder
 {
 public:
-    ProgramFolder();
-    [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
+    ProgramFolder()
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("Temp"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("Modified"));
+    }
     // The folder with its trailing separator, as the program forms paths from it.
     [[nodiscard]] QString path() const;
-    [[nodiscard]] QString temp(const QString& name = {}) const;
-    [[nodiscard]] QString modified(const QString& name = {}) const;
-    [[nodiscard]] QString file(const QString& relative) const;
+    QString file(const QString& rel) const { return path() + QDir::toNativeSeparators(rel); }
+    QString temp(const QString& n = {}) const { return file(QStringLiteral("Temp/") + n); }
+    QString modified(const QString& n = {}) const { return file(QStringLiteral("Modified/") + n); }
 
 private:
     QTemporaryDir m_dir;
