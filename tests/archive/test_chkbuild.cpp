@@ -116,6 +116,8 @@ private Q_SLOTS:
                                 .arg(f.in.workingPath, QString::number(entries), oldSize, verifying,
                                      size, including, listingOf(expected).join('\n'))
                                 .split('\n'));
+        // A path holding "%1" or "%2" stays as it is.
+        QCOMPARE(importLogLine("/snd/%2 %1.ogg", 29), "Load /snd/%2 %1.ogg to position 30");
     }
 
     void refusalsChangeNoFile_data()

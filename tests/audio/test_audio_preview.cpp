@@ -152,6 +152,7 @@ private Q_SLOTS:
                               u"1=Frequency: 48000 Hz, 16 bits, 6 MultiChannel"_s,
                               u"2=Bytes/s: 192000"_s,
                               u"3=Kbp/s: %1 [avg kbp/s]"_s.arg(qRound(sound.size() * 0.0032))}));
+        QCOMPARE(CBASS_TIME(m_api).GetTime(3660), u"01:01:00"_s); // past the minute and the hour
     }
 
     // Half a second of 440 Hz at 22050 Hz stereo comes out whole, as 16-bit stereo at 44100 Hz,
@@ -162,6 +163,8 @@ private Q_SLOTS:
             AudioPreview preview(m_api, *m_ui);
             QVERIFY(preview.startPreview(test::makeOggSine(440.0, 0.5, 22050, 2)).ok());
             QTRY_VERIFY(!preview.isStarting());
+            QCOMPARE(m_ui->read(m_ui->labels).value(1),
+                     u"1=Frequency: 22050 Hz, 16 bits, Stereo"_s);
             const tvb_handle h = preview.previewChannel();
             QTRY_COMPARE_WITH_TIMEOUT(m_api.BASS_ChannelGetPosition(h),
                                       m_api.BASS_StreamGetLength(h), 20000);

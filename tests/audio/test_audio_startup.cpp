@@ -25,28 +25,26 @@ private Q_SLOTS:
         const AudioMessage missing{u"BASS.DLL does not exists"_s, u"BASS.DLL"_s};
         const AudioMessage version{u"BASS version 2.1 was not loaded"_s, u"Incorrect BASS.DLL"_s};
         QTest::addColumn<QString>("library");
-        QTest::addColumn<QByteArray>("driver");
         QTest::addColumn<AudioMessage>("box");
-        QTest::newRow("missing") << QString() << "dummy"_ba << missing;
-        QTest::newRow("a folder of that name") << u"/"_s << "dummy"_ba << missing;
+        QTest::newRow("missing") << QString() << missing;
+        QTest::newRow("a folder of that name") << u"/"_s << missing;
         QTest::newRow("not a library")
-            << u"text"_s << "dummy"_ba << AudioMessage{version.text + u"\r\n"_s, version.caption};
-        QTest::newRow("2.0") << standins + u"libstandin_v20.so"_s << "dummy"_ba << version;
-        QTest::newRow("2.2") << standins + u"libstandin_v22.so"_s << "dummy"_ba << version;
+            << u"text"_s << AudioMessage{version.text + u"\r\n"_s, version.caption};
+        QTest::newRow("2.0") << standins + u"libstandin_v20.so"_s << version;
+        QTest::newRow("2.2") << standins + u"libstandin_v22.so"_s << version;
         QTest::newRow("lacking a function")
-            << standins + u"libstandin_lacking.so"_s << "dummy"_ba
+            << standins + u"libstandin_lacking.so"_s
             << AudioMessage{version.text + u"\r\nMissing function: BASS_ChannelGetInfo"_s,
                             version.caption};
-        QTest::newRow("ours") << QStringLiteral(TOLLVIK_BASS_PATH) << "dummy"_ba << AudioMessage{};
+        QTest::newRow("ours") << QStringLiteral(TOLLVIK_BASS_PATH) << AudioMessage{};
         QTest::newRow("ours without a working driver: no silent output")
-            << QStringLiteral(TOLLVIK_BASS_PATH) << "nosuchdriver"_ba
+            << QStringLiteral(TOLLVIK_BASS_PATH)
             << AudioMessage{u"Couldn't Initialize Digital Output\r\n(error code: 6)"_s, u"Error"_s,
                             AudioMessage::Icon::Exclamation};
     }
     void eachFailureShowsItsBox()
     {
         QFETCH(QString, library);
-        QFETCH(QByteArray, driver);
         QFETCH(AudioMessage, box);
         test::ProgramFolder folder;
         const QString target = folder.file(audioLibraryFileName());
@@ -56,7 +54,8 @@ private Q_SLOTS:
             QVERIFY(test::writeAll(target, "This is not a library\r\n"));
         else if (!library.isEmpty())
             QVERIFY(QFile::copy(library, target));
-        qputenv("SDL_AUDIODRIVER", driver);
+        // Only the row whose box is an output error runs without a working driver.
+        qputenv("SDL_AUDIODRIVER", box.caption == u"Error"_s ? "nosuchdriver" : "dummy");
 
         QList<AudioMessage> shown;
         const ShowMessage show = [&shown](const AudioMessage& m) {

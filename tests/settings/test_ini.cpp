@@ -138,6 +138,7 @@ private Q_SLOTS:
         if (before == kFirstStart) {
             texts[29] = u"Turn \u2192"_qs;
             QVERIFY(!WriteIniValue(ini.path, kSection, u"Item01"_qs, texts[29]).ok());
+            QVERIFY(!WriteIniValue(ini.path, u"Menu\U0001F697"_qs, u"Item01"_qs, u"x"_qs).ok());
             QVERIFY(!PutINIData(ini.folder.path(), texts, log).ok());
             QCOMPARE(ini.content(), before);
             return;
