@@ -12,8 +12,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
-#include <QFrame>
 #include <QFocusEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -293,9 +293,9 @@ void frmmemory::buildSlot(int slot)
     connect(exportButton, &QPushButton::clicked, this, [this, slot] { Command4_Click(slot); });
     m_command4[index] = exportButton;
 
-    for (QWidget* widget : {static_cast<QWidget*>(menu), static_cast<QWidget*>(play),
-                            static_cast<QWidget*>(sound), static_cast<QWidget*>(import),
-                            static_cast<QWidget*>(exportButton)})
+    for (QWidget* widget :
+         {static_cast<QWidget*>(menu), static_cast<QWidget*>(play), static_cast<QWidget*>(sound),
+          static_cast<QWidget*>(import), static_cast<QWidget*>(exportButton)})
         acceptDropsOn(widget);
     attachSlotMenu(sound, slot);
     attachSlotMenu(import, slot);

@@ -50,7 +50,8 @@ Result<convert::SlotSoundMade> runWork(const convert::ListedArchive& archive,
     const convert::Target& target = targets[static_cast<std::size_t>(work.slot)];
     switch (work.kind) {
     case SlotWork::Kind::AsItIs:
-        return convert::SlotSoundMade{work.slot, work.source, importLogLine(work.source, work.slot)};
+        return convert::SlotSoundMade{work.slot, work.source,
+                                      importLogLine(work.source, work.slot)};
     case SlotWork::Kind::Speak:
         return convert::speakIntoSlot(archive, work.slot, target, work.source, voice, stop);
     case SlotWork::Kind::Convert:
@@ -65,9 +66,8 @@ void frmmemory::attachSlotMenu(QWidget* widget, int slot)
 {
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
     widget->setAcceptDrops(true);
-    connect(widget, &QWidget::customContextMenuRequested, this, [this, widget, slot](QPoint at) {
-        slotMenu(slot)->popup(widget->mapToGlobal(at));
-    });
+    connect(widget, &QWidget::customContextMenuRequested, this,
+            [this, widget, slot](QPoint at) { slotMenu(slot)->popup(widget->mapToGlobal(at)); });
 }
 
 QMenu* frmmemory::slotMenu(int slot)
@@ -147,16 +147,15 @@ void frmmemory::importSlotFiles(const QStringList& paths)
     }
     QList<SlotWork> work;
     for (auto it = matched.cbegin(); it != matched.cend(); ++it)
-        work.append({it.key(), it.value(),
-                     convert::takesAsItIs(it.value()) ? SlotWork::Kind::AsItIs
-                                                      : SlotWork::Kind::Convert});
+        work.append(
+            {it.key(), it.value(),
+             convert::takesAsItIs(it.value()) ? SlotWork::Kind::AsItIs : SlotWork::Kind::Convert});
     runSlotJob(work);
 }
 
 void frmmemory::runSlotJob(const QList<SlotWork>& work)
 {
-    const convert::ListedArchive archive{programFolder(), m_text2->text(),
-                                         m_state->SlotSoundTable};
+    const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     const bool speaks = std::any_of(work.cbegin(), work.cend(), [](const SlotWork& w) {
         return w.kind == SlotWork::Kind::Speak;
     });
@@ -266,8 +265,7 @@ void frmmemory::exportAllSounds()
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlots; ++slot)
         boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlots)->text();
-    const convert::ListedArchive archive{programFolder(), m_text2->text(),
-                                         m_state->SlotSoundTable};
+    const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     if (const Status saved = convert::exportAllSounds(archive, boxes, folder); !saved) {
         AddText(saved.error());
         beep();

@@ -1,4 +1,5 @@
 #include "convert/slotsounds.h"
+
 #include "convert/speech.h"
 #include "core/fileio.h"
 #include "core/paths.h"
@@ -29,7 +30,8 @@ Result<SlotSoundMade> written(const ListedArchive& archive, int slot,
 {
     if (!converted)
         return converted.failure();
-    const Result<QString> path = writeConvertedSound(archive.programFolder, slot, converted.value());
+    const Result<QString> path =
+        writeConvertedSound(archive.programFolder, slot, converted.value());
     if (!path)
         return path.failure();
     return SlotSoundMade{slot, path.value(), describe(converted.value())};
@@ -57,8 +59,8 @@ Result<std::array<Target, kSlotCount>> slotTargets(const ListedArchive& archive,
     return targets;
 }
 
-Result<SlotSoundMade> convertIntoSlot(const ListedArchive& archive, int slot,
-                                      const Target& target, const QString& source, StopFlag stop)
+Result<SlotSoundMade> convertIntoSlot(const ListedArchive& archive, int slot, const Target& target,
+                                      const QString& source, StopFlag stop)
 {
     return written(archive, slot, convertFile(source, target, stop));
 }

@@ -88,18 +88,16 @@ Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)
         return fail(file.errorString());
     const qint64 size = file.size();
     if (offset < 0 || length < 0 || offset > size || length > size - offset)
-        return fail(
-            QStringLiteral("%1 bytes at offset %2 do not lie inside the file of %3 bytes")
-                .arg(length)
-                .arg(offset)
-                .arg(size));
+        return fail(QStringLiteral("%1 bytes at offset %2 do not lie inside the file of %3 bytes")
+                        .arg(length)
+                        .arg(offset)
+                        .arg(size));
     if (!file.seek(offset))
         return fail(file.errorString());
     QByteArray data = file.read(length);
     if (data.size() != length)
-        return fail(file.error() != QFileDevice::NoError
-                                       ? file.errorString()
-                                       : QStringLiteral("the file ended early"));
+        return fail(file.error() != QFileDevice::NoError ? file.errorString()
+                                                         : QStringLiteral("the file ended early"));
     return data;
 }
 
@@ -136,8 +134,8 @@ Status copyFileAtomically(const QString& from, const QString& to)
         if (chunk.isEmpty()) {
             target.cancelWriting();
             return fail(source.error() != QFileDevice::NoError
-                                           ? source.errorString()
-                                           : QStringLiteral("the file ended early"));
+                            ? source.errorString()
+                            : QStringLiteral("the file ended early"));
         }
         if (Status written = writeAllTo(target, chunk.constData(), chunk.size()); !written)
             return written;

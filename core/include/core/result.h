@@ -25,8 +25,7 @@ struct Failure
     Refusal kind = Refusal::Failed;
 };
 
-template <typename T>
-class [[nodiscard]] Result
+template <typename T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_value(std::move(value)) {}
@@ -50,8 +49,7 @@ private:
     Failure m_failure;
 };
 
-template <>
-class [[nodiscard]] Result<void>
+template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;

@@ -88,9 +88,8 @@ struct NavigatorState
 // The bytes a save writes into Modified/ for an unaltered navigator file and these 30 menu
 // texts, with the save's patch lines in the log. Refuses a file of no known build, one too short
 // for its build, or a text with a character that has no Windows-1252 byte.
-[[nodiscard]] Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
-                                                     const std::array<QString, 30>& menuTexts,
-                                                     LogSink& log);
+[[nodiscard]] Result<QByteArray>
+patchNavigatorBytes(QByteArray fileBytes, const std::array<QString, 30>& menuTexts, LogSink& log);
 
 // What became of the working copy after a good save.
 enum class WorkingCopy
