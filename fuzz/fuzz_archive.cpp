@@ -76,10 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int slot = in.u8() % kSlotCount;
         External& ext = slots[slot];
         ext.kind = in.u8() % 6;
-        const quint32 spec = in.u32();
+        const quint32 shape = in.u32(); // top bit: filler bytes, else an Ogg; the rest: its size
         ext.path =
             user.filePath(QStringLiteral("e%1").arg(slot) + QLatin1String(suffixes[ext.kind]));
-        ext.bytes = spec >> 31 ? QByteArray(spec % 200, 'x') : test::oggOfSize(int(spec % 140'000));
+        ext.bytes =
+            shape >> 31 ? QByteArray(shape % 200, 'x') : test::oggOfSize(int(shape % 140'000));
         if (ext.kind != 3)
             FUZZ_CHECK(ext.kind == 5 ? QDir().mkpath(ext.path)
                                      : test::writeAll(ext.path, ext.bytes));
