@@ -209,14 +209,10 @@ void frmmemory::useArchiveSound(int slot)
                 .arg(slotLabel(slot)));
 }
 
-QString frmmemory::settingsFile() const
-{
-    return programFolder() + QStringLiteral("Tollvik.ini");
-}
-
 QString frmmemory::storedVoice() const
 {
-    const Result<QString> voice = ReadIniValue(settingsFile(), kSpeechSection, kVoiceKey);
+    const Result<QString> voice =
+        ReadIniValue(settingsFilePath(programFolder()), kSpeechSection, kVoiceKey);
     return voice ? voice.value() : QString();
 }
 
@@ -241,10 +237,11 @@ void frmmemory::chooseVoice()
                                                        names, int(names.indexOf(current)), false);
     if (chosen.isEmpty())
         return;
-    if (const Status stored = WriteIniValue(settingsFile(), kSpeechSection, kVoiceKey, chosen);
+    if (const Status stored =
+            WriteIniValue(settingsFilePath(programFolder()), kSpeechSection, kVoiceKey, chosen);
         !stored) {
         AddText(QStringLiteral("Could not store the voice in %1: %2")
-                    .arg(settingsFile(), stored.error()));
+                    .arg(settingsFilePath(programFolder()), stored.error()));
         return;
     }
     AddText(QStringLiteral("Menu texts are spoken with the voice %1.").arg(chosen));

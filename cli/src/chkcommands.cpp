@@ -5,10 +5,10 @@
 #include "command.h"
 #include "convert/slotsounds.h"
 #include "core/fileio.h"
-#include "oggtime.h"
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <optional>
 
 namespace tollvik::cli {
 namespace {
@@ -47,7 +47,9 @@ int listAll(const Call& call, const QString& path)
     qint64 offset = 4 + 4 * (entries.size() + 1) + contents->gap.size();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QByteArray ogg = oggOfEntry(entries[i]);
-        const double seconds = ogg.isEmpty() ? -1 : oggSeconds(ogg);
+        const Result<convert::Pcm> sound =
+            ogg.isEmpty() ? fail(QString()) : convert::decodeMemory(ogg, path);
+        const double seconds = sound ? sound->seconds() : -1;
         call.out << QStringLiteral("%1 %2 %3  %4  %5")
                         .arg(i + 1, 5)
                         .arg(offset, 11)
@@ -221,6 +223,7 @@ slotSounds(const QString& archive, const QStringList& assignments, const QString
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlotCount; ++slot)
         boxes[std::size_t(slot)] = slotLabel(slot);
+    std::optional<Result<SlotTargets>> targets;
     for (const QString& assignment : assignments) {
         const qsizetype equals = assignment.indexOf(u'=');
         const Result<int> n = slotNumber(assignment.left(equals));
@@ -233,10 +236,13 @@ slotSounds(const QString& archive, const QStringList& assignments, const QString
             boxes[slot] = sound;
             continue;
         }
-        const Result<convert::Target> target = targetLikeSlot(archive, n.value());
-        if (!target)
-            return target.failure();
-        const Result<convert::Converted> converted = convert::convertFile(sound, target.value());
+        // The archive's targets are measured once, for the first sound that needs them.
+        if (!targets)
+            targets = targetsOf(archive);
+        if (!*targets)
+            return targets->failure();
+        const Result<convert::Converted> converted =
+            convert::convertFile(sound, targets->value()[slot]);
         if (!converted)
             return converted.failure();
         boxes[slot] = QDir(scratch).filePath(QStringLiteral("slot %1.ogg").arg(n.value()));

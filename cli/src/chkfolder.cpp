@@ -44,6 +44,8 @@ Status writeFolder(const QString& folder, const QList<NamedFile>& files)
         return fail(QStringLiteral("cannot replace the empty folder %1").arg(folder));
     std::error_code ec;
     std::filesystem::rename(toFsPath(staging.path()), toFsPath(target.absoluteFilePath()), ec);
+    if (ec && target.isDir())
+        (void)QDir().mkdir(folder); // the empty folder the user gave stays
     if (ec)
         return fail(QStringLiteral("cannot create %1: %2")
                         .arg(folder, QString::fromLocal8Bit(ec.message())));

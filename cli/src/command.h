@@ -52,7 +52,9 @@ int refuse(const Call& call, const Failure& failure);
 // A slot number from the command line: 1..30.
 [[nodiscard]] Result<int> slotNumber(const QString& text);
 
-// The target of a sound for slot `slot` (1..30) of the archive at `archive`.
+// The targets of the 30 slots of the archive at `archive`, and of one slot (1..30).
+using SlotTargets = std::array<convert::Target, 30>;
+[[nodiscard]] Result<SlotTargets> targetsOf(const QString& archive);
 [[nodiscard]] Result<convert::Target> targetLikeSlot(const QString& archive, int slot);
 
 int identifyCommand(const Call& call);

@@ -22,7 +22,7 @@ Result<std::array<QString, 30>> menuTexts(const QCommandLineParser& parser,
                             : settingsFilePath(QCoreApplication::applicationDirPath());
     Result<std::array<QString, 30>> stored = readMenuTexts(ini);
     if (!stored)
-        return fail(QStringLiteral("the menu texts: ") + stored.error());
+        return fail(QStringLiteral("the menu texts in %1: %2").arg(ini, stored.error()));
     for (const QString& assignment : parser.values(item)) {
         const qsizetype equals = assignment.indexOf(u'=');
         const Result<int> n = slotNumber(assignment.left(equals));

@@ -64,14 +64,18 @@ int writeConverted(const Call& call, const Result<convert::Converted>& converted
 
 } // namespace
 
-Result<convert::Target> targetLikeSlot(const QString& archive, int slot)
+Result<SlotTargets> targetsOf(const QString& archive)
 {
     QuietLog log;
     const Result<ChkListing> listing = Get_Chk_info(archive, log);
     if (!listing)
         return fail(QStringLiteral("%1 cannot be listed: %2").arg(archive, listing.error()));
-    const convert::ListedArchive listed{QString(), archive, listing->table};
-    const auto targets = convert::slotTargets(listed);
+    return convert::slotTargets(convert::ListedArchive{QString(), archive, listing->table});
+}
+
+Result<convert::Target> targetLikeSlot(const QString& archive, int slot)
+{
+    const Result<SlotTargets> targets = targetsOf(archive);
     if (!targets)
         return targets.failure();
     return targets->at(static_cast<std::size_t>(slot - 1));

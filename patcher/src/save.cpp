@@ -109,12 +109,11 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
 
 // The patch is made on the bytes read from the working copy; the working copy itself is never
 // altered, so it stays an unaltered build whatever happens later.
-void patchInMemory(SaveInput& in, const NavigatorState& state,
-                   const std::array<QString, 30>& menuTexts, LogSink& log)
+void patchInMemory(SaveInput& in, const std::array<QString, 30>& menuTexts, LogSink& log)
 {
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
-    detail::UdateTomTom(in.bytes, state.patchTable, state.VersionIndex, menuTexts, in.encodedTexts,
-                        log);
+    detail::UdateTomTom(in.bytes, in.entry->patch, in.entry->build.versionIndex, menuTexts,
+                        in.encodedTexts, log);
 }
 
 // The settings file is put back when the output cannot be written, so that it keeps matching
@@ -196,9 +195,7 @@ Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
         return r.failure();
     if (Status r = encodeTexts(in, menuTexts); !r)
         return r.failure();
-    log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
-    detail::UdateTomTom(in.bytes, in.entry->patch, build->versionIndex, menuTexts, in.encodedTexts,
-                        log);
+    patchInMemory(in, menuTexts, log);
     return std::move(in.bytes);
 }
 
@@ -212,7 +209,7 @@ Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
         return checked.failure();
     }
     SaveInput& in = checked.value();
-    patchInMemory(in, state, menuTexts, log);
+    patchInMemory(in, menuTexts, log);
     // The texts are a convenience for the next start; the modified file is produced without them.
     const Result<IniUndo> settings = PutINIData(programFolder, menuTexts, log);
     if (const Status written = writeOutput(in, settings, log); !written)

@@ -181,13 +181,14 @@ QString settingsFilePath(const QString& programFolder)
 Result<std::array<QString, 30>> readMenuTexts(const QString& path)
 {
     if (!QFileInfo(path).isFile())
-        return fail(QStringLiteral("%1 does not exist").arg(path));
+        return fail(QStringLiteral("it does not exist"));
     std::array<QString, kItems> texts;
-    for (const auto& [key, unused] : menuItems(texts)) {
-        const Result<QString> value = ReadIniValue(path, menuSection(), key);
+    const KeyValues items = menuItems(texts);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const Result<QString> value = ReadIniValue(path, menuSection(), items[qsizetype(i)].first);
         if (!value)
-            return fail(QStringLiteral("%1 cannot be read: %2").arg(path, value.error()));
-        texts[static_cast<std::size_t>(key.mid(4).toInt() - 1)] = value.value();
+            return value.failure();
+        texts[i] = value.value();
     }
     return texts;
 }
@@ -239,17 +240,13 @@ Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink&
         }
         return {};
     }
-    QStringList stored;
-    for (const auto& item : items) {
-        const Result<QString> r = ReadIniValue(path, menuSection(), item.first);
-        if (!r) {
-            log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
-                            .arg(QDir::toNativeSeparators(path), r.error()));
-            return r.failure();
-        }
-        stored.append(r.value());
+    const Result<std::array<QString, kItems>> stored = readMenuTexts(path);
+    if (!stored) {
+        log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
+                        .arg(QDir::toNativeSeparators(path), stored.error()));
+        return stored.failure();
     }
-    menuTexts = stored;
+    menuTexts = QStringList(stored->cbegin(), stored->cend());
     return {};
 }
 

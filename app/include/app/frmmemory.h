@@ -158,7 +158,6 @@ private:
     void importFolder();
     void runSlotJob(const QList<SlotWork>& work);
     void showSlotSound(const Result<convert::SlotSoundMade>& made);
-    [[nodiscard]] QString settingsFile() const;
     [[nodiscard]] QString storedVoice() const;
     [[nodiscard]] QString chooseFolder(const QString& caption);
 

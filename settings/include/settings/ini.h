@@ -36,7 +36,8 @@ namespace tollvik {
 [[nodiscard]] QString settingsFilePath(const QString& programFolder);
 
 // The 30 menu texts stored in a settings file of this layout, empty where a key is missing.
-// Reads only: refuses, creating nothing, a file that is missing or cannot be read.
+// Reads only: refuses, creating nothing, a file that is missing or cannot be read (the
+// failure gives the reason).
 [[nodiscard]] Result<std::array<QString, 30>> readMenuTexts(const QString& path);
 
 // Exchanges the 30 menu texts with the settings file. When the file is missing or empty it is
