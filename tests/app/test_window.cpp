@@ -97,19 +97,6 @@ private Q_SLOTS:
         QCOMPARE(f.beeps, 1);
         QCOMPARE(w.logLines().constLast(),
                  QStringLiteral("Connot load file from the working Temp directory!"));
-        // An unrecognised file keeps the earlier one current.
-        const QString other = f.folder.file(QStringLiteral("device/other"));
-        QVERIFY(test::writeAll(other, test::makeFillerFile()));
-        f.dialogs.answers << other;
-        QTest::mouseClick(w.Load1(), Qt::LeftButton);
-        QCOMPARE(tail(w.logLines(), 3).first(), QStringLiteral("TTN file ") + other);
-        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
-        QCOMPARE(w.Text3()->text(), working);
-        // A cancelled dialog logs nothing.
-        const qsizetype lines = w.logLines().size();
-        f.dialogs.answers << QString();
-        QTest::mouseClick(w.Load1(), Qt::LeftButton);
-        QCOMPARE(w.logLines().size(), lines);
         f.close();
     }
 
