@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# make package: packs the program folder (executable, audio library, Temp/, Modified/, desktop
-# entry, icon) with CPack as a .tar.gz in build/package/, then checks that it is relocatable:
+# make package: packs the program folder (executable, audio library, converter module, Temp/,
+# Modified/, desktop entry, icon) with CPack as a .tar.gz in build/package/, then checks that it is relocatable:
 # no run path into the build folder, and unpacked into a temporary folder elsewhere it starts on
 # the offscreen platform with SDL's dummy output and creates its settings file there.
 #
@@ -17,7 +17,7 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
 else
     cmake "$BUILD" >/dev/null
 fi
-cmake --build "$BUILD" --target tollvik-alerts tollvik-alerts-cli bass
+cmake --build "$BUILD" --target tollvik-alerts tollvik-alerts-cli bass tollvik-convert
 BUILD_ABS=$(cd "$BUILD" && pwd)
 rm -rf "$BUILD_ABS/package"
 (cd "$BUILD_ABS" && cpack -G TGZ --config CPackConfig.cmake >/dev/null)
@@ -30,8 +30,8 @@ tar -xzf "$tarball" -C "$work"
 top=$(find "$work" -mindepth 1 -maxdepth 1 -type d)
 [ "$(echo "$top" | wc -l)" -eq 1 ] || fail "the archive must hold one top-level folder"
 
-for f in tollvik-alerts tollvik-alerts-cli libbass.so tollvik-alerts.desktop tollvik-alerts.svg \
-    man/man1/tollvik-alerts-cli.1; do
+for f in tollvik-alerts tollvik-alerts-cli libbass.so libtollvik-convert.so tollvik-alerts.desktop \
+    tollvik-alerts.svg man/man1/tollvik-alerts-cli.1; do
     [ -f "$top/$f" ] || fail "$f is missing from the folder"
 done
 for d in Temp Modified; do
@@ -40,7 +40,7 @@ done
 [ -x "$top/tollvik-alerts" ] || fail "tollvik-alerts is not executable"
 
 # Run paths: none, or only relative to the file's own folder; never the build or source folder.
-for f in tollvik-alerts tollvik-alerts-cli libbass.so; do
+for f in tollvik-alerts tollvik-alerts-cli libbass.so libtollvik-convert.so; do
     paths=$(readelf -d "$top/$f" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
     if [ -n "$paths" ]; then
         IFS=: read -ra entries <<<"$paths"

@@ -2,7 +2,7 @@
 
 #include "app/module2.h"
 #include "artwork.h"
-#include "convert/convert.h"
+#include "convert/slotfiles.h"
 #include "core/paths.h"
 #include "devicepictures.h"
 #include "soundworker.h"

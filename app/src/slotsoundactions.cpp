@@ -1,8 +1,7 @@
 // Sounds from anything for the warning slots: the slot's context menu, files dropped on the
 // window, and the conversion and speech jobs that run on the sound worker.
 #include "app/frmmemory.h"
-#include "convert/slotsounds.h"
-#include "convert/speech.h"
+#include "converter.h"
 #include "core/paths.h"
 #include "dialogs/commondialog.h"
 #include "settings/ini.h"
@@ -42,7 +41,8 @@ const QString kSoundFilter = QStringLiteral(
 const QString kSpeechSection = QStringLiteral("Speech");
 const QString kVoiceKey = QStringLiteral("Voice");
 
-Result<convert::SlotSoundMade> runWork(const convert::ListedArchive& archive,
+Result<convert::SlotSoundMade> runWork(const convert::ModuleCalls& calls,
+                                       const convert::ListedArchive& archive,
                                        const std::array<convert::Target, kSlotCount>& targets,
                                        const SlotWork& work, const QString& voice,
                                        const std::atomic<bool>* stop)
@@ -53,11 +53,11 @@ Result<convert::SlotSoundMade> runWork(const convert::ListedArchive& archive,
         return convert::SlotSoundMade{work.slot, work.source,
                                       importLogLine(work.source, work.slot)};
     case SlotWork::Kind::Speak:
-        return convert::speakIntoSlot(archive, work.slot, target, work.source, voice, stop);
+        return calls.speakIntoSlot(archive, work.slot, target, work.source, voice, stop);
     case SlotWork::Kind::Convert:
         break;
     }
-    return convert::convertIntoSlot(archive, work.slot, target, work.source, stop);
+    return calls.convertIntoSlot(archive, work.slot, target, work.source, stop);
 }
 
 } // namespace
@@ -155,14 +155,18 @@ void frmmemory::importSlotFiles(const QStringList& paths)
 
 void frmmemory::runSlotJob(const QList<SlotWork>& work)
 {
+    const Result<const convert::ModuleCalls*> loaded = converter();
+    if (!loaded)
+        return;
+    const convert::ModuleCalls& calls = *loaded.value();
     const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     const bool speaks = std::any_of(work.cbegin(), work.cend(), [](const SlotWork& w) {
         return w.kind == SlotWork::Kind::Speak;
     });
     const QString voice = speaks ? storedVoice() : QString();
-    auto job = [this, archive, work, voice](const std::atomic<bool>* stop,
-                                            const SoundWorker::Post& post) {
-        const auto targets = convert::slotTargets(archive, stop);
+    auto job = [this, &calls, archive, work, voice](const std::atomic<bool>* stop,
+                                                    const SoundWorker::Post& post) {
+        const auto targets = calls.slotTargets(archive, stop);
         if (!targets) {
             post([this, failure = targets.failure()] { showSlotSound(failure); });
             return;
@@ -170,7 +174,7 @@ void frmmemory::runSlotJob(const QList<SlotWork>& work)
         for (const SlotWork& w : work) {
             if (stop->load())
                 return;
-            post([this, made = runWork(archive, targets.value(), w, voice, stop)] {
+            post([this, made = runWork(calls, archive, targets.value(), w, voice, stop)] {
                 showSlotSound(made);
             });
         }
@@ -209,6 +213,16 @@ void frmmemory::useArchiveSound(int slot)
                 .arg(slotLabel(slot)));
 }
 
+Result<const convert::ModuleCalls*> frmmemory::converter()
+{
+    Result<const convert::ModuleCalls*> calls = converterCalls(m_state->context.converterModule);
+    if (!calls) {
+        AddText(calls.error());
+        beep();
+    }
+    return calls;
+}
+
 QString frmmemory::storedVoice() const
 {
     const Result<QString> voice =
@@ -218,7 +232,10 @@ QString frmmemory::storedVoice() const
 
 void frmmemory::chooseVoice()
 {
-    const Result<QList<convert::Voice>> voices = convert::voices();
+    const Result<const convert::ModuleCalls*> loaded = converter();
+    if (!loaded)
+        return;
+    const Result<QList<convert::Voice>> voices = loaded.value()->voices();
     if (!voices || voices->isEmpty()) {
         AddText(QStringLiteral("No voices for spoken menu texts: %1")
                     .arg(voices ? QStringLiteral("espeak-ng has none") : voices.error()));
@@ -229,7 +246,7 @@ void frmmemory::chooseVoice()
         names.append(voice.name);
     QString current = storedVoice();
     if (!names.contains(current))
-        current = convert::defaultVoice(voices.value());
+        current = loaded.value()->defaultVoice(voices.value(), QLocale::system());
     const QString chosen = m_state->context.chooseVoice
                                ? m_state->context.chooseVoice(names, current)
                                : QInputDialog::getItem(this, QStringLiteral("Voice"),

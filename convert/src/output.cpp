@@ -1,23 +1,13 @@
-// The log line of a converted sound, its refusals, and its file in Temp/.
+// The log line of a converted sound and its refusals.
 
-#include "archive/archive.h"
-#include "core/fileio.h"
-#include "core/paths.h"
 #include "internal.h"
 
-#include <QDir>
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
 namespace tollvik::convert {
 namespace {
-
-QString tempFolder(const QString& programFolder)
-{
-    return RPP(programFolder) + QStringLiteral("Temp") + nativeSeparator();
-}
 
 QString signedDb(double db)
 {
@@ -52,42 +42,6 @@ QString describe(const Converted& c)
         .arg(c.sourceName, rate, channels, QLocale(QLocale::English).toString(c.bytes),
              QString::number(static_cast<double>(c.quality), 'f', 1), signedDb(c.loudnessChangeDb),
              level);
-}
-
-QString convertedSoundPath(const QString& programFolder, int slot)
-{
-    return tempFolder(programFolder) +
-           QStringLiteral("Converted %1.ogg").arg(slot + 1, 2, 10, QLatin1Char('0'));
-}
-
-Result<QString> writeConvertedSound(const QString& programFolder, int slot,
-                                    const Converted& converted)
-{
-    if (slot < 0 || slot >= kSlotCount)
-        return fail(QStringLiteral("There is no slot %1.").arg(slot + 1));
-    const QString path = convertedSoundPath(programFolder, slot);
-    if (const Status written = writeFileAtomically(path, converted.ogg); !written)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, written.error()));
-    return path;
-}
-
-Status removeConvertedSounds(const QString& programFolder)
-{
-    const QRegularExpression ours(QStringLiteral("^Converted (0[1-9]|[12][0-9]|30)\\.ogg$"));
-    const QString folder = tempFolder(programFolder);
-    const QStringList names = QDir(folder).entryList({QStringLiteral("Converted *.ogg")},
-                                                     QDir::Files | QDir::Hidden | QDir::System);
-    QStringList failed;
-    for (const QString& name : names) {
-        if (!ours.match(name).hasMatch())
-            continue;
-        if (const Status removed = removeFileIfPresent(folder + name); !removed)
-            failed.append(QStringLiteral("%1 (%2)").arg(name, removed.error()));
-    }
-    if (!failed.isEmpty())
-        return fail(QStringLiteral("Cannot delete the converted sounds %1 in %2.")
-                        .arg(failed.join(QStringLiteral(", ")), folder));
-    return {};
 }
 
 } // namespace tollvik::convert

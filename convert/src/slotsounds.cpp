@@ -1,13 +1,6 @@
 #include "convert/slotsounds.h"
 
 #include "convert/speech.h"
-#include "core/fileio.h"
-#include "core/paths.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <algorithm>
 
 namespace tollvik::convert {
 namespace {
@@ -30,8 +23,7 @@ Result<SlotSoundMade> written(const ListedArchive& archive, int slot,
 {
     if (!converted)
         return converted.failure();
-    const Result<QString> path =
-        writeConvertedSound(archive.programFolder, slot, converted.value());
+    const Result<QString> path = writeConvertedSound(archive.programFolder, slot, converted->ogg);
     if (!path)
         return path.failure();
     return SlotSoundMade{slot, path.value(), describe(converted.value())};
@@ -75,64 +67,6 @@ Result<SlotSoundMade> speakIntoSlot(const ListedArchive& archive, int slot, cons
         return spoken.failure();
     return written(archive, slot,
                    convertPcm(spoken.value(), QStringLiteral("\"%1\"").arg(text), target, stop));
-}
-
-bool takesAsItIs(const QString& path)
-{
-    const qint64 length = fileLength(path);
-    return isExternalSound(path) && length > 0 && length <= kMaxExternalSoundBytes;
-}
-
-int slotOfFileName(const QString& fileName)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^(?:sound[ _-]*)?0*([1-9][0-9]?)(?![0-9])"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(QFileInfo(fileName).fileName());
-    const int number = match.hasMatch() ? match.captured(1).toInt() : 0;
-    return number >= 1 && number <= kSlotCount ? number - 1 : -1;
-}
-
-QMap<int, QString> matchSlots(QStringList paths)
-{
-    std::sort(paths.begin(), paths.end(), [](const QString& a, const QString& b) {
-        return QFileInfo(a).fileName().compare(QFileInfo(b).fileName(), Qt::CaseInsensitive) < 0;
-    });
-    QMap<int, QString> slots;
-    for (const QString& path : std::as_const(paths)) {
-        const int slot = slotOfFileName(path);
-        if (slot >= 0 && !slots.contains(slot))
-            slots.insert(slot, path);
-    }
-    return slots;
-}
-
-Status exportAllSounds(const ListedArchive& archive,
-                       const std::array<QString, kSlotCount>& soundBoxes, const QString& folder)
-{
-    QList<QByteArray> sounds;
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        const QString& box = soundBoxes[static_cast<std::size_t>(slot)];
-        Result<QByteArray> sound =
-            isExternalSound(box)
-                ? readWholeFile(box, kMaxExternalSoundBytes)
-                : readSlotSound(archive.workingPath, archive.table[static_cast<std::size_t>(slot)]);
-        if (!sound)
-            return fail(QStringLiteral("Cannot read %1 for slot %2: %3")
-                            .arg(box)
-                            .arg(slot + 1)
-                            .arg(sound.error()));
-        sounds.append(std::move(sound).value());
-    }
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        const QString path = RPP(folder) + slotLabel(slot) + QStringLiteral(".ogg");
-        if (isSameFile(path, soundBoxes[static_cast<std::size_t>(slot)]) ||
-            isSameFile(path, archive.workingPath))
-            continue;
-        if (const Status done = writeFileAtomically(path, sounds[slot]); !done)
-            return fail(QStringLiteral("Cannot write %1: %2").arg(path, done.error()));
-    }
-    return {};
 }
 
 } // namespace tollvik::convert

@@ -46,11 +46,13 @@ struct WindowFixture
 
     QList<AudioMessage> messages;
     QStringList answers; // of the folder chooser: a name accepts, none cancels
+    QString converterModule = QStringLiteral(TOLLVIK_CONVERT_MODULE);
 
     void open(AudioPreview* audio = nullptr)
     {
         AppContext context;
         context.programFolder = folder.path();
+        context.converterModule = converterModule;
         context.dialogs = &dialogs;
         context.beep = [this] {
             ++beeps;

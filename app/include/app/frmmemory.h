@@ -26,8 +26,9 @@ class SoundWorker;
 struct ChkListing;
 struct SlotWork;
 namespace convert {
+struct ModuleCalls;
 struct SlotSoundMade;
-}
+} // namespace convert
 
 // What the window needs from the outside world. Tests pass a temporary program folder, a dialog
 // backend that answers at once and a beep counter.
@@ -42,6 +43,9 @@ struct AppContext
     std::function<QString(const QString& caption)> chooseFolder;
     // null: Qt's list dialog; the voice chosen among `voices`, empty when cancelled
     std::function<QString(const QStringList& voices, const QString& current)> chooseVoice;
+    // empty: the sound converter module beside the program (a path without the platform's
+    // prefix and suffix)
+    QString converterModule;
 };
 
 // The main window: the 30 warning slots, the navigator row, the sound archive row, the progress
@@ -159,6 +163,8 @@ private:
     void runSlotJob(const QList<SlotWork>& work);
     void showSlotSound(const Result<convert::SlotSoundMade>& made);
     [[nodiscard]] QString storedVoice() const;
+    // The converter, loaded on first use; a failure is logged with a beep.
+    [[nodiscard]] Result<const convert::ModuleCalls*> converter();
     [[nodiscard]] QString chooseFolder(const QString& caption);
 
     // Files dropped on the window (drops.cpp).

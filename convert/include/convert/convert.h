@@ -17,8 +17,8 @@ namespace tollvik::convert {
 //
 // Nothing here touches a widget or a global (speech.h has the one exception), so every call may
 // run on a worker thread. Calls that take `stop` check it between their steps and inside their
-// long loops; once it is set they return a failure of kind Refusal::Cancelled. Nothing is
-// written to disk except by writeConvertedSound().
+// long loops; once it is set they return a failure of kind Refusal::Cancelled. Nothing here
+// writes to disk.
 
 using StopFlag = const std::atomic<bool>*;
 
@@ -120,14 +120,5 @@ struct Converted
 // The progress log's line for a converted sound, e.g.
 // "Converted song.wav: 22050 Hz, 1 channel, 48,213 bytes, quality 0.6, loudness +3.2 dB".
 [[nodiscard]] QString describe(const Converted& converted);
-
-// Where a slot's converted sound is kept until the archive is built: the program's Temp/ folder,
-// "Converted 01.ogg" for slot 0 .. "Converted 30.ogg" for slot 29, numbered like slotLabel().
-[[nodiscard]] QString convertedSoundPath(const QString& programFolder, int slot);
-// Writes the converted sound there through the atomic file layer; returns its path.
-[[nodiscard]] Result<QString> writeConvertedSound(const QString& programFolder, int slot,
-                                                  const Converted& converted);
-// Deletes every converted sound in Temp/ (at shutdown): only files named like ours.
-[[nodiscard]] Status removeConvertedSounds(const QString& programFolder);
 
 } // namespace tollvik::convert
