@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # make package: packs the program folder (executable, audio library, converter module, Temp/,
 # Modified/, desktop entry, icon) with CPack as a .tar.gz in build/package/, then checks that it
-# is relocatable: no run path into the build folder, and unpacked into a temporary folder elsewhere it starts on
-# the offscreen platform with SDL's dummy output and creates its settings file there.
+# is relocatable: no run path into the build folder, and unpacked into a temporary folder
+# elsewhere it starts on the offscreen platform with SDL's dummy output and creates its settings
+# file there.
 #
 #   PACKAGE_BUILD_DIR   build folder (default build; configured RelWithDebInfo when new)
 set -euo pipefail
