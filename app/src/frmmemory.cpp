@@ -4,7 +4,6 @@
 #include "artwork.h"
 #include "convert/slotfiles.h"
 #include "core/paths.h"
-#include "devicepictures.h"
 #include "soundworker.h"
 #include "windowstate.h"
 
@@ -232,9 +231,7 @@ void frmmemory::buildControls()
     m_image4 = new QLabel(m_frame1);
     m_image4->setObjectName(QStringLiteral("Image4"));
     m_image4->setGeometry(twips(3060, 180, 1065, 1815));
-    m_image2->setPixmap(drawDevicePicture(DevicePicture::GoDevice));
-    m_image3->setPixmap(drawDevicePicture(DevicePicture::Handheld));
-    m_image4->setPixmap(drawDevicePicture(DevicePicture::Phone));
+    // The pictures are drawn when a navigator file first shows one (showDevicePicture).
     for (QLabel* image : {m_image2, m_image3, m_image4})
         image->hide();
 
@@ -328,13 +325,13 @@ void frmmemory::Form_Load()
     m_text2->clear();
     SetCaptionColour(m_command5, kSoundBox, 4);
     SetCaptionColour(m_command7, kMenuBox, 4);
-    for (int slot = 0; slot < kSlots; ++slot) {
-        const auto index = static_cast<std::size_t>(slot);
-        Text1(slot)->setText(index < kDefaultMenuTexts.size()
-                                 ? QString::fromLatin1(kDefaultMenuTexts[index])
-                                 : QString());
-    }
-    m_state->loadMenuTexts(*this);
+    // The default texts, as far as the settings file does not replace them; each box is set once.
+    QStringList texts;
+    for (std::size_t index = 0; index < std::size_t{kSlots}; ++index)
+        texts.append(index < kDefaultMenuTexts.size()
+                         ? QString::fromLatin1(kDefaultMenuTexts[index])
+                         : QString());
+    m_state->loadMenuTexts(*this, std::move(texts));
     const QPixmap speaker = speakerPicture();
     for (int row = 0; row < 15; ++row) {
         for (const int slot : {row, row + 15}) {

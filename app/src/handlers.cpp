@@ -21,10 +21,9 @@ FileDialogBackend& frmmemory::fileDialogs() const
     return m_state->context.dialogs ? *m_state->context.dialogs : defaultFileDialogBackend();
 }
 
-void frmmemory::State::loadMenuTexts(frmmemory& window)
+void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 {
-    QStringList texts = window.menuTexts();
-    // A failure has been logged; the default texts stay.
+    // A failure has been logged; the given texts stay.
     (void)GetINIData(context.programFolder, texts, window);
     for (int slot = 0; slot < kSlots && slot < texts.size(); ++slot)
         window.Text1(slot)->setText(texts[slot]);
@@ -53,14 +52,25 @@ void frmmemory::loadNavigatorFrom(const QString& path)
     const NavigatorBuild& build = *loaded.value();
     m_label1->setText(build.caption.toString());
     m_label1->show();
-    const DevicePicture picture = build.picture;
-    m_image2->setVisible(picture == DevicePicture::GoDevice);
-    m_image3->setVisible(picture == DevicePicture::Handheld);
-    m_image4->setVisible(picture == DevicePicture::Phone);
+    showDevicePicture(build.picture);
     m_text3->setReadOnly(false);
     m_text3->setText(nav.workingCopyPath);
     m_text3->setReadOnly(true);
     m_command7->show();
+}
+
+// Shows the picture of the recognised device, drawn the first time it is shown.
+void frmmemory::showDevicePicture(DevicePicture picture)
+{
+    const std::array<std::pair<QLabel*, DevicePicture>, 3> images = {
+        {{m_image2, DevicePicture::GoDevice},
+         {m_image3, DevicePicture::Handheld},
+         {m_image4, DevicePicture::Phone}}};
+    for (const auto& [image, shows] : images) {
+        if (shows == picture && image->pixmap().isNull())
+            image->setPixmap(drawDevicePicture(shows));
+        image->setVisible(shows == picture);
+    }
 }
 
 void frmmemory::Command7_Click()

@@ -35,7 +35,8 @@ struct frmmemory::State
     // Audio engine preview; owned by the start-up, released at shutdown.
     AudioPreview* preview = nullptr;
 
-    void loadMenuTexts(frmmemory& window);
+    // Sets the menu boxes to `texts` as the settings file replaces them.
+    void loadMenuTexts(frmmemory& window, QStringList texts);
     void releaseAudio()
     {
         if (preview)

@@ -24,6 +24,7 @@ class FileDialogBackend;
 class GraphicalButton;
 class SoundWorker;
 struct ChkListing;
+enum class DevicePicture;
 struct SlotWork;
 namespace convert {
 struct ModuleCalls;
@@ -149,6 +150,7 @@ private:
     void applyListing(const ChkListing& listing);
     [[nodiscard]] FileDialogBackend& fileDialogs() const;
     void loadNavigatorFrom(const QString& path);
+    void showDevicePicture(DevicePicture picture);
     void loadArchiveFrom(const QString& path);
 
     // Converted and spoken slot sounds (slotsoundactions.cpp).
