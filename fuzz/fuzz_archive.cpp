@@ -1,12 +1,12 @@
 // The sound archive's reader, load and build, against the archive factory of the tests.
 //
-// Input: a byte for the entry count (0 gives 40; 30 to 110), up to 7 byte edits of the factory's
-// archive with real Ogg sounds in its slots (the new byte, then a 32-bit offset), a 32-bit count
-// of bytes to cut from its end, then external files to the end: a slot byte, a kind byte (mod 6:
-// "x.ogg", "X.OGG", a name ending in "ogg" without a dot, a missing ".ogg", a ".wav", which is no
-// external sound, a folder named "x.ogg") and a 32-bit size: a file that begins like Ogg of that
-// size (mod 140,000), or with the top bit set a file of "x"s. The empty input is a whole archive
-// of 40 entries.
+// Input, read by FuzzedDataProvider: the entry count (30 to 110; the empty input gives 40), up to
+// 7 byte edits of the factory's archive with real Ogg sounds in its slots (the new byte, then its
+// offset), a count of bytes to cut from its end, then external files while input is left: a
+// slot, a kind (".ogg", ".OGG", a name ending in "ogg" without a dot, a missing ".ogg", a ".wav",
+// which is no external sound, a folder named like an .ogg), whether the file is filler ("x"s,
+// up to 199 bytes) or begins like Ogg, and its size (up to 139,999 bytes). The empty input is a
+// whole archive of 40 entries.
 //
 // Invariants: every sound the listing names reads back as the bytes at its offset; the load
 // copies the file byte for byte exactly when the listing accepts it, and changes nothing
@@ -22,6 +22,7 @@
 
 using namespace tollvik;
 using tollvik::test::be32;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -64,31 +65,32 @@ std::optional<QByteArray> expectedBuild(const QByteArray& old, const QList<Exter
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const char* const suffixes[] = {".ogg", ".OGG", "ogg", "_gone.ogg", ".wav", "_dir.ogg"};
-    fuzz::FieldReader in(data, size);
-    QByteArray archive = test::makeChk(30 + (in.u8() + 10) % 81).bytes();
-    for (int edits = in.u8() % 8; edits > 0; --edits)
-        archive[in.u32() % archive.size()] = char(in.u8()); // the byte is read first
-    archive.chop(in.u32() % archive.size());
+    FuzzedDataProvider in(data, size);
+    QByteArray archive = test::makeChk(30 + (in.ConsumeIntegralInRange(0, 80) + 10) % 81).bytes();
+    for (int edits = in.ConsumeIntegralInRange(0, 7); edits > 0; --edits) {
+        const char value = in.ConsumeIntegral<char>();
+        archive[in.ConsumeIntegralInRange<qsizetype>(0, archive.size() - 1)] = value;
+    }
+    archive.chop(in.ConsumeIntegralInRange<qsizetype>(0, archive.size() - 1));
     test::ProgramFolder folder;
     QTemporaryDir user;
     QList<External> slots(kSlotCount);
-    while (!in.atEnd()) {
-        const int slot = in.u8() % kSlotCount;
+    while (in.remaining_bytes() > 0) {
+        const int slot = in.ConsumeIntegralInRange(0, kSlotCount - 1);
         External& ext = slots[slot];
-        ext.kind = in.u8() % 6;
-        const quint32 shape = in.u32(); // top bit: filler bytes, else an Ogg; the rest: its size
+        ext.kind = in.ConsumeIntegralInRange(0, 5);
         ext.path =
             user.filePath(QStringLiteral("e%1").arg(slot) + QLatin1String(suffixes[ext.kind]));
-        ext.bytes =
-            shape >> 31 ? QByteArray(shape % 200, 'x') : test::oggOfSize(int(shape % 140'000));
+        ext.bytes = in.ConsumeBool() ? QByteArray(in.ConsumeIntegralInRange(0, 199), 'x')
+                                     : test::oggOfSize(in.ConsumeIntegralInRange(0, 139'999));
         if (ext.kind != 3)
             FUZZ_CHECK(ext.kind == 5 ? QDir().mkpath(ext.path)
                                      : test::writeAll(ext.path, ext.bytes));
     }
 
     test::RecordingLog log;
-    const QString chosen = user.filePath(QStringLiteral("data.chk"));
-    const QString working = folder.temp(QStringLiteral("data.chk"));
+    const QString chosen = user.filePath(u"data.chk"_s);
+    const QString working = folder.temp(u"data.chk"_s);
     FUZZ_CHECK(test::writeAll(chosen, archive));
     const Result<ChkListing> listed = Get_Chk_info(chosen, log);
     FUZZ_CHECK(log.lines.size() == (listed ? 31 : 1));
@@ -103,14 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                       : test::filesUnder(folder.path()) == empty);
 
     FUZZ_CHECK(test::writeAll(working, archive));
-    BuildInput build{folder.path(), working, QStringLiteral("data.chk"), {}, {}};
+    BuildInput build{folder.path(), working, u"data.chk"_s, {}, {}};
     for (int s = 0; s < kSlotCount; ++s)
         build.soundBoxes[std::size_t(s)] = slots[s].path.isEmpty() ? slotLabel(s) : slots[s].path;
     const std::optional<QByteArray> expected = expectedBuild(archive, slots);
     const auto before = test::filesUnder(folder.path());
     const Result<BuiltChk> built = data_chk_reload(build, log);
     FUZZ_CHECK(built.ok() == expected.has_value());
-    FUZZ_CHECK(built ? test::readAll(folder.modified(QStringLiteral("data.chk"))) == *expected &&
+    FUZZ_CHECK(built ? test::readAll(folder.modified(u"data.chk"_s)) == *expected &&
                            test::readAll(working) == *expected
                      : test::filesUnder(folder.path()) == before);
     return 0;

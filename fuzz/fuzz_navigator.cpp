@@ -1,11 +1,11 @@
 // The navigator patcher: identification, load and save, against the tests' own copy of the
 // build tables (navigatorfiles.h), never against the patcher's.
 //
-// Input: a build byte (one of the expected builds, or none past the last one), a probe byte and a
-// value (probe 1 to 3 of that build gets the value; 0 alters nothing), a 32-bit count of bytes to
-// cut from the file's end, a flag byte (bit 0: the texts are UTF-8, so that characters
-// Windows-1252 cannot store occur; otherwise Windows-1252 bytes) and the menu texts, separated by
-// LF. The empty input is a whole file of the first build with empty texts.
+// Input, read by FuzzedDataProvider: a build (one of the expected builds, or none past the last
+// one), a probe and a value (probe 1 to 3 of that build gets the value; 0 alters nothing), a count
+// of bytes to cut from the file's end, whether the texts are UTF-8 (so that characters
+// Windows-1252 cannot store occur; otherwise Windows-1252 bytes), and the rest: the menu texts,
+// separated by LF. The empty input is a whole file of the first build with empty texts.
 //
 // Invariants: the identification is the first expected build whose three probes lie inside the
 // file and match; the load succeeds exactly then and copies the file byte for byte; the save
@@ -18,6 +18,7 @@
 #include "patcher/patcher.h"
 
 using namespace tollvik;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -45,14 +46,14 @@ qint64 patchEnd(const test::ExpectedBuild& b)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const QByteArray filler = test::makeFillerFile();
-    fuzz::FieldReader in(data, size);
+    FuzzedDataProvider in(data, size);
     const auto& builds = test::expectedBuilds();
-    const qsizetype pick = in.u8() % (builds.size() + 1);
-    const int probe = in.u8() % 4;
-    const char value = static_cast<char>(in.u8());
-    const quint32 cut = in.u32();
-    const bool utf8 = (in.u8() & 1) != 0;
-    const QByteArray rest = in.take(qsizetype(size));
+    const qsizetype pick = in.ConsumeIntegralInRange<qsizetype>(0, builds.size());
+    const int probe = in.ConsumeIntegralInRange(0, 3);
+    const char value = in.ConsumeIntegral<char>();
+    const qsizetype cut = in.ConsumeIntegralInRange<qsizetype>(0, filler.size() - 1);
+    const bool utf8 = in.ConsumeBool();
+    const QByteArray rest = fuzz::bytes(in.ConsumeRemainingBytesAsString());
     const QStringList lines = (utf8 ? QString::fromUtf8(rest) : decodeCp1252(rest)).split(u'\n');
     QByteArray file = filler;
     if (pick < builds.size()) {
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (probe > 0)
             file[builds[pick].probes[std::size_t(probe - 1)].first] = value;
     }
-    file.chop(cut % file.size());
+    file.chop(cut);
     std::array<QString, 30> texts;
     std::array<QByteArray, 30> encoded;
     for (std::size_t i = 0; i < 30; ++i)
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     test::ProgramFolder folder;
     QTemporaryDir user;
-    const QString chosen = user.filePath(QStringLiteral("TomTom.exe"));
+    const QString chosen = user.filePath(u"TomTom.exe"_s);
     FUZZ_CHECK(test::writeAll(chosen, file));
     NavigatorState state;
     const auto empty = test::filesUnder(folder.path());
@@ -84,13 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(test::filesUnder(folder.path()) == empty);
         return 0;
     }
-    FUZZ_CHECK(test::readAll(folder.temp(QStringLiteral("TomTom.exe"))) == file);
+    FUZZ_CHECK(test::readAll(folder.temp(u"TomTom.exe"_s)) == file);
 
     // Reading the megabytes of the program folder costs much, so only a refusal is checked so.
     const bool expected = storable && file.size() >= patchEnd(*build);
     const auto before = expected ? decltype(empty)() : test::filesUnder(folder.path());
     FUZZ_CHECK(saveModifiedNavigator(state, texts, folder.path(), log).ok() == expected);
-    FUZZ_CHECK(expected ? test::readAll(folder.modified(QStringLiteral("TomTom.exe"))) ==
+    FUZZ_CHECK(expected ? test::readAll(folder.modified(u"TomTom.exe"_s)) ==
                               test::expectedPatch(file, *build, encoded, texts)
                         : test::filesUnder(folder.path()) == before);
     return 0;

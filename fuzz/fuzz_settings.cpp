@@ -1,10 +1,11 @@
 // The settings reader and writer.
 //
-// Input: a byte choosing the file before the first write (one of three literal files, or none),
-// then operations to the end, each an operation byte, a length byte and that many bytes. Bit 1 of
-// the operation byte makes it a save of 30 menu texts, LF-separated, in Windows-1252; otherwise
-// it is a write of section, key and value separated by LF (the value takes the rest), in UTF-8
-// when bit 0 is set, so that characters Windows-1252 cannot store occur, else in Windows-1252.
+// Input, read by FuzzedDataProvider: the file before the first write (one of three literal files,
+// or none), then operations while input is left, each an operation byte and up to 255 bytes. Bit
+// 1 of the operation byte makes it a save of 30 menu texts, LF-separated, in Windows-1252;
+// otherwise it is a write of section, key and value separated by LF (the value takes the rest),
+// in UTF-8 when bit 0 is set, so that characters Windows-1252 cannot store occur, else in
+// Windows-1252.
 //
 // Every write either refuses exactly when a character has no Windows-1252 byte, leaving the file
 // byte-identical, or leaves a file that ends in one CR LF, holds no two empty lines in a row and
@@ -27,6 +28,7 @@
 #include <QRegularExpression>
 
 using namespace tollvik;
+using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -39,17 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QStringLiteral(R"(\A[^\r\n]*\n[^\r\n=[]*\n([^\r\n[]*[^\x00-\x0d[])?\z)"));
     static const QRegularExpression cleanFile(
         QStringLiteral(R"(\A(\r\n)*([^\x00-\x0d](?:[^\r\n]|\r\n)*)?\z)"));
-    fuzz::FieldReader in(data, size);
+    FuzzedDataProvider in(data, size);
     test::ProgramFolder folder;
-    const QString path = folder.file(QStringLiteral("Tollvik.ini"));
+    const QString path = folder.file(u"Tollvik.ini"_s);
     const auto content = [&] { // "=" and the bytes of the file, or nothing when there is none
         return QFileInfo::exists(path) ? "=" + test::readAll(path) : QByteArray();
     };
-    if (const quint8 file = in.u8() % 4; file < 3)
+    if (const int file = in.ConsumeIntegralInRange(0, 3); file < 3)
         FUZZ_CHECK(test::writeAll(path, files[file]));
-    while (!in.atEnd()) {
-        const quint8 operation = in.u8();
-        const QByteArray bytes = in.take(in.u8());
+    while (in.remaining_bytes() > 0) {
+        const auto operation = in.ConsumeIntegral<quint8>();
+        const QByteArray bytes = fuzz::bytes(in.ConsumeBytesAsString(in.ConsumeIntegral<quint8>()));
         const QByteArray before = content();
         if ((operation & 2) == 0) {
             const QString text =

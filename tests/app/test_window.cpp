@@ -1,7 +1,6 @@
 // The real window driven end to end: navigator load, edit and save; archive load, import,
 // export and build; the information labels and the focus. Dialogs are answered by a script.
 #include "chkfactory.h"
-#include "core/codepage.h"
 #include "navigatorfiles.h"
 #include "windowfixture.h"
 
@@ -12,6 +11,7 @@
 
 using namespace tollvik;
 using tollvik::test::WindowFixture;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -21,14 +21,6 @@ std::array<QString, 30> textsOf(const frmmemory& w)
     for (int i = 0; i < 30; ++i)
         texts[static_cast<std::size_t>(i)] = w.Text1(i)->text();
     return texts;
-}
-
-std::array<QByteArray, 30> cp1252(const std::array<QString, 30>& texts)
-{
-    std::array<QByteArray, 30> bytes;
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        bytes[i] = encodeCp1252(texts[i]).bytes;
-    return bytes;
 }
 
 QStringList tail(const QStringList& lines, qsizetype n)
@@ -48,7 +40,7 @@ private Q_SLOTS:
     void navigatorLoadEditAndSaveThroughTheWindow()
     {
         WindowFixture f;
-        const QString chosen = f.folder.file(QStringLiteral("device/ttn"));
+        const QString chosen = f.folder.file(u"device/ttn"_s);
         const QByteArray original = test::makeNavigatorFile(13);
         QVERIFY(test::writeAll(chosen, original));
         f.open();
@@ -57,46 +49,43 @@ private Q_SLOTS:
         f.dialogs.answers << chosen;
         QTest::mouseClick(w.Load1(), Qt::LeftButton);
         QCOMPARE(f.dialogs.requests.size(), 1);
-        QCOMPARE(f.dialogs.requests[0].fileName, QStringLiteral("*.*"));
+        QCOMPARE(f.dialogs.requests[0].fileName, u"*.*"_s);
         QCOMPARE(f.dialogs.requests[0].owner, &w);
-        QCOMPARE(w.Label1()->text(), QStringLiteral("TomTom GO 5.4 loaded."));
+        QCOMPARE(w.Label1()->text(), u"TomTom GO 5.4 loaded."_s);
         QVERIFY(w.Label1()->isVisible() && w.Image2()->isVisible() && !w.Image3()->isVisible());
         QVERIFY(w.Command7()->isVisible());
-        const QString working = f.folder.temp(QStringLiteral("ttn"));
+        const QString working = f.folder.temp(u"ttn"_s);
         QCOMPARE(w.Text3()->text(), working);
         QCOMPARE(tail(w.logLines(), 6).first(),
-                 QStringLiteral("File ") + chosen +
-                     QStringLiteral(" copied to the \\Temp folder."));
+                 u"File "_s + chosen + u" copied to the \\Temp folder."_s);
 
         w.Text1(19)->setFocus();
-        QTest::keyClicks(w.Text1(19), QStringLiteral("Caf"));
-        w.Text1(19)->insert(QStringLiteral("é €"));
+        QTest::keyClicks(w.Text1(19), u"Caf"_s);
+        w.Text1(19)->insert(u"é €"_s);
         w.Text1(2)->clear();
         QTest::mouseClick(w.Command7(), Qt::LeftButton);
 
         const std::array<QString, 30> texts = textsOf(w);
-        QCOMPARE(texts[19], QStringLiteral("Café €"));
-        const QByteArray expected =
-            test::expectedPatch(original, test::expectedBuild(13), cp1252(texts), texts);
-        QCOMPARE(test::readAll(f.folder.modified(QStringLiteral("ttn"))), expected);
+        QCOMPARE(texts[19], u"Café €"_s);
+        const QByteArray expected = test::expectedPatch(original, test::expectedBuild(13), texts);
+        QCOMPARE(test::readAll(f.folder.modified(u"ttn"_s)), expected);
         QCOMPARE(test::readAll(working), original);
         QCOMPARE(w.Text3()->text(), working);
         QCOMPARE(tail(w.logLines(), 4),
-                 (QStringList{QStringLiteral("....Updated the Tollvik.ini file."),
-                              QStringLiteral("....Modification complete, saving working file to "
-                                             "the 'Modified' folder."),
-                              QStringLiteral("....deleting working file in temp. folder ttn"),
-                              QStringLiteral("....replace working file with original.")}));
-        const QByteArray ini = test::readAll(f.folder.file(QStringLiteral("Tollvik.ini")));
+                 (QStringList{u"....Updated the Tollvik.ini file."_s,
+                              u"....Modification complete, saving working file to "
+                              u"the 'Modified' folder."_s,
+                              u"....deleting working file in temp. folder ttn"_s,
+                              u"....replace working file with original."_s}));
+        const QByteArray ini = test::readAll(f.folder.file(u"Tollvik.ini"_s));
         QVERIFY(ini.contains("\r\nItem20=Caf\xE9 \x80\r\n"));
         QVERIFY(ini.contains("\r\nItem03=\r\n"));
 
         // A refused load keeps everything: the same file by another route.
-        f.dialogs.answers << f.folder.path() + QStringLiteral("Modified/../Temp/ttn");
+        f.dialogs.answers << f.folder.path() + u"Modified/../Temp/ttn"_s;
         QTest::mouseClick(w.Load1(), Qt::LeftButton);
         QCOMPARE(f.beeps, 1);
-        QCOMPARE(w.logLines().constLast(),
-                 QStringLiteral("Connot load file from the working Temp directory!"));
+        QCOMPARE(w.logLines().constLast(), u"Connot load file from the working Temp directory!"_s);
         f.close();
     }
 
@@ -104,29 +93,28 @@ private Q_SLOTS:
     {
         WindowFixture f;
         const test::ChkArchive archive = test::makeChk(200);
-        const QString chosen = f.folder.file(QStringLiteral("device/data.chk"));
+        const QString chosen = f.folder.file(u"device/data.chk"_s);
         QVERIFY(test::writeAll(chosen, archive.bytes()));
         const QByteArray radar = test::makeOggSine(880.0, 0.3);
-        const QString radarPath = f.folder.file(QStringLiteral("sounds/radar.ogg"));
+        const QString radarPath = f.folder.file(u"sounds/radar.ogg"_s);
         QVERIFY(test::writeAll(radarPath, radar));
         f.open();
         frmmemory& w = *f.window;
 
         f.dialogs.answers << chosen;
         QTest::mouseClick(w.Load2(), Qt::LeftButton);
-        QCOMPARE(f.dialogs.requests.last().fileName, QStringLiteral("*.chk"));
-        const QString working = f.folder.temp(QStringLiteral("data.chk"));
+        QCOMPARE(f.dialogs.requests.last().fileName, u"*.chk"_s);
+        const QString working = f.folder.temp(u"data.chk"_s);
         QCOMPARE(w.Text2()->text(), working);
         QVERIFY(w.archiveLoaded());
         QVERIFY(w.Command5()->isVisible());
-        QCOMPARE(w.Text1(30)->text(), QStringLiteral("Sound 01"));
-        QCOMPARE(w.Text1(59)->text(), QStringLiteral("Sound 30"));
+        QCOMPARE(w.Text1(30)->text(), u"Sound 01"_s);
+        QCOMPARE(w.Text1(59)->text(), u"Sound 30"_s);
         // Slot 0 is highlighted: its three buttons appear with the listing.
         QVERIFY(w.Command1(0)->isVisible() && w.Command3(0)->isVisible() &&
                 w.Command4(0)->isVisible());
         QCOMPARE(w.logLines().size(), 1 + 4 + 31);
-        QCOMPARE(w.logLines().first(),
-                 QStringLiteral("Loaded ") + working + QStringLiteral(" as base .chk file."));
+        QCOMPARE(w.logLines().first(), u"Loaded "_s + working + u" as base .chk file."_s);
 
         // Import into slot 4.
         w.Text1(34)->setFocus();
@@ -134,12 +122,11 @@ private Q_SLOTS:
         QVERIFY(!w.Command1(0)->isVisible());
         f.dialogs.answers << radarPath;
         QTest::mouseClick(w.Command3(4), Qt::LeftButton);
-        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.path() + QStringLiteral("*.ogg"));
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.path() + u"*.ogg"_s);
         QCOMPARE(w.Text1(34)->text(), radarPath);
         QVERIFY(!w.Command4(4)->isVisible());
         QVERIFY(w.Command3(4)->isVisible());
-        QCOMPARE(w.logLines().constLast(),
-                 QStringLiteral("Load ") + radarPath + QStringLiteral(" to position 5"));
+        QCOMPARE(w.logLines().constLast(), u"Load "_s + radarPath + u" to position 5"_s);
         // A second import opens on the chosen file.
         f.dialogs.answers << QString();
         QTest::mouseClick(w.Command3(4), Qt::LeftButton);
@@ -147,7 +134,7 @@ private Q_SLOTS:
 
         // Export slot 0 over a longer file.
         w.Text1(0)->setFocus();
-        const QString exported = f.folder.file(QStringLiteral("Sound 01.ogg"));
+        const QString exported = f.folder.file(u"Sound 01.ogg"_s);
         QVERIFY(test::writeAll(exported, QByteArray(400000, 'x')));
         f.dialogs.answers << exported;
         QTest::mouseClick(w.Command4(0), Qt::LeftButton);
@@ -160,17 +147,15 @@ private Q_SLOTS:
 
         // Build: the output carries the imported sound in slot 4's entry (entry 174).
         QTest::mouseClick(w.Command5(), Qt::LeftButton);
-        const QByteArray built = test::readAll(f.folder.modified(QStringLiteral("data.chk")));
+        const QByteArray built = test::readAll(f.folder.modified(u"data.chk"_s));
         QVERIFY(!built.isEmpty());
         QCOMPARE(test::readAll(working), built);
         const qint32 start = test::be32(built, 4 + 4 * 173);
         QCOMPARE(test::be32(built, start + 12), qint32(radar.size()));
         QCOMPARE(built.mid(start + 16, radar.size()), radar);
-        QCOMPARE(w.Text1(34)->text(), QStringLiteral("Sound 05"));
-        QCOMPARE(w.logLines().constLast(),
-                 QStringLiteral("....and reloaded the altered file for testing."));
-        QVERIFY(w.logLines().contains(QStringLiteral("....Including ") + radarPath +
-                                      QStringLiteral(" for Gatso 50")));
+        QCOMPARE(w.Text1(34)->text(), u"Sound 05"_s);
+        QCOMPARE(w.logLines().constLast(), u"....and reloaded the altered file for testing."_s);
+        QVERIFY(w.logLines().contains(u"....Including "_s + radarPath + u" for Gatso 50"_s));
         // The highlighted slot shows its export button again: the box holds a label.
         QVERIFY(w.Command4(0)->isVisible());
         // Loading the working copy itself is refused with a beep; the archive stays listed.
@@ -181,7 +166,7 @@ private Q_SLOTS:
         f.close();
         // Shutdown removes the archive working copy data.chk, whatever its letter case.
         QVERIFY(!QFile::exists(working));
-        QVERIFY(QFile::exists(f.folder.modified(QStringLiteral("data.chk"))));
+        QVERIFY(QFile::exists(f.folder.modified(u"data.chk"_s)));
         QCOMPARE(test::readAll(chosen), archive.bytes());
     }
 
@@ -194,10 +179,10 @@ private Q_SLOTS:
             QFocusEvent event(QEvent::FocusIn, reason);
             QApplication::sendEvent(w.Text1(box), &event);
         };
-        w.Label3(0)->setText(QStringLiteral("Duration: 1.0 seconds / 00:00:01"));
+        w.Label3(0)->setText(u"Duration: 1.0 seconds / 00:00:01"_s);
         focusIn(33, Qt::ActiveWindowFocusReason);
         focusIn(33, Qt::PopupFocusReason);
-        QCOMPARE(w.Label3(0)->text(), QStringLiteral("Duration: 1.0 seconds / 00:00:01"));
+        QCOMPARE(w.Label3(0)->text(), u"Duration: 1.0 seconds / 00:00:01"_s);
         QCOMPARE(w.HighlightedSlot(), qint16(3));
         focusIn(4, Qt::TabFocusReason);
         QCOMPARE(w.Label3(0)->text(), QString());

@@ -11,6 +11,7 @@
 
 using namespace tollvik;
 using tollvik::test::WindowFixture;
+using namespace Qt::StringLiterals;
 
 class WindowPreviewTest : public QObject
 {
@@ -37,7 +38,7 @@ private Q_SLOTS:
         m_fixture->open();
         m_preview = std::make_unique<AudioPreview>(m_library.api(), window());
         window().attachAudio(m_preview.get());
-        const QString chosen = m_fixture->folder.file(QStringLiteral("device/voice.chk"));
+        const QString chosen = m_fixture->folder.file(u"device/voice.chk"_s);
         QVERIFY(test::writeAll(chosen, test::makeChk(31).bytes()));
         m_fixture->dialogs.answers << chosen;
         QTest::mouseClick(window().Load2(), Qt::LeftButton);
@@ -54,12 +55,12 @@ private Q_SLOTS:
     void playingAnArchiveSoundShowsItsFigures()
     {
         QTest::mouseClick(window().Command1(0), Qt::LeftButton);
-        QCOMPARE(window().Label3(4)->text(), QStringLiteral("File: Sound 01"));
-        QTRY_VERIFY(window().Label3(3)->text().endsWith(QStringLiteral(" [avg kbp/s]")));
-        QVERIFY(window().Label3(0)->text().startsWith(QStringLiteral("Duration: ")));
-        QVERIFY(window().Label3(0)->text().contains(QStringLiteral(" seconds / 00:00:0")));
-        QCOMPARE(window().Label3(1)->text(), QStringLiteral("Frequency: 22050 Hz, 16 bits, Mono"));
-        QCOMPARE(window().Label3(2)->text(), QStringLiteral("Bytes/s: 44100"));
+        QCOMPARE(window().Label3(4)->text(), u"File: Sound 01"_s);
+        QTRY_VERIFY(window().Label3(3)->text().endsWith(u" [avg kbp/s]"_s));
+        QVERIFY(window().Label3(0)->text().startsWith(u"Duration: "_s));
+        QVERIFY(window().Label3(0)->text().contains(u" seconds / 00:00:0"_s));
+        QCOMPARE(window().Label3(1)->text(), u"Frequency: 22050 Hz, 16 bits, Mono"_s);
+        QCOMPARE(window().Label3(2)->text(), u"Bytes/s: 44100"_s);
         QTRY_VERIFY(!m_preview->isStarting());
         QCOMPARE(m_fixture->beeps, 0);
         QVERIFY(m_fixture->messages.isEmpty());
@@ -67,27 +68,27 @@ private Q_SLOTS:
 
     void unplayableExternalSoundsBeep()
     {
-        const QString empty = m_fixture->folder.file(QStringLiteral("sounds/empty.ogg"));
+        const QString empty = m_fixture->folder.file(u"sounds/empty.ogg"_s);
         QVERIFY(test::writeAll(empty, {}));
         m_fixture->dialogs.answers << empty;
         QTest::mouseClick(window().Command3(0), Qt::LeftButton);
         QTest::mouseClick(window().Command1(0), Qt::LeftButton);
         QCOMPARE(m_fixture->beeps, 1);
-        QCOMPARE(window().Label3(4)->text(), QStringLiteral("File: ") + empty);
+        QCOMPARE(window().Label3(4)->text(), u"File: "_s + empty);
 
         QVERIFY(QFile::remove(empty));
         const qsizetype lines = window().logLines().size();
         QTest::mouseClick(window().Command1(0), Qt::LeftButton);
         QCOMPARE(m_fixture->beeps, 2);
         QCOMPARE(window().logLines().size(), lines + 1);
-        QVERIFY(window().logLines().constLast().startsWith(QStringLiteral("Cannot play ")));
+        QVERIFY(window().logLines().constLast().startsWith(u"Cannot play "_s));
         QVERIFY(!m_preview->isStarting());
 
         // The archive's working copy gone: a line and a beep, nothing plays.
         QVERIFY(QFile::remove(window().Text2()->text()));
         QTest::mouseClick(window().Command1(1), Qt::LeftButton);
         QCOMPARE(m_fixture->beeps, 3);
-        QVERIFY(window().logLines().constLast().startsWith(QStringLiteral("Cannot play Sound 02")));
+        QVERIFY(window().logLines().constLast().startsWith(u"Cannot play Sound 02"_s));
     }
 };
 

@@ -17,6 +17,7 @@
 
 using namespace tollvik;
 using namespace tollvik::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -67,9 +68,9 @@ private Q_SLOTS:
     void aMissingConverterIsALogLine()
     {
         WindowFixture f;
-        f.converterModule = f.folder.file(QStringLiteral("nowhere/tollvik-convert"));
-        const QString chk = f.folder.file(QStringLiteral("voice.chk"));
-        const QString wav = f.folder.file(QStringLiteral("horn.wav"));
+        f.converterModule = f.folder.file(u"nowhere/tollvik-convert"_s);
+        const QString chk = f.folder.file(u"voice.chk"_s);
+        const QString wav = f.folder.file(u"horn.wav"_s);
         QVERIFY(writeAll(chk, makeChk(40).bytes()));
         QVERIFY(writeSoundFile(wav, toneInNoise(0.5, 22050, 1), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
         f.open();
@@ -78,7 +79,7 @@ private Q_SLOTS:
         drop(f.window->Text1(31), {wav});
         QCOMPARE(f.beeps, 1);
         QVERIFY(f.window->logLines().constLast().startsWith(
-            QStringLiteral("The sound converter cannot be loaded: ")));
+            u"The sound converter cannot be loaded: "_s));
         QCOMPARE(filesUnder(f.folder.path()), before);
     }
 
@@ -86,14 +87,14 @@ private Q_SLOTS:
     {
         WindowFixture f;
         const ChkArchive archive = makeChk(40);
-        const QString chk = f.folder.file(QStringLiteral("device/voice.chk"));
-        const QString wav = f.folder.file(QStringLiteral("sounds/horn.wav"));
-        const QString ogg = f.folder.file(QStringLiteral("sounds/ready.ogg"));
-        const QString folder = f.folder.file(QStringLiteral("sounds/set"));
+        const QString chk = f.folder.file(u"device/voice.chk"_s);
+        const QString wav = f.folder.file(u"sounds/horn.wav"_s);
+        const QString ogg = f.folder.file(u"sounds/ready.ogg"_s);
+        const QString folder = f.folder.file(u"sounds/set"_s);
         QVERIFY(writeAll(chk, archive.bytes()) && writeAll(ogg, makeOggSine(700.0, 0.2)));
         QVERIFY(writeSoundFile(wav, toneInNoise(1.5, 44100, 2), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
         QVERIFY(QDir().mkpath(folder));
-        QVERIFY(writeSoundFile(folder + QStringLiteral("/07 bell.flac"), toneInNoise(1.0, 48000, 1),
+        QVERIFY(writeSoundFile(folder + u"/07 bell.flac"_s, toneInNoise(1.0, 48000, 1),
                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
         f.open();
         frmmemory& w = *f.window;
@@ -102,48 +103,47 @@ private Q_SLOTS:
         drop(w.Text1(31), {wav});
         QCOMPARE(f.beeps, 1);
         drop(w.Text2(), {chk});
-        QCOMPARE(w.Text2()->text(), f.folder.temp(QStringLiteral("voice.chk")));
+        QCOMPARE(w.Text2()->text(), f.folder.temp(u"voice.chk"_s));
 
         drop(w.Text1(31), {wav});
         drop(w.Text1(32), {wav}); // the worker is busy: refused with a beep
         QCOMPARE(f.beeps, 2);
         QTRY_VERIFY(!w.soundWorkBusy());
-        const QString converted = f.folder.temp(QStringLiteral("Converted 02.ogg"));
+        const QString converted = f.folder.temp(u"Converted 02.ogg"_s);
         QCOMPARE(w.Text1(31)->text(), converted);
-        QVERIFY(
-            w.logLines().constLast().startsWith(QStringLiteral("Converted horn.wav: 22050 Hz")));
+        QVERIFY(w.logLines().constLast().startsWith(u"Converted horn.wav: 22050 Hz"_s));
         verifySlotSound(converted);
 
         drop(w.Text1(34), {ogg});
         QCOMPARE(w.Text1(34)->text(), ogg);
         drop(&w, {folder});
         QTRY_VERIFY(!w.soundWorkBusy());
-        QCOMPARE(w.Text1(36)->text(), f.folder.temp(QStringLiteral("Converted 07.ogg")));
+        QCOMPARE(w.Text1(36)->text(), f.folder.temp(u"Converted 07.ogg"_s));
 
-        trigger(w.slotMenu(2), QStringLiteral("Speak the menu text"));
+        trigger(w.slotMenu(2), u"Speak the menu text"_s);
         QTRY_VERIFY(!w.soundWorkBusy());
-        verifySlotSound(f.folder.temp(QStringLiteral("Converted 03.ogg")));
-        trigger(w.slotMenu(4), QStringLiteral("Use the archive's sound again"));
-        QCOMPARE(w.Text1(34)->text(), QStringLiteral("Sound 05"));
+        verifySlotSound(f.folder.temp(u"Converted 03.ogg"_s));
+        trigger(w.slotMenu(4), u"Use the archive's sound again"_s);
+        QCOMPARE(w.Text1(34)->text(), u"Sound 05"_s);
 
-        const QString exported = f.folder.file(QStringLiteral("exported"));
+        const QString exported = f.folder.file(u"exported"_s);
         f.answers << exported;
         QVERIFY(QDir().mkpath(exported));
-        trigger(w.slotMenu(0), QStringLiteral("Export all sounds\u2026"));
-        QCOMPARE(readAll(exported + QStringLiteral("/Sound 02.ogg")), readAll(converted));
+        trigger(w.slotMenu(0), u"Export all sounds\u2026"_s);
+        QCOMPARE(readAll(exported + u"/Sound 02.ogg"_s), readAll(converted));
 
         // The build takes the converted sound into slot 1's entry like any external .ogg.
         const QByteArray sound = readAll(converted);
         QTest::mouseClick(w.Command5(), Qt::LeftButton);
         ChkArchive expected = archive;
         expected.entries[archive.count() - 30] = slotEntry(sound);
-        const QByteArray built = readAll(f.folder.modified(QStringLiteral("voice.chk")));
+        const QByteArray built = readAll(f.folder.modified(u"voice.chk"_s));
         QCOMPARE(built.mid(expected.offsetOf(archive.count() - 29),
                            expected.entries[archive.count() - 30].size()),
                  slotEntry(sound));
 
         f.close();
-        QVERIFY(QDir(f.folder.temp()).entryList({QStringLiteral("Converted *")}).isEmpty());
+        QVERIFY(QDir(f.folder.temp()).entryList({u"Converted *"_s}).isEmpty());
     }
 };
 

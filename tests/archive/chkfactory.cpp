@@ -4,6 +4,8 @@
 
 #include <QtEndian>
 
+using namespace Qt::StringLiterals;
+
 namespace tollvik::test {
 
 qint32 be32(const QByteArray& bytes, qsizetype pos)
@@ -82,7 +84,7 @@ QByteArray oggOfSize(int size)
 
 QStringList listingOf(const ChkArchive& archive)
 {
-    QStringList lines{QStringLiteral("Total files: %1").arg(archive.count())};
+    QStringList lines{u"Total files: %1"_s.arg(archive.count())};
     for (int s = 0; s < 30; ++s) {
         const int entry = archive.count() - 30 + s;
         lines.append(QString::asprintf("x= %d Len.= %d to %08X", s,

@@ -8,6 +8,7 @@
 
 using namespace tollvik;
 using namespace tollvik::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,7 +25,7 @@ struct Fixture
     {
         for (int k = 0; k < kSlotCount; ++k) {
             in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
-            in.menuTexts[k] = QStringLiteral("Item %1").arg(k + 1);
+            in.menuTexts[k] = u"Item %1"_s.arg(k + 1);
         }
         writeAll(in.workingPath, archive);
         writeAll(folder.file("nav/data.chk"), archive);

@@ -1,7 +1,6 @@
 // tollvik-alerts-cli run as a user runs it: a process with arguments, its exit code, its output
 // and the files it leaves.
 #include "chkfactory.h"
-#include "core/codepage.h"
 #include "navigatorfiles.h"
 #include "testsupport.h"
 
@@ -10,6 +9,7 @@
 #include <QTest>
 
 using namespace tollvik::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -28,19 +28,6 @@ Run cli(const QStringList& arguments)
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
-}
-
-// Every file below the folder with its content.
-QMap<QString, QByteArray> snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> files;
-    QDir dir(folder);
-    for (const QString& name :
-         dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
-        files.insert(name, readAll(dir.filePath(name)));
-    for (const QString& sub : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        files.insert(sub + QStringLiteral("/"), {});
-    return files;
 }
 
 } // namespace
@@ -74,22 +61,20 @@ private Q_SLOTS:
             for (int i = 0; i <= entries; ++i)
                 putBe32(bytes, 4 + 4 * i, be32(bytes, 4 + 4 * i) + qint32(gap.size()));
         }
-        const QString chk = folder.file(QStringLiteral("Data \u00e9%1.chk"));
+        const QString chk = folder.file(u"Data \u00e9%1.chk"_s);
         QVERIFY(writeAll(chk, bytes));
-        const QString dir = folder.file(QStringLiteral("entries"));
+        const QString dir = folder.file(u"entries"_s);
 
-        const Run extracted = cli(
-            {QStringLiteral("chk"), QStringLiteral("extract"), chk, dir, QStringLiteral("--all")});
+        const Run extracted = cli({u"chk"_s, u"extract"_s, chk, dir, u"--all"_s});
         QCOMPARE(extracted.code, 0);
-        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/index.txt")));
+        QVERIFY(QFileInfo::exists(dir + u"/index.txt"_s));
         // The 30 slot sounds (all but the one with odd padding) come out as plain Ogg files.
-        const QStringList oggs = QDir(dir).entryList({QStringLiteral("*.ogg")});
+        const QStringList oggs = QDir(dir).entryList({u"*.ogg"_s});
         QCOMPARE(oggs.size(), 29);
         QVERIFY(readAll(QDir(dir).filePath(oggs.first())).startsWith("OggS"));
 
-        const QString joined = folder.file(QStringLiteral("joined.chk"));
-        const Run join =
-            cli({QStringLiteral("chk"), QStringLiteral("join"), dir, QStringLiteral("-o"), joined});
+        const QString joined = folder.file(u"joined.chk"_s);
+        const Run join = cli({u"chk"_s, u"join"_s, dir, u"-o"_s, joined});
         QCOMPARE(join.code, 0);
         QCOMPARE(readAll(joined), bytes);
     }
@@ -98,18 +83,17 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         const ChkArchive archive = makeChk(33);
-        const QString chk = folder.file(QStringLiteral("a.chk"));
+        const QString chk = folder.file(u"a.chk"_s);
         QVERIFY(writeAll(chk, archive.bytes()));
-        const Run run =
-            cli({QStringLiteral("chk"), QStringLiteral("list"), chk, QStringLiteral("--all")});
+        const Run run = cli({u"chk"_s, u"list"_s, chk, u"--all"_s});
         QCOMPARE(run.code, 0);
         const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1 + 33);
         QCOMPARE(lines[1].split(u' ', Qt::SkipEmptyParts),
-                 (QStringList{QStringLiteral("1"), QString::number(archive.offsetOf(1)),
-                              QString::number(archive.entries[0].size()), QStringLiteral("data")}));
+                 (QStringList{u"1"_s, QString::number(archive.offsetOf(1)),
+                              QString::number(archive.entries[0].size()), u"data"_s}));
         const QStringList slot0 = lines[3].split(u' ', Qt::SkipEmptyParts);
-        QCOMPARE(slot0.value(3), QStringLiteral("ogg"));
+        QCOMPARE(slot0.value(3), u"ogg"_s);
         QVERIFY(qAbs(slot0.value(4).toDouble() - 0.1) < 0.02);
     }
 
@@ -124,31 +108,27 @@ private Q_SLOTS:
     {
         QFETCH(int, build);
         ProgramFolder folder;
-        const QString ttn = folder.file(QStringLiteral("ttn"));
-        const QString ini = folder.file(QStringLiteral("texts.ini"));
+        const QString ttn = folder.file(u"ttn"_s);
+        const QString ini = folder.file(u"texts.ini"_s);
         const QByteArray original = makeNavigatorFile(build);
         QVERIFY(writeAll(ttn, original));
         QVERIFY(writeAll(ini, "[MenuText]\r\nItem02=Gatso\r\nItem03=Mobile\r\n"));
-        const Run identified = cli({QStringLiteral("identify"), ttn});
+        const Run identified = cli({u"identify"_s, ttn});
         QCOMPARE(identified.code, 0);
         QCOMPARE(identified.out.trimmed(), QString::fromLatin1(expectedBuild(build).caption));
 
-        const QString out = folder.modified(QStringLiteral("ttn"));
-        const Run patched =
-            cli({QStringLiteral("patch"), ttn, QStringLiteral("-o"), out, QStringLiteral("--texts"),
-                 ini, QStringLiteral("--item"), QStringLiteral("3=Caf\u00e9 \u20ac")});
+        const QString out = folder.modified(u"ttn"_s);
+        const Run patched = cli({u"patch"_s, ttn, u"-o"_s, out, u"--texts"_s, ini, u"--item"_s,
+                                 u"3=Caf\u00e9 \u20ac"_s});
         QCOMPARE(patched.code, 0);
         std::array<QString, 30> texts;
-        texts[1] = QStringLiteral("Gatso");
-        texts[2] = QStringLiteral("Caf\u00e9 \u20ac");
-        std::array<QByteArray, 30> encoded;
-        for (std::size_t i = 0; i < 30; ++i)
-            encoded[i] = tollvik::encodeCp1252(texts[i]).bytes;
-        QCOMPARE(readAll(out), expectedPatch(original, expectedBuild(build), encoded, texts));
-        QVERIFY(patched.out.startsWith(QStringLiteral("Preparing to alter the the backed up")));
+        texts[1] = u"Gatso"_s;
+        texts[2] = u"Caf\u00e9 \u20ac"_s;
+        QCOMPARE(readAll(out), expectedPatch(original, expectedBuild(build), texts));
+        QVERIFY(patched.out.startsWith(u"Preparing to alter the the backed up"_s));
         QCOMPARE(readAll(ttn), original);
 
-        const Run unknown = cli({QStringLiteral("identify"), ini});
+        const Run unknown = cli({u"identify"_s, ini});
         QCOMPARE(unknown.code, 1);
         QCOMPARE(unknown.err.split(u'\n', Qt::SkipEmptyParts).size(), 3);
     }
@@ -157,14 +137,13 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         const ChkArchive archive = makeChk(40);
-        const QString chk = folder.file(QStringLiteral("voice.chk"));
-        const QString sound = folder.file(QStringLiteral("bell.ogg"));
+        const QString chk = folder.file(u"voice.chk"_s);
+        const QString sound = folder.file(u"bell.ogg"_s);
         const QByteArray bell = makeOggSine(900.0, 0.2);
         QVERIFY(writeAll(chk, archive.bytes()) && writeAll(sound, bell));
-        const QString out = folder.file(QStringLiteral("new.chk"));
+        const QString out = folder.file(u"new.chk"_s);
         const Run run =
-            cli({QStringLiteral("chk"), QStringLiteral("build"), chk, QStringLiteral("-o"), out,
-                 QStringLiteral("--slot"), QStringLiteral("30=") + sound});
+            cli({u"chk"_s, u"build"_s, chk, u"-o"_s, out, u"--slot"_s, u"30="_s + sound});
         QCOMPARE(run.code, 0);
         ChkArchive expected = archive;
         expected.entries[archive.count() - 2] = slotEntry(bell);
@@ -176,26 +155,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("said");
-        const QString chk = QStringLiteral("@/a.chk");
-        const QString out = QStringLiteral("@/out");
-        QTest::newRow("unknown command")
-            << QStringList{QStringLiteral("frobnicate")} << QStringLiteral("Usage:");
+        const QString chk = u"@/a.chk"_s;
+        const QString out = u"@/out"_s;
+        QTest::newRow("unknown command") << QStringList{u"frobnicate"_s} << u"Usage:"_s;
         QTest::newRow("join onto its own input")
-            << QStringList{QStringLiteral("chk"), QStringLiteral("join"), QStringLiteral("@/x"),
-                           QStringLiteral("-o"), QStringLiteral("@/x/Entry 031.bin")}
-            << QStringLiteral("input");
+            << QStringList{u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"@/x/Entry 031.bin"_s}
+            << u"input"_s;
         QTest::newRow("extract into a non-empty folder")
-            << QStringList{QStringLiteral("chk"), QStringLiteral("extract"), chk,
-                           QStringLiteral("@/x")}
-            << QStringLiteral("not empty");
+            << QStringList{u"chk"_s, u"extract"_s, chk, u"@/x"_s} << u"not empty"_s;
         QTest::newRow("not an archive")
-            << QStringList{QStringLiteral("chk"), QStringLiteral("extract"),
-                           QStringLiteral("@/x/index.txt"), out, QStringLiteral("--all")}
-            << QStringLiteral("not a sound archive");
+            << QStringList{u"chk"_s, u"extract"_s, u"@/x/index.txt"_s, out, u"--all"_s}
+            << u"not a sound archive"_s;
         QTest::newRow("join without an index")
-            << QStringList{QStringLiteral("chk"), QStringLiteral("join"), QStringLiteral("@"),
-                           QStringLiteral("-o"), out}
-            << QStringLiteral("index.txt");
+            << QStringList{u"chk"_s, u"join"_s, u"@"_s, u"-o"_s, out} << u"index.txt"_s;
     }
 
     void refusalsWriteNothing()
@@ -204,21 +176,16 @@ private Q_SLOTS:
         QFETCH(QString, said);
         ProgramFolder folder;
         const QString root = QDir::cleanPath(folder.path());
-        QVERIFY(writeAll(root + QStringLiteral("/a.chk"), makeChk(31).bytes()));
-        QCOMPARE(
-            cli({QStringLiteral("chk"), QStringLiteral("extract"), root + QStringLiteral("/a.chk"),
-                 root + QStringLiteral("/x"), QStringLiteral("--all")})
-                .code,
-            0);
-        const auto before = snapshot(root);
-        const auto beforeX = snapshot(root + QStringLiteral("/x"));
-        arguments.replaceInStrings(QStringLiteral("@"), root);
+        QVERIFY(writeAll(root + u"/a.chk"_s, makeChk(31).bytes()));
+        QCOMPARE(cli({u"chk"_s, u"extract"_s, root + u"/a.chk"_s, root + u"/x"_s, u"--all"_s}).code,
+                 0);
+        const auto before = filesUnder(root);
+        arguments.replaceInStrings(u"@"_s, root);
         const Run run = cli(arguments);
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
-        QCOMPARE(run.err.count(u'\n'), said == QStringLiteral("Usage:") ? run.err.count(u'\n') : 1);
-        QCOMPARE(snapshot(root), before);
-        QCOMPARE(snapshot(root + QStringLiteral("/x")), beforeX);
+        QCOMPARE(run.err.count(u'\n'), said == u"Usage:"_s ? run.err.count(u'\n') : 1);
+        QCOMPARE(filesUnder(root), before);
     }
 };
 

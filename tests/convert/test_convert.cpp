@@ -14,6 +14,7 @@
 
 using namespace tollvik;
 using namespace tollvik::convert;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -64,7 +65,7 @@ private Q_SLOTS:
         QFETCH(double, archivePeak);
         QFETCH(QString, refusal);
         test::ProgramFolder folder;
-        const QString path = folder.file(QStringLiteral("x"));
+        const QString path = folder.file(u"x"_s);
         QVERIFY(fileFormat == 0 ? test::writeAll(path, "Speed camera\r\nSchool zone\r\n")
                                 : test::writeSoundFile(path, source, fileFormat));
         const QByteArray archiveSound =
@@ -109,8 +110,8 @@ private Q_SLOTS:
         const bool belowLowest = maxBytes < 0;
         if (belowLowest)
             maxBytes = encodeOgg(pcm, -0.1f).value().size() - 1;
-        const Result<Converted> c = convertPcm(pcm, QStringLiteral("tone"),
-                                               {pcm.format(), loudness(pcm).value(), maxBytes});
+        const Result<Converted> c =
+            convertPcm(pcm, u"tone"_s, {pcm.format(), loudness(pcm).value(), maxBytes});
         QVERIFY2(c && c->sampleRate == (belowLowest ? 11025 : 22050), qPrintable(c.error()));
         const Pcm encoded = toFormat(pcm, {c->sampleRate, 1}).value();
         QVERIFY(c->ogg.size() <= maxBytes && c->ogg == encodeOgg(encoded, c->quality).value());
@@ -141,7 +142,7 @@ private Q_SLOTS:
     {
         if (!voices())
             QSKIP("espeak-ng cannot start here");
-        const Result<Pcm> spoken = speak(QStringLiteral("Speed camera ahead"));
+        const Result<Pcm> spoken = speak(u"Speed camera ahead"_s);
         QVERIFY2(spoken && spoken->format() == (SoundFormat{22050, 1}) &&
                      peakDb(spoken.value()) > -20,
                  qPrintable(spoken.error()));

@@ -8,6 +8,7 @@
 #include <QTest>
 
 using namespace tollvik;
+using namespace Qt::StringLiterals;
 
 class CoreTest : public QObject
 {
@@ -19,8 +20,8 @@ private Q_SLOTS:
     void fileExistsSkipsHiddenFilesAndFolders()
     {
         test::ProgramFolder folder;
-        QVERIFY(test::writeAll(folder.file(QStringLiteral(".hidden")), "x"));
-        QVERIFY(!FileExists(folder.file(QStringLiteral(".hidden"))));
+        QVERIFY(test::writeAll(folder.file(u".hidden"_s), "x"));
+        QVERIFY(!FileExists(folder.file(u".hidden"_s)));
         QVERIFY(!FileExists(folder.temp()));
     }
 
@@ -43,7 +44,7 @@ private Q_SLOTS:
         QFETCH(qint64, length);
         QFETCH(bool, ok);
         test::ProgramFolder folder;
-        const QString path = folder.file(QStringLiteral("ten.bin"));
+        const QString path = folder.file(u"ten.bin"_s);
         QVERIFY(test::writeAll(path, "0123456789"));
         const auto out = readRange(path, offset, length);
         QCOMPARE(out.ok(), ok);
@@ -57,29 +58,29 @@ private Q_SLOTS:
         const QString path = folder.temp(QString::fromUcs4(U"Sp\u00e9cial \U0001F600 \u4e2d.bin"));
         QVERIFY(test::writeAll(path, "keep"));
         const QString roundabout =
-            folder.path() + QStringLiteral("Modified/../Temp/./") + QFileInfo(path).fileName();
+            folder.path() + u"Modified/../Temp/./"_s + QFileInfo(path).fileName();
         QVERIFY(isSameFile(path, roundabout));
         QVERIFY(!copyFileAtomically(roundabout, path).ok());
-        QVERIFY(QFile::link(path, folder.file(QStringLiteral("link.bin"))));
-        QVERIFY(!copyFileAtomically(folder.file(QStringLiteral("link.bin")), path).ok());
+        QVERIFY(QFile::link(path, folder.file(u"link.bin"_s)));
+        QVERIFY(!copyFileAtomically(folder.file(u"link.bin"_s), path).ok());
         QCOMPARE(test::readAll(path), QByteArray("keep"));
-        QVERIFY(!isSameFile(path, folder.file(QStringLiteral("missing"))));
+        QVERIFY(!isSameFile(path, folder.file(u"missing"_s)));
     }
 
     void writesReplaceTheTargetWholeOrNotAtAll()
     {
         test::ProgramFolder folder;
-        const QString from = folder.file(QStringLiteral("from.bin"));
-        const QString to = folder.modified(QStringLiteral("to.bin"));
+        const QString from = folder.file(u"from.bin"_s);
+        const QString to = folder.modified(u"to.bin"_s);
         const QByteArray big(3 * 1024 * 1024 + 17, 'b');
         QVERIFY(test::writeAll(from, big));
         QVERIFY(test::writeAll(to, QByteArray(5 * 1024 * 1024, 'o')));
         QVERIFY(copyFileAtomically(from, to).ok());
         QCOMPARE(test::readAll(to), big);
 
-        setWriteFaultHookForTesting([](const QString&) { return QStringLiteral("disk full"); });
+        setWriteFaultHookForTesting([](const QString&) { return u"disk full"_s; });
         const Status result = writeFileAtomically(to, "new");
-        QCOMPARE(result.error(), QStringLiteral("disk full"));
+        QCOMPARE(result.error(), u"disk full"_s);
         QCOMPARE(test::readAll(to), big);
         QCOMPARE(QDir(folder.modified()).entryList(QDir::Files), QStringList{"to.bin"});
     }

@@ -11,6 +11,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tollvik::test {
 namespace {
 
@@ -67,7 +69,7 @@ ScopedTmpfs::~ScopedTmpfs()
 
 void fillDisk(const QString& folder)
 {
-    QFile filler(folder + QStringLiteral("/filler"));
+    QFile filler(folder + u"/filler"_s);
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     const QByteArray chunk(4096, 'f');

@@ -104,4 +104,13 @@ QByteArray expectedPatch(QByteArray data, const ExpectedBuild& build,
     return data;
 }
 
+QByteArray expectedPatch(const QByteArray& original, const ExpectedBuild& build,
+                         const std::array<QString, 30>& texts)
+{
+    std::array<QByteArray, 30> bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        bytes[i] = QString(texts[i]).replace(u'\u20AC', QChar(0x80)).toLatin1();
+    return expectedPatch(original, build, bytes, texts);
+}
+
 } // namespace tollvik::test

@@ -37,5 +37,8 @@ QByteArray makeFillerFile(qint64 size = kNavigatorFileSize);
 QByteArray expectedPatch(QByteArray original, const ExpectedBuild& build,
                          const std::array<QByteArray, 30>& cp1252Texts,
                          const std::array<QString, 30>& texts);
+// The same for texts of Latin-1 characters and the euro sign, which is 0x80 in Windows-1252.
+QByteArray expectedPatch(const QByteArray& original, const ExpectedBuild& build,
+                         const std::array<QString, 30>& texts);
 
 } // namespace tollvik::test

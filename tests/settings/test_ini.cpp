@@ -7,10 +7,11 @@
 
 using namespace tollvik;
 using namespace tollvik::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kSection = QStringLiteral("MenuText");
+const QString kSection = u"MenuText"_s;
 const QByteArray kAbsent = "(no file)";
 
 // The file the first start leaves: the header, then Item30 down to Item01, because every new key
@@ -38,7 +39,7 @@ struct Ini
     explicit Ini(const QByteArray& before) { (void)(before == kAbsent || writeAll(path, before)); }
     QByteArray content() const { return QFileInfo::exists(path) ? readAll(path) : kAbsent; }
     ProgramFolder folder;
-    QString path = folder.file(QStringLiteral("Tollvik.ini"));
+    QString path = folder.file(u"Tollvik.ini"_s);
 };
 
 } // namespace
@@ -130,8 +131,8 @@ private Q_SLOTS:
         Ini ini(before), reference(before);
         std::array<QString, 30> texts;
         for (int i = 0; i < 30; ++i) {
-            texts[std::size_t(i)] = i % 4 ? QStringLiteral("Camera %1 \u20AC").arg(i) : QString();
-            const QString key = QStringLiteral("Item%1").arg(i + 1, 2, 10, QChar(u'0'));
+            texts[std::size_t(i)] = i % 4 ? u"Camera %1 \u20AC"_s.arg(i) : QString();
+            const QString key = u"Item%1"_s.arg(i + 1, 2, 10, QChar(u'0'));
             QVERIFY(WriteIniValue(reference.path, kSection, key, texts[std::size_t(i)]).ok());
         }
         RecordingLog log;
