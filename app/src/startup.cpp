@@ -4,6 +4,7 @@
 #include "audio/audiopreview.h"
 #include "audio/audiostartup.h"
 #include "core/paths.h"
+#include "panelcache.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +19,7 @@ namespace tollvik {
 void configureApplication(QApplication& app)
 {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        app.setStyle(fusion);
+        app.setStyle(new PanelCacheStyle(fusion));
     // Liberation Sans has the metrics of Arial; without the substitution "MS Sans Serif" would
     // fall back to the wider DejaVu Sans.
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));

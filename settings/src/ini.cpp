@@ -68,6 +68,28 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
+// The value of the key in the first section of that name that holds it, as the reader finds it:
+// names in any case, a "[" anywhere in a line ends the section, the first matching line wins.
+QString valueIn(const QStringList& lines, const QString& section, const QString& key)
+{
+    const QString target = u'[' + section.toLower() + u']';
+    const QString prefix = key.toLower() + u'=';
+    bool inSection = false;
+    for (const QString& line : lines) {
+        const QString low = line.toLower();
+        const bool hasBracket = low.contains(u'[');
+        if (hasBracket)
+            inSection = false;
+        if (low == target)
+            inSection = true;
+        if (hasBracket || !inSection)
+            continue;
+        if (low.startsWith(prefix))
+            return line.mid(prefix.size());
+    }
+    return QString();
+}
+
 bool isControlOrLineEnd(QChar c)
 {
     return c.unicode() <= 13;
@@ -182,14 +204,15 @@ Result<std::array<QString, 30>> readMenuTexts(const QString& path)
 {
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("it does not exist"));
+    // One read: the 30 values are those 30 single reads would give.
+    const Result<QString> read = readText(path);
+    if (!read)
+        return read.failure();
+    const QStringList lines = splitLines(read.value());
     std::array<QString, kItems> texts;
     const KeyValues items = menuItems(texts);
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        const Result<QString> value = ReadIniValue(path, menuSection(), items[qsizetype(i)].first);
-        if (!value)
-            return value.failure();
-        texts[i] = value.value();
-    }
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = valueIn(lines, menuSection(), items[qsizetype(i)].first);
     return texts;
 }
 
@@ -200,24 +223,7 @@ Result<QString> ReadIniValue(const QString& path, const QString& section, const 
     const Result<QString> read = readText(path);
     if (!read)
         return read.failure();
-    const QString& text = read.value();
-
-    const QString target = u'[' + section.toLower() + u']';
-    const QString prefix = key.toLower() + u'=';
-    bool inSection = false;
-    for (const QString& line : splitLines(text)) {
-        const QString low = line.toLower();
-        const bool hasBracket = low.contains(u'[');
-        if (hasBracket)
-            inSection = false;
-        if (low == target)
-            inSection = true;
-        if (hasBracket || !inSection)
-            continue;
-        if (low.startsWith(prefix))
-            return line.mid(prefix.size());
-    }
-    return QString();
+    return valueIn(splitLines(read.value()), section, key);
 }
 
 Status WriteIniValue(const QString& path, const QString& section, const QString& key,
