@@ -187,6 +187,14 @@ private Q_SLOTS:
         focusIn(4, Qt::TabFocusReason);
         QCOMPARE(w.Label3(0)->text(), QString());
         QCOMPARE(w.HighlightedSlot(), qint16(4));
+
+        // The boxes' panels are drawn once and copied: the very pixels Fusion itself draws, for
+        // the box with the focus and the highlighted slot as well.
+        w.Text1(34)->setFocus();
+        const QImage copied = w.grab().toImage();
+        QApplication::setStyle(u"Fusion"_s);
+        QCOMPARE(w.grab().toImage(), copied);
+        configureApplication(*qApp);
     }
 };
 
