@@ -23,9 +23,6 @@ namespace tollvik {
 // Writes `data` to `path` through a temporary file in the same folder and a rename.
 [[nodiscard]] Status writeFileAtomically(const QString& path, QByteArrayView data);
 
-// Copies `from` to `to` the same way. Refuses when both name the same file.
-[[nodiscard]] Status copyFileAtomically(const QString& from, const QString& to);
-
 // Deletes the file when it exists; a missing file is not an error.
 [[nodiscard]] Status removeFileIfPresent(const QString& path);
 
