@@ -4,6 +4,7 @@
 
 int main(int argc, char* argv[])
 {
+    tollvik::warmUpHeap();
     QApplication app(argc, argv);
     return tollvik::runTollvikAlerts(app);
 }

@@ -64,6 +64,7 @@ void previewThenQuit(tollvik::frmmemory& window)
 
 int main(int argc, char** argv)
 {
+    tollvik::warmUpHeap();
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString archive = args.size() > 1 ? args.at(1) : QString();

@@ -120,12 +120,15 @@ frmmemory::frmmemory(AppContext context, QWidget* parent)
     setWindowTitle(QStringLiteral("Tollvik Alerts 1.0f"));
     setWindowIcon(windowIcon());
     setFixedSize(728, 601);
-    setFont(arial(9.75, true));
+    // The boxes' font while the controls are made, so that no box lays out its text twice; the
+    // window's own font (for the controls without one of their own, none shown at start) last.
+    setFont(arial(9, true));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kWindowBackground);
     setPalette(palette);
     buildControls();
+    setFont(arial(9.75, true));
     setTabOrder();
     setAcceptDrops(true);
     for (QWidget* row : {static_cast<QWidget*>(m_text2), static_cast<QWidget*>(m_load2),
