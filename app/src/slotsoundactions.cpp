@@ -158,15 +158,16 @@ void frmmemory::runSlotJob(const QList<SlotWork>& work)
     const Result<const convert::ModuleCalls*> loaded = converter();
     if (!loaded)
         return;
-    const convert::ModuleCalls& calls = *loaded.value();
+    // The module's table lives as long as the process.
+    const convert::ModuleCalls* calls = loaded.value();
     const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     const bool speaks = std::any_of(work.cbegin(), work.cend(), [](const SlotWork& w) {
         return w.kind == SlotWork::Kind::Speak;
     });
     const QString voice = speaks ? storedVoice() : QString();
-    auto job = [this, &calls, archive, work, voice](const std::atomic<bool>* stop,
-                                                    const SoundWorker::Post& post) {
-        const auto targets = calls.slotTargets(archive, stop);
+    auto job = [this, calls, archive, work, voice](const std::atomic<bool>* stop,
+                                                   const SoundWorker::Post& post) {
+        const auto targets = calls->slotTargets(archive, stop);
         if (!targets) {
             post([this, failure = targets.failure()] { showSlotSound(failure); });
             return;
@@ -174,7 +175,7 @@ void frmmemory::runSlotJob(const QList<SlotWork>& work)
         for (const SlotWork& w : work) {
             if (stop->load())
                 return;
-            post([this, made = runWork(calls, archive, targets.value(), w, voice, stop)] {
+            post([this, made = runWork(*calls, archive, targets.value(), w, voice, stop)] {
                 showSlotSound(made);
             });
         }
