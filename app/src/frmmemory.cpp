@@ -531,7 +531,7 @@ void frmmemory::Form_Unload()
             Exists(temp + entry))
             QFile::remove(temp + entry);
     }
-    (void)convert::removeConvertedSounds(programFolder());
+    convert::removeConvertedSounds(programFolder());
 }
 
 bool frmmemory::soundWorkBusy() const

@@ -58,12 +58,15 @@ Result<Converted> fitSlot(const Pcm& leveled, const QString& name, double source
 {
     double lowestBytesPerSecond = 0.0;
     for (int rate = leveled.sampleRate;;) {
-        Result<Pcm> pcm = rate == leveled.sampleRate
-                              ? Result<Pcm>(leveled)
-                              : toFormat(leveled, {rate, leveled.channels}, stop);
-        if (!pcm)
-            return pcm.failure();
-        Result<detail::QualityFit> fit = detail::fitQuality(pcm.value(), maxBytes, stop);
+        Pcm lowered; // only when the rate is lowered; the first pass uses the sound itself
+        if (rate != leveled.sampleRate) {
+            Result<Pcm> resampled = toFormat(leveled, {rate, leveled.channels}, stop);
+            if (!resampled)
+                return resampled.failure();
+            lowered = std::move(resampled).value();
+        }
+        const Pcm& at = rate == leveled.sampleRate ? leveled : lowered;
+        Result<detail::QualityFit> fit = detail::fitQuality(at, maxBytes, stop);
         if (!fit)
             return fit.failure();
         if (fit->best) {
@@ -73,8 +76,6 @@ Result<Converted> fitSlot(const Pcm& leveled, const QString& name, double source
             out.sampleRate = rate;
             out.channels = leveled.channels;
             out.quality = fit->quality;
-            out.bytes = out.ogg.size();
-            out.sourceSeconds = sourceSeconds;
             out.rateLowered = rate != leveled.sampleRate;
             return out;
         }
@@ -135,18 +136,6 @@ Result<Converted> convertFile(const QString& path, const Target& target, StopFla
     if (!pcm)
         return pcm.failure();
     return convertPcm(pcm.value(), name, target, stop);
-}
-
-Result<Target> slotTarget(QByteArrayView slotSound, const QList<QByteArray>& archiveSounds,
-                          StopFlag stop)
-{
-    const Result<SoundFormat> format = oggFormat(slotSound);
-    if (!format)
-        return format.failure();
-    const Result<double> lufs = medianLoudness(archiveSounds, stop);
-    if (!lufs)
-        return lufs.failure();
-    return Target{format.value(), lufs.value(), kMaxExternalSoundBytes};
 }
 
 } // namespace tollvik::convert

@@ -39,7 +39,7 @@ QString describe(const Converted& c)
                                              : QStringLiteral("%1 channels").arg(c.channels);
     const QString level = c.peakLimited ? QStringLiteral(" (held back by its peaks)") : QString();
     return QStringLiteral("Converted %1: %2, %3, %4 bytes, quality %5, loudness %6%7")
-        .arg(c.sourceName, rate, channels, QLocale(QLocale::English).toString(c.bytes),
+        .arg(c.sourceName, rate, channels, QLocale(QLocale::English).toString(c.ogg.size()),
              QString::number(static_cast<double>(c.quality), 'f', 1), signedDb(c.loudnessChangeDb),
              level);
 }

@@ -6,7 +6,6 @@
 #include "core/fileio.h"
 #include "core/paths.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
@@ -37,23 +36,10 @@ Result<QString> writeConvertedSound(const QString& programFolder, int slot, cons
     return path;
 }
 
-Status removeConvertedSounds(const QString& programFolder)
+void removeConvertedSounds(const QString& programFolder)
 {
-    const QRegularExpression ours(QStringLiteral("^Converted (0[1-9]|[12][0-9]|30)\\.ogg$"));
-    const QString folder = tempFolder(programFolder);
-    const QStringList names = QDir(folder).entryList({QStringLiteral("Converted *.ogg")},
-                                                     QDir::Files | QDir::Hidden | QDir::System);
-    QStringList failed;
-    for (const QString& name : names) {
-        if (!ours.match(name).hasMatch())
-            continue;
-        if (const Status removed = removeFileIfPresent(folder + name); !removed)
-            failed.append(QStringLiteral("%1 (%2)").arg(name, removed.error()));
-    }
-    if (!failed.isEmpty())
-        return fail(QStringLiteral("Cannot delete the converted sounds %1 in %2.")
-                        .arg(failed.join(QStringLiteral(", ")), folder));
-    return {};
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        (void)removeFileIfPresent(convertedSoundPath(programFolder, slot));
 }
 
 bool takesAsItIs(const QString& path)
@@ -103,10 +89,18 @@ Status exportAllSounds(const ListedArchive& archive,
                             .arg(sound.error()));
         sounds.append(std::move(sound).value());
     }
+    const auto exportPath = [&folder](int slot) {
+        return RPP(folder) + slotLabel(slot) + QStringLiteral(".ogg");
+    };
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const QString path = RPP(folder) + slotLabel(slot) + QStringLiteral(".ogg");
-        if (isSameFile(path, soundBoxes[static_cast<std::size_t>(slot)]) ||
-            isSameFile(path, archive.workingPath))
+        if (isSameFile(exportPath(slot), archive.workingPath))
+            return fail(QStringLiteral("%1 is the working copy of the sound archive")
+                            .arg(exportPath(slot)));
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const QString path = exportPath(slot);
+        // A slot's own file already holds its sound.
+        if (isSameFile(path, soundBoxes[static_cast<std::size_t>(slot)]))
             continue;
         if (const Status done = writeFileAtomically(path, sounds[slot]); !done)
             return fail(QStringLiteral("Cannot write %1: %2").arg(path, done.error()));

@@ -21,8 +21,6 @@ QString injectedFault(const QString& path)
     return hook ? hook(path) : QString();
 }
 
-constexpr qint64 kChunk = 1 << 20;
-
 // QSaveFile::commit() does not check the flush of its write buffer: on a full disk the buffered
 // tail is lost and the shortened file still replaces the target. Save files are therefore opened
 // unbuffered, so that every write reaches the file system at once, and written in a loop: a
@@ -112,37 +110,6 @@ Status writeFileAtomically(const QString& path, QByteArrayView data)
         return written;
     if (!file.commit())
         return fail(file.errorString());
-    return {};
-}
-
-Status copyFileAtomically(const QString& from, const QString& to)
-{
-    if (isSameFile(from, to))
-        return fail(QStringLiteral("%1 and %2 are the same file").arg(from, to));
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return fail(source.errorString());
-    if (const QString fault = injectedFault(to); !fault.isEmpty())
-        return fail(fault);
-    QSaveFile target(to);
-    if (!openSaveFile(target))
-        return fail(target.errorString());
-    const qint64 size = source.size();
-    qint64 copied = 0;
-    while (copied < size) {
-        const QByteArray chunk = source.read(std::min(kChunk, size - copied));
-        if (chunk.isEmpty()) {
-            target.cancelWriting();
-            return fail(source.error() != QFileDevice::NoError
-                            ? source.errorString()
-                            : QStringLiteral("the file ended early"));
-        }
-        if (Status written = writeAllTo(target, chunk.constData(), chunk.size()); !written)
-            return written;
-        copied += chunk.size();
-    }
-    if (!target.commit())
-        return fail(target.errorString());
     return {};
 }
 

@@ -85,21 +85,13 @@ struct Target
     qint64 maxBytes = 0; // kMaxExternalSoundBytes for a slot
 };
 
-// The target for replacing a slot's sound: the format of that sound, the median loudness of all
-// the archive's slot sounds, and the archive's size limit.
-[[nodiscard]] Result<Target> slotTarget(QByteArrayView slotSound,
-                                        const QList<QByteArray>& archiveSounds,
-                                        StopFlag stop = nullptr);
-
 struct Converted
 {
     QString sourceName; // as in the log line
     QByteArray ogg;     // a complete Ogg Vorbis stream
     int sampleRate = 0;
     int channels = 0;
-    float quality = 0.0f; // the highest of -0.1, 0.0, 0.1 .. 1.0 that fits
-    qint64 bytes = 0;
-    double sourceSeconds = 0.0;
+    float quality = 0.0f;          // the highest of -0.1, 0.0, 0.1 .. 1.0 that fits
     double loudnessChangeDb = 0.0; // the gain applied, in dB (= LU)
     // The gain was held back so that sample peaks stay at or below kPeakCeilingDbfs: the sound
     // is quieter than the target. (No limiter is applied; the sound itself is not altered.)

@@ -28,8 +28,8 @@ struct ListedArchive
 // Writes a converted sound there through the atomic file layer; returns its path.
 [[nodiscard]] Result<QString> writeConvertedSound(const QString& programFolder, int slot,
                                                   const QByteArray& ogg);
-// Deletes every converted sound in Temp/ (at shutdown): only files named like ours.
-[[nodiscard]] Status removeConvertedSounds(const QString& programFolder);
+// Deletes every converted sound in Temp/ (at shutdown); a file that cannot be deleted stays.
+void removeConvertedSounds(const QString& programFolder);
 
 // An .ogg file a slot can take as it is: its name ends in "ogg" and it is small enough.
 [[nodiscard]] bool takesAsItIs(const QString& path);

@@ -11,8 +11,7 @@
 namespace tollvik {
 
 // The project's file layer. Every result file goes through it, so that a file is replaced only
-// when its new content is complete (a temporary file in the same folder, then a rename), and a
-// file is never copied onto itself.
+// when its new content is complete (a temporary file in the same folder, then a rename).
 
 // Reads the whole file. Refuses files longer than maxSize bytes when maxSize >= 0.
 [[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize = -1);
