@@ -16,8 +16,8 @@ struct ChkEntry
     qint64 newOffset = 0;
     qint64 oldOffset = 0;
     qint64 size = 0;
-    QByteArray ogg; // the external file, read once when it is verified
-    int slot = -1;  // the slot whose external file replaces this entry, or -1
+    QByteArray entry; // the external file in its entry, made once when it is verified
+    int slot = -1;    // the slot whose external file replaces this entry, or -1
 };
 
 // Everything the build writes, read and checked before any file is touched.
@@ -62,7 +62,7 @@ Status readOffsets(BuildPlan& plan, LogSink& log)
 Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
 {
     log.AddText(QStringLiteral("Sound file ") + P);
-    Result<QByteArray> read = readWholeFile(P, chk::kMaxArchiveBytes);
+    Result<QByteArray> read = readWholeFile(P, kMaxArchiveBytes);
     if (!read)
         return refuseUnwritten(
             log, QStringLiteral("....Cannot open the working copy (%1)").arg(read.error()));
@@ -84,7 +84,7 @@ Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
             log, QStringLiteral("....The offset table of %1 entries runs past the end of the file")
                      .arg(N));
     plan.N = N;
-    plan.S = N - (N == 102 ? 12 : 30);
+    plan.S = buildEntryOfSlot(N, 0);
     if (Status offsets = readOffsets(plan, log); !offsets)
         return offsets.failure();
     return plan;
@@ -124,14 +124,17 @@ Status readExternal(ChkEntry& e, const QString& path, LogSink& log)
     if (!read)
         return refuseUnwritten(log,
                                QStringLiteral("....Cannot read %1 (%2)").arg(path, read.error()));
-    e.ogg = std::move(read).value();
-    if (e.ogg.isEmpty())
+    if (read->isEmpty())
         return refuseUnwritten(log, QStringLiteral("....%1 is empty").arg(path));
-    if (!e.ogg.startsWith("OggS"))
+    if (!read->startsWith("OggS"))
         return refuseUnwritten(
             log, QStringLiteral("....%1 is not an Ogg sound (it does not begin with \"OggS\")")
                      .arg(path));
-    e.size = chk::kEntryHeaderSize + (e.ogg.size() + 3) / 4 * 4; // header, data, padding
+    Result<QByteArray> entry = soundEntry(read.value());
+    if (!entry)
+        return refuseUnwritten(log, QStringLiteral("....%1: %2").arg(path, entry.error()));
+    e.entry = std::move(entry).value();
+    e.size = e.entry.size();
     return {};
 }
 
@@ -159,7 +162,7 @@ Status placeEntries(BuildPlan& plan, LogSink& log)
         plan.entries[std::size_t(J)].newOffset = previous.newOffset + previous.size;
     }
     const qint64 newSize = plan.entries[std::size_t(plan.N) + 1].newOffset;
-    if (newSize > chk::kMaxArchiveBytes)
+    if (newSize > kMaxArchiveBytes)
         return refuseUnwritten(log, QStringLiteral("....The new archive would be %1 bytes long, "
                                                    "more than an archive can describe")
                                         .arg(newSize));
@@ -192,7 +195,7 @@ QByteArray assemble(const BuildPlan& plan, const BuildInput& in, LogSink& log)
         const auto k = std::size_t(e.slot);
         log.AddText(
             QStringLiteral("....Including %1 for %2").arg(in.soundBoxes[k], in.menuTexts[k]));
-        out.append(soundEntry(e.ogg));
+        out.append(e.entry);
     }
     return out;
 }
@@ -240,6 +243,14 @@ Result<BuildPlan> planBuild(const BuildInput& in, LogSink& log)
 }
 
 } // namespace
+
+qint32 buildEntryOfSlot(qint32 entryCount, int slot)
+{
+    const int taken = entryCount == 102 ? 12 : kSlotCount;
+    if (slot < 0 || slot >= taken || entryCount < taken)
+        return 0;
+    return entryCount - taken + slot;
+}
 
 Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log)
 {

@@ -1,12 +1,8 @@
 #include "archive/entries.h"
 #include "chkformat.h"
 
-#include <limits>
-
 namespace tollvik {
 namespace {
-
-constexpr qint64 kMaxArchiveOffset = std::numeric_limits<qint32>::max();
 
 // The offsets of entries 1..N and the end offset, checked against the archive's length.
 Result<QList<qint64>> readOffsets(const QByteArray& archive)
@@ -58,21 +54,21 @@ Result<ChkContents> splitChk(const QByteArray& archive)
 Result<QByteArray> joinChk(const ChkContents& contents)
 {
     const qint64 n = contents.entries.size();
+    qint64 size = 4 + 4 * (n + 1) + contents.gap.size();
+    for (const QByteArray& entry : contents.entries)
+        size += entry.size();
+    if (size > kMaxArchiveBytes)
+        return fail(QStringLiteral("the archive would be longer than an archive can describe"));
+    QByteArray archive;
+    archive.reserve(size);
+    chk::put_long(archive, static_cast<qint32>(n));
     qint64 offset = 4 + 4 * (n + 1) + contents.gap.size();
-    QByteArray table;
-    chk::put_long(table, static_cast<qint32>(std::min<qint64>(n, kMaxArchiveOffset)));
     for (const QByteArray& entry : contents.entries) {
-        if (offset > kMaxArchiveOffset)
-            break;
-        chk::put_long(table, static_cast<qint32>(offset));
+        chk::put_long(archive, static_cast<qint32>(offset));
         offset += entry.size();
     }
-    if (offset > kMaxArchiveOffset)
-        return fail(QStringLiteral("the archive would be longer than an archive can describe"));
-    chk::put_long(table, static_cast<qint32>(offset));
-    QByteArray archive;
-    archive.reserve(offset);
-    archive.append(table).append(contents.gap);
+    chk::put_long(archive, static_cast<qint32>(offset));
+    archive.append(contents.gap);
     for (const QByteArray& entry : contents.entries)
         archive.append(entry);
     return archive;
@@ -88,13 +84,22 @@ QByteArray oggOfEntry(const QByteArray& entry, bool canonicalOnly)
     QByteArray ogg = entry.mid(chk::kEntryHeaderSize, length);
     if (!ogg.startsWith("OggS"))
         return {};
-    if (canonicalOnly && soundEntry(ogg) != entry)
-        return {};
+    if (canonicalOnly) {
+        const Result<QByteArray> again = soundEntry(ogg);
+        if (!again || again.value() != entry)
+            return {};
+    }
     return ogg;
 }
 
-QByteArray soundEntry(const QByteArray& ogg)
+Result<QByteArray> soundEntry(const QByteArray& ogg)
 {
+    if (!ogg.startsWith("OggS"))
+        return fail(QStringLiteral("it does not begin like an Ogg stream"));
+    if (ogg.size() > kMaxExternalSoundBytes)
+        return fail(QStringLiteral("it is %1 bytes long; a sound entry holds at most %2")
+                        .arg(ogg.size())
+                        .arg(kMaxExternalSoundBytes));
     const qint64 padded = (ogg.size() + 3) / 4 * 4;
     const auto words = static_cast<quint16>((padded + 12) / 4);
     QByteArray entry;

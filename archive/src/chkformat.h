@@ -10,8 +10,6 @@ namespace tollvik::chk {
 
 // Size of the fixed header in front of a slot sound's data.
 constexpr qint64 kEntryHeaderSize = 16;
-// Every offset of an archive is a 32-bit signed number, so no archive is longer than this.
-constexpr qint64 kMaxArchiveBytes = std::numeric_limits<qint32>::max();
 
 // a1 is the most significant byte; a1 >= 0x80 gives a negative value.
 [[nodiscard]] inline qint32 BytToLong(uchar a1, uchar a2, uchar a3, uchar a4)

@@ -30,7 +30,7 @@ Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programF
 
     // The file is read once; those bytes are checked, written and listed, so a file that
     // changes meanwhile can never put into Temp/ something the listing does not describe.
-    const Result<QByteArray> bytes = readWholeFile(chosenPath, chk::kMaxArchiveBytes);
+    const Result<QByteArray> bytes = readWholeFile(chosenPath, kMaxArchiveBytes);
     if (!bytes)
         return problem(log, QStringLiteral("Problem loading file %1: it cannot be read (%2).")
                                 .arg(chosenPath, bytes.error()));

@@ -108,7 +108,7 @@ Result<ChkListing> listBytes(const QString& name, QByteArrayView bytes, LogSink&
 
 Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log)
 {
-    const Result<QByteArray> bytes = readWholeFile(sFileName, chk::kMaxArchiveBytes);
+    const Result<QByteArray> bytes = readWholeFile(sFileName, kMaxArchiveBytes);
     if (!bytes) {
         const QString why = QStringLiteral("it cannot be read (%1)").arg(bytes.error());
         log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, why));

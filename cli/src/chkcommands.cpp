@@ -13,9 +13,6 @@
 namespace tollvik::cli {
 namespace {
 
-// Archives are read whole; none is near this size.
-constexpr qint64 kMaxArchiveBytes = qint64(1) << 31;
-
 const QCommandLineOption kAll(QStringLiteral("all"), QStringLiteral("Every entry of the archive."));
 
 Result<ChkContents> readArchive(const QString& path)
@@ -78,29 +75,19 @@ int list(const Call& call)
     return listing.ok() ? kOk : refuse(call, path + QStringLiteral(" cannot be listed"));
 }
 
-QList<NamedFile> slotFiles(const QString& path, const Call& call, bool& ok)
+Result<QList<NamedFile>> slotFiles(const QString& path)
 {
-    QList<NamedFile> files;
-    struct : LogSink
-    {
-        void AddText(const QString&) override {}
-    } quiet; // the slot table is wanted, not the listing's lines
+    QuietLog quiet; // the slot table is wanted, not the listing's lines
     const Result<ChkListing> listing = Get_Chk_info(path, quiet);
-    ok = listing.ok();
-    if (!ok) {
-        (void)refuse(call,
-                     QStringLiteral("%1 is not a sound archive: %2").arg(path, listing.error()));
-        return files;
-    }
+    if (!listing)
+        return fail(QStringLiteral("%1 is not a sound archive: %2").arg(path, listing.error()));
+    QList<NamedFile> files;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const Result<QByteArray> sound =
             readSlotSound(path, listing->table[static_cast<std::size_t>(slot)]);
-        if (!sound) {
-            ok = false;
-            (void)refuse(call, QStringLiteral("cannot read %1 of %2: %3")
-                                   .arg(slotLabel(slot), path, sound.error()));
-            return {};
-        }
+        if (!sound)
+            return fail(QStringLiteral("cannot read %1 of %2: %3")
+                            .arg(slotLabel(slot), path, sound.error()));
         files.append({slotLabel(slot) + QStringLiteral(".ogg"), sound.value()});
     }
     return files;
@@ -136,53 +123,60 @@ int extract(const Call& call)
         return parsed.helped ? kOk : kRefused;
     const QString path = parser.positionalArguments().at(0);
     const QString folder = parser.positionalArguments().at(1);
-    QList<NamedFile> files;
-    if (parser.isSet(kAll)) {
-        Result<QList<NamedFile>> all = entryFiles(path);
-        if (!all)
-            return refuse(call, all.failure());
-        files = std::move(all).value();
-    } else {
-        bool ok = false;
-        files = slotFiles(path, call, ok);
-        if (!ok)
-            return kRefused;
-    }
-    if (const Status written = writeFolder(folder, files); !written)
+    const Result<QList<NamedFile>> files = parser.isSet(kAll) ? entryFiles(path) : slotFiles(path);
+    if (!files)
+        return refuse(call, files.failure());
+    if (const Status written = writeFolder(folder, files.value()); !written)
         return refuse(call, written.failure());
-    call.out << QStringLiteral("%1 files written into %2").arg(files.size()).arg(folder)
+    call.out << QStringLiteral("%1 files written into %2").arg(files->size()).arg(folder)
              << Qt::endl;
     return kOk;
 }
 
-Result<ChkContents> readFolder(const QString& folder)
+// An extracted folder's archive, and the files it was read from.
+struct ReadFolder
+{
+    ChkContents contents;
+    QStringList files;
+};
+
+Result<ReadFolder> readFolder(const QString& folder)
 {
     const QDir dir(folder);
-    const Result<QByteArray> index = readWholeFile(dir.filePath(kIndexName), 1 << 24);
-    if (!index)
-        return fail(
-            QStringLiteral("cannot read %1: %2").arg(dir.filePath(kIndexName), index.error()));
-    const Result<IndexedFolder> listed = readIndex(index.value());
-    if (!listed)
-        return fail(
-            QStringLiteral("%1 is not an index: %2").arg(dir.filePath(kIndexName), listed.error()));
-    ChkContents contents;
-    QStringList names = listed->entryFiles;
-    if (!listed->gapFile.isEmpty())
-        names.prepend(listed->gapFile);
-    for (const QString& name : names) {
+    ReadFolder read;
+    const auto readFile = [&dir, &read](const QString& name) -> Result<QByteArray> {
+        read.files.append(dir.filePath(name));
         const Result<QByteArray> bytes = readWholeFile(dir.filePath(name), kMaxArchiveBytes);
         if (!bytes)
             return fail(
                 QStringLiteral("cannot read %1: %2").arg(dir.filePath(name), bytes.error()));
-        if (!listed->gapFile.isEmpty() && &name == &names.constFirst())
-            contents.gap = bytes.value();
-        else if (name.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive))
-            contents.entries.append(soundEntry(bytes.value()));
-        else
-            contents.entries.append(bytes.value());
+        return bytes;
+    };
+    const Result<QByteArray> index = readFile(kIndexName);
+    if (!index)
+        return index.failure();
+    const Result<IndexedFolder> listed = readIndex(index.value());
+    if (!listed)
+        return fail(
+            QStringLiteral("%1 is not an index: %2").arg(dir.filePath(kIndexName), listed.error()));
+    if (!listed->gapFile.isEmpty()) {
+        Result<QByteArray> gap = readFile(listed->gapFile);
+        if (!gap)
+            return gap.failure();
+        read.contents.gap = std::move(gap).value();
     }
-    return contents;
+    for (const QString& name : listed->entryFiles) {
+        Result<QByteArray> bytes = readFile(name);
+        if (bytes && name.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive)) {
+            bytes = soundEntry(bytes.value());
+            if (!bytes)
+                return fail(QStringLiteral("%1: %2").arg(dir.filePath(name), bytes.error()));
+        }
+        if (!bytes)
+            return bytes.failure();
+        read.contents.entries.append(std::move(bytes).value());
+    }
+    return read;
 }
 
 int join(const Call& call)
@@ -197,32 +191,37 @@ int join(const Call& call)
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk join needs -o OUT"));
     const QString folder = parser.positionalArguments().at(0);
-    const Result<ChkContents> contents = readFolder(folder);
-    if (!contents)
-        return refuse(call, contents.failure());
-    const Result<QByteArray> archive = joinChk(contents.value());
+    const Result<ReadFolder> read = readFolder(folder);
+    if (!read)
+        return refuse(call, read.failure());
+    const Result<QByteArray> archive = joinChk(read->contents);
     if (!archive)
         return refuse(call, archive.failure());
-    QStringList inputs;
-    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
-        inputs.append(file.filePath());
-    if (const Status written = writeOutput(parser.value(output), archive.value(), inputs); !written)
+    if (const Status written = writeOutput(parser.value(output), archive.value(), read->files);
+        !written)
         return refuse(call, written.failure());
     call.out << QStringLiteral("%1 entries joined into %2")
-                    .arg(contents->entries.size())
+                    .arg(read->contents.entries.size())
                     .arg(parser.value(output))
              << Qt::endl;
     return kOk;
 }
 
 // The sound boxes of a build: each --slot N=SOUND, an .ogg taken as it is, any other sound
-// converted into `scratch` to match slot N of the archive.
-Result<std::array<QString, kSlotCount>>
-slotSounds(const QString& archive, const QStringList& assignments, const QString& scratch)
+// converted like the archive sound it replaces, into a scratch folder made on first need.
+Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
+                                                   const QStringList& assignments,
+                                                   std::optional<QTemporaryDir>& scratch)
 {
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlotCount; ++slot)
         boxes[std::size_t(slot)] = slotLabel(slot);
+    if (assignments.isEmpty())
+        return boxes;
+    const Result<ChkContents> contents = readArchive(archive);
+    if (!contents)
+        return contents.failure();
+    const auto entries = static_cast<qint32>(contents->entries.size());
     std::optional<Result<SlotTargets>> targets;
     for (const QString& assignment : assignments) {
         const qsizetype equals = assignment.indexOf(u'=');
@@ -230,22 +229,33 @@ slotSounds(const QString& archive, const QStringList& assignments, const QString
         if (equals < 0 || !n)
             return fail(QStringLiteral("--slot needs N=SOUND with N from 1 to 30, not \"%1\"")
                             .arg(assignment));
+        const qint32 entry = buildEntryOfSlot(entries, n.value() - 1);
+        if (entry == 0)
+            return fail(QStringLiteral("the build of an archive of %1 entries does not replace "
+                                       "slot %2")
+                            .arg(entries)
+                            .arg(n.value()));
         const QString sound = assignment.mid(equals + 1);
         const auto slot = std::size_t(n.value() - 1);
         if (isExternalSound(sound)) {
             boxes[slot] = sound;
             continue;
         }
-        // The archive's targets are measured once, for the first sound that needs them.
+        // The archive's targets are measured once, for the first sound that needs them; the
+        // sound matches the archive sound of the entry it goes into.
         if (!targets)
             targets = targetsOf(archive);
         if (!*targets)
             return targets->failure();
+        if (!scratch && !scratch.emplace().isValid())
+            return fail(QStringLiteral("cannot make a folder for the converted sounds: %1")
+                            .arg(scratch->errorString()));
+        const auto listed = std::size_t(entry - (entries - kSlotCount));
         const Result<convert::Converted> converted =
-            convert::convertFile(sound, targets->value()[slot]);
+            convert::convertFile(sound, targets->value()[listed]);
         if (!converted)
             return converted.failure();
-        boxes[slot] = QDir(scratch).filePath(QStringLiteral("slot %1.ogg").arg(n.value()));
+        boxes[slot] = scratch->filePath(QStringLiteral("slot %1.ogg").arg(n.value()));
         if (const Status written = writeFileAtomically(boxes[slot], converted->ogg); !written)
             return written.failure();
     }
@@ -268,8 +278,8 @@ int build(const Call& call)
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk build needs -o OUT"));
     const QString path = parser.positionalArguments().at(0);
-    QTemporaryDir scratch;
-    const auto boxes = slotSounds(path, parser.values(slot), scratch.path());
+    std::optional<QTemporaryDir> scratch;
+    const auto boxes = slotSounds(path, parser.values(slot), scratch);
     if (!boxes)
         return refuse(call, boxes.failure());
     BuildInput in;
@@ -280,8 +290,10 @@ int build(const Call& call)
     if (!archive)
         return refuse(call, QStringLiteral("%1 cannot be built").arg(path));
     QStringList inputs{path};
-    for (const QString& box : boxes.value())
-        inputs.append(box);
+    for (const QString& box : boxes.value()) {
+        if (isExternalSound(box))
+            inputs.append(box);
+    }
     if (const Status written = writeOutput(parser.value(output), archive.value(), inputs); !written)
         return refuse(call, written.failure());
     call.out << QStringLiteral("Done - real new file size is %1").arg(archive->size()) << Qt::endl;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace tollvik::cli {
 namespace {
@@ -18,10 +21,25 @@ bool isPlainName(const QString& name)
            !name.contains(u'/') && !name.contains(u'\\');
 }
 
+// A temporary folder is private to its owner; the extracted folder gets the permissions of a
+// folder made the usual way.
+void giveUsualPermissions(const QString& folder)
+{
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    std::error_code ignored; // the folder then stays private, which loses nothing
+    std::filesystem::permissions(toFsPath(folder), std::filesystem::perms(0777 & ~mask), ignored);
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
 } // namespace
 
-Status writeFolder(const QString& folder, const QList<NamedFile>& files)
+Status writeFolder(const QString& given, const QList<NamedFile>& files)
 {
+    const QString folder = QDir::cleanPath(given); // "voice/" names the folder voice
     const QFileInfo target(folder);
     if (target.exists() && !target.isDir())
         return fail(QStringLiteral("%1 is not a folder").arg(folder));
@@ -40,15 +58,19 @@ Status writeFolder(const QString& folder, const QList<NamedFile>& files)
         if (const Status written = writeFileAtomically(staging.filePath(name), bytes); !written)
             return fail(QStringLiteral("cannot write %1: %2").arg(name, written.error()));
     }
+    giveUsualPermissions(staging.path());
+    std::error_code ec;
     if (target.isDir() && !QDir().rmdir(folder))
         return fail(QStringLiteral("cannot replace the empty folder %1").arg(folder));
-    std::error_code ec;
     std::filesystem::rename(toFsPath(staging.path()), toFsPath(target.absoluteFilePath()), ec);
-    if (ec && target.isDir())
-        (void)QDir().mkdir(folder); // the empty folder the user gave stays
-    if (ec)
-        return fail(QStringLiteral("cannot create %1: %2")
-                        .arg(folder, QString::fromLocal8Bit(ec.message())));
+    if (ec) {
+        const QString why = QString::fromLocal8Bit(ec.message());
+        if (target.isDir() && !QDir().mkdir(folder))
+            return fail(QStringLiteral("cannot create %1 (%2), and the empty folder could not be "
+                                       "made again")
+                            .arg(folder, why));
+        return fail(QStringLiteral("cannot create %1: %2").arg(folder, why));
+    }
     staging.setAutoRemove(false);
     return {};
 }

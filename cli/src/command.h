@@ -31,6 +31,13 @@ private:
     QTextStream& m_stream;
 };
 
+// A log sink that drops every line: for calls whose result is wanted, not their lines.
+class QuietLog : public LogSink
+{
+public:
+    void AddText(const QString&) override {}
+};
+
 // Parses the command's arguments. Prints the help and returns false for --help (with `helped`
 // set), prints one line and returns false for a wrong call.
 struct ParsedCall

@@ -10,9 +10,6 @@
 namespace tollvik::cli {
 namespace {
 
-// Navigator executables are a few megabytes.
-constexpr qint64 kMaxNavigatorBytes = qint64(256) << 20;
-
 Result<std::array<QString, 30>> menuTexts(const QCommandLineParser& parser,
                                           const QCommandLineOption& texts,
                                           const QCommandLineOption& item)
@@ -43,7 +40,7 @@ int identifyCommand(const Call& call)
     if (!parsed.ok)
         return parsed.helped ? kOk : kRefused;
     const QString path = parser.positionalArguments().at(0);
-    const Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorBytes);
+    const Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorFileSize);
     if (!bytes)
         return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
     const NavigatorBuild* build = IdentifyNavigatorFile(bytes.value());
@@ -83,7 +80,7 @@ int patchCommand(const Call& call)
     if (!menu)
         return refuse(call, menu.failure());
     const QString path = parser.positionalArguments().at(0);
-    Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorBytes);
+    Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorFileSize);
     if (!bytes)
         return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
     StreamLog log(call.out);

@@ -8,13 +8,6 @@
 namespace tollvik::cli {
 namespace {
 
-// Swallows the listing's lines: the command prints only its own.
-class QuietLog : public LogSink
-{
-public:
-    void AddText(const QString&) override {}
-};
-
 const QCommandLineOption kLike(QStringLiteral("like"),
                                QStringLiteral("Match slot SLOT (1-30) of the archive ARCHIVE: its "
                                               "rate, channels and the archive's loudness."),
@@ -66,7 +59,7 @@ int writeConverted(const Call& call, const Result<convert::Converted>& converted
 
 Result<SlotTargets> targetsOf(const QString& archive)
 {
-    QuietLog log;
+    QuietLog log; // the command prints only its own lines
     const Result<ChkListing> listing = Get_Chk_info(archive, log);
     if (!listing)
         return fail(QStringLiteral("%1 cannot be listed: %2").arg(archive, listing.error()));

@@ -57,7 +57,7 @@ Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
     }
 
     // The bytes identified are the bytes written: the file is read once.
-    const Result<QByteArray> read = readWholeFile(chosenPath, detail::kMaxNavigatorFileSize);
+    const Result<QByteArray> read = readWholeFile(chosenPath, kMaxNavigatorFileSize);
     if (!read)
         return logged(
             log, QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error()));

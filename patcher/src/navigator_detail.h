@@ -11,8 +11,6 @@ namespace tollvik::detail {
 
 inline constexpr int kMenuItems = 30;
 inline constexpr int kTextSlotSize = 16;
-// Navigator executables are a few megabytes; a file far beyond that is not one.
-inline constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
 
 // One entry of the build tables: the build and where it is patched.
 struct BuildEntry

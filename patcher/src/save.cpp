@@ -56,7 +56,7 @@ Status checkBytes(const SaveInput& in, const QString& working)
 // The working copy must still be the unaltered build that was loaded, long enough for its patch.
 Status checkWorkingCopy(SaveInput& in, const QString& working)
 {
-    Result<QByteArray> read = readWholeFile(working, detail::kMaxNavigatorFileSize);
+    Result<QByteArray> read = readWholeFile(working, kMaxNavigatorFileSize);
     if (!read)
         return fail(
             QStringLiteral("the working copy %1 cannot be read: %2").arg(working, read.error()));
@@ -141,9 +141,8 @@ Status readWholeFileInto(const QString& path, QByteArray& buffer)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
     const qint64 size = file.size();
-    if (size > detail::kMaxNavigatorFileSize)
-        return fail(
-            QStringLiteral("the file is longer than %1 bytes").arg(detail::kMaxNavigatorFileSize));
+    if (size > kMaxNavigatorFileSize)
+        return fail(QStringLiteral("the file is longer than %1 bytes").arg(kMaxNavigatorFileSize));
     buffer.resize(size);
     if (file.read(buffer.data(), size) != size || !file.atEnd())
         return fail(file.error() != QFileDevice::NoError

@@ -64,7 +64,7 @@ private Q_SLOTS:
         QVERIFY(writeAll(chk, bytes));
         const QString dir = folder.file(u"entries"_s);
 
-        const Run extracted = cli({u"chk"_s, u"extract"_s, chk, dir, u"--all"_s});
+        const Run extracted = cli({u"chk"_s, u"extract"_s, chk, dir + u'/', u"--all"_s});
         QCOMPARE(extracted.code, 0);
         // The 30 slot sounds (all but the one with odd padding) come out as plain Ogg files.
         const QStringList oggs = QDir(dir).entryList({u"*.ogg"_s});
@@ -166,6 +166,17 @@ private Q_SLOTS:
             << u"not a sound archive"_s;
         QTest::newRow("join without an index")
             << QStringList{u"chk"_s, u"join"_s, u"@"_s, u"-o"_s, out} << u"index.txt"_s;
+        QTest::newRow("join of a sound too large for an entry")
+            << QStringList{u"chk"_s, u"join"_s, u"@/big"_s, u"-o"_s, out} << u"at most 131056"_s;
+        QTest::newRow("a slot the build of 102 entries leaves alone")
+            << QStringList{u"chk"_s,
+                           u"build"_s,
+                           u"@/b.chk"_s,
+                           u"-o"_s,
+                           out,
+                           u"--slot"_s,
+                           u"20=@/x/Entry 030.ogg"_s}
+            << u"does not replace slot 20"_s;
     }
 
     void refusalsWriteNothing()
@@ -174,7 +185,10 @@ private Q_SLOTS:
         QFETCH(QString, said);
         ProgramFolder folder;
         const QString root = QDir::cleanPath(folder.path());
-        QVERIFY(writeAll(root + u"/a.chk"_s, makeChk(31).bytes()));
+        QVERIFY(writeAll(root + u"/a.chk"_s, makeChk(31).bytes()) &&
+                writeAll(root + u"/b.chk"_s, makeChk(102).bytes()) &&
+                writeAll(root + u"/big/index.txt"_s, "tollvik-alerts chk index 1\nentry e.ogg\n") &&
+                writeAll(root + u"/big/e.ogg"_s, "OggS" + QByteArray(131053, 'x')));
         QCOMPARE(cli({u"chk"_s, u"extract"_s, root + u"/a.chk"_s, root + u"/x"_s, u"--all"_s}).code,
                  0);
         const auto before = filesUnder(root);

@@ -17,6 +17,8 @@ namespace tollvik {
 constexpr int kSlotCount = 30;
 // The largest external sound a slot entry can hold: its header word count must fit 16 bits.
 constexpr qint64 kMaxExternalSoundBytes = 131056;
+// Every offset of an archive is a 32-bit signed number, so no archive is longer than this.
+constexpr qint64 kMaxArchiveBytes = 0x7FFFFFFF;
 
 // Where a slot's sound lies in the listed working copy.
 struct SlotSound
@@ -68,6 +70,11 @@ struct LoadedChk
                                           const QString& soundBoxText);
 [[nodiscard]] Status exportSlotSound(const QString& workingPath, const SlotSound& row,
                                      const QString& targetPath, LogSink& log);
+
+// The entry (counted from 1) into which the custom build writes slot `slot`'s (0-based) external
+// sound, or 0 when the build of an archive of `entryCount` entries leaves the slot alone: an
+// archive of 102 entries takes slots 0 to 11 only, into its entries 90 to 101.
+[[nodiscard]] qint32 buildEntryOfSlot(qint32 entryCount, int slot);
 
 // The bytes of a slot's archive sound, read with bounds checks (for the preview).
 [[nodiscard]] Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& row);

@@ -32,7 +32,8 @@ struct ChkContents
 [[nodiscard]] QByteArray oggOfEntry(const QByteArray& entry, bool canonicalOnly = false);
 
 // A slot entry as the builder writes it: 01 00, the word count, 1, 8, the data length, the Ogg
-// data and zero padding to a multiple of four bytes.
-[[nodiscard]] QByteArray soundEntry(const QByteArray& ogg);
+// data and zero padding to a multiple of four bytes. Refuses data that does not begin like Ogg
+// and data longer than kMaxExternalSoundBytes, whose word count would not fit.
+[[nodiscard]] Result<QByteArray> soundEntry(const QByteArray& ogg);
 
 } // namespace tollvik

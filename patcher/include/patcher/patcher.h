@@ -10,6 +10,9 @@
 
 namespace tollvik {
 
+// Navigator executables are a few megabytes; a file far beyond that is not one.
+inline constexpr qint64 kMaxNavigatorFileSize = qint64(256) << 20;
+
 // One place of the navigator file that the menu patch writes: its zero-based offset in the file
 // and the address at which the running navigator sees that same byte.
 struct PatchLocation
