@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "core/heapwarmup.h"
 
 #include <QApplication>
 

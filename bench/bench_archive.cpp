@@ -4,6 +4,7 @@
 
 #include "archive/archive.h"
 #include "core/fileio.h"
+#include "core/heapwarmup.h"
 #include "plaincopy.h"
 
 #include <QCoreApplication>
@@ -103,6 +104,7 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 
 int main(int argc, char** argv)
 {
+    tollvik::warmUpHeap(); // the program's memory settings, as its main() makes them
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     QDir root(dir.path());

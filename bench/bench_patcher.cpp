@@ -5,6 +5,7 @@
 // complete, durable file replacement.
 
 #include "core/fileio.h"
+#include "core/heapwarmup.h"
 #include "patcher/patcher.h"
 #include "plaincopy.h"
 #include "settings/ini.h"
@@ -41,6 +42,7 @@ double median(std::vector<double> values)
 
 int main(int argc, char** argv)
 {
+    tollvik::warmUpHeap(); // the program's memory settings, as its main() makes them
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     if (!dir.isValid())

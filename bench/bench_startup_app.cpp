@@ -8,6 +8,7 @@
 
 #include "app/frmmemory.h"
 #include "app/startup.h"
+#include "core/heapwarmup.h"
 #include "dialogs/filedialogbackend.h"
 #include "firstframe.h"
 

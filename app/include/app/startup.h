@@ -9,11 +9,6 @@ namespace tollvik {
 class FileDialogBackend;
 class frmmemory;
 
-// Call first thing in main(), before the application object: makes ready the memory that the
-// start-up touches, so that it does not pay for it page by page (Linux with glibc; elsewhere it
-// does nothing).
-void warmUpHeap();
-
 // Application-wide look: the style, and the font substitutions that give the window's Windows
 // fonts their metric-compatible free equivalents.
 void configureApplication(QApplication& app);

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "core/heapwarmup.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,12 +16,16 @@ void warmUpHeap()
     // a fault costs ten microseconds or more. Building and painting the window touches about
     // 4 MB, the 1.7 MB picture it is painted into included. The heap grows by that much at once
     // and the kernel fills it in with one call (a fraction of the faults' cost), then malloc gets
-    // it back: blocks up to that size come from the heap instead of fresh mappings, and the heap
-    // is not trimmed below it. Kernels before 5.14 refuse the call, and nothing is lost.
+    // it back. For that block to come from the heap and to stay there, the mmap and trim
+    // thresholds are set; setting them ends malloc's own adjustment of them, so they are set to
+    // the ceiling that adjustment would reach (32 MB, twice that for trimming): large buffers,
+    // such as an archive build's, keep their pages between uses as they would without the
+    // warm-up. Kernels before 5.14 refuse the call, and nothing is lost.
     constexpr std::size_t kBytes = std::size_t{4} << 20;
+    constexpr int kMmapThreshold = 32 << 20;
     constexpr std::uintptr_t kPage = 4096;
-    mallopt(M_MMAP_THRESHOLD, int(kBytes));
-    mallopt(M_TRIM_THRESHOLD, int(2 * kBytes));
+    mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
+    mallopt(M_TRIM_THRESHOLD, 2 * kMmapThreshold);
     void* block = std::malloc(kBytes - 64 * 1024);
     if (block == nullptr)
         return;
