@@ -2,15 +2,12 @@
 
 #include <QCoreApplication>
 #include <QLibrary>
-#include <mutex>
 
 namespace tollvik {
 
 Result<const convert::ModuleCalls*> converterCalls(const QString& modulePath)
 {
-    static std::mutex mutex;
-    static const convert::ModuleCalls* calls = nullptr;
-    const std::lock_guard lock(mutex);
+    static const convert::ModuleCalls* calls = nullptr; // only the window's thread calls this
     if (calls != nullptr)
         return calls;
     const QString path = modulePath.isEmpty()
@@ -21,10 +18,10 @@ Result<const convert::ModuleCalls*> converterCalls(const QString& modulePath)
     QLibrary library(path);
     const auto entry =
         reinterpret_cast<convert::ModuleEntry>(library.resolve(convert::kModuleEntry));
-    if (entry == nullptr || entry() == nullptr)
+    calls = entry != nullptr ? entry() : nullptr;
+    if (calls == nullptr)
         return fail(
             QStringLiteral("The sound converter cannot be loaded: %1").arg(library.errorString()));
-    calls = entry();
     return calls;
 }
 

@@ -409,14 +409,6 @@ QString frmmemory::programFolder() const
     return m_state->context.programFolder;
 }
 
-QStringList frmmemory::menuTexts() const
-{
-    QStringList texts;
-    for (int slot = 0; slot < kSlots; ++slot)
-        texts.append(Text1(slot)->text());
-    return texts;
-}
-
 bool frmmemory::eventFilter(QObject* watched, QEvent* event)
 {
     if (handleDrop(watched, event))

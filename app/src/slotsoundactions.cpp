@@ -28,7 +28,6 @@ struct SlotWork
     enum class Kind
     {
         Convert,
-        AsItIs,
         Speak
     } kind = Kind::Convert;
 };
@@ -43,20 +42,12 @@ const QString kVoiceKey = QStringLiteral("Voice");
 
 Result<convert::SlotSoundMade> runWork(const convert::ModuleCalls& calls,
                                        const convert::ListedArchive& archive,
-                                       const std::array<convert::Target, kSlotCount>& targets,
-                                       const SlotWork& work, const QString& voice,
-                                       const std::atomic<bool>* stop)
+                                       const SlotTargets& targets, const SlotWork& work,
+                                       const QString& voice, const std::atomic<bool>* stop)
 {
     const convert::Target& target = targets[static_cast<std::size_t>(work.slot)];
-    switch (work.kind) {
-    case SlotWork::Kind::AsItIs:
-        return convert::SlotSoundMade{work.slot, work.source,
-                                      importLogLine(work.source, work.slot)};
-    case SlotWork::Kind::Speak:
+    if (work.kind == SlotWork::Kind::Speak)
         return calls.speakIntoSlot(archive, work.slot, target, work.source, voice, stop);
-    case SlotWork::Kind::Convert:
-        break;
-    }
     return calls.convertIntoSlot(archive, work.slot, target, work.source, stop);
 }
 
@@ -65,7 +56,6 @@ Result<convert::SlotSoundMade> runWork(const convert::ModuleCalls& calls,
 void frmmemory::attachSlotMenu(QWidget* widget, int slot)
 {
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    widget->setAcceptDrops(true);
     connect(widget, &QWidget::customContextMenuRequested, this,
             [this, widget, slot](QPoint at) { slotMenu(slot)->popup(widget->mapToGlobal(at)); });
 }
@@ -109,29 +99,23 @@ void frmmemory::importConvertedSound(int slot)
     OpenFileArgs args;
     args.Filter = kSoundFilter;
     args.Owner = this;
-    if (!dialog.VBGetOpenFileName(args) || !needsListedArchive())
-        return;
-    runSlotJob({{slot, args.Filename, SlotWork::Kind::Convert}});
+    if (dialog.VBGetOpenFileName(args))
+        runSlotJob({{slot, args.Filename, SlotWork::Kind::Convert}});
 }
 
 void frmmemory::importAnySound(int slot, const QString& path)
 {
     if (!needsListedArchive())
         return;
-    if (isExternalSound(path)) {
-        // An .ogg file is taken as the "..." button takes it.
-        setSoundBoxText(slot, path);
-        Command4(slot)->hide();
-        AddText(importLogLine(path, slot));
-        return;
-    }
-    runSlotJob({{slot, path, SlotWork::Kind::Convert}});
+    if (isExternalSound(path)) // an .ogg file is taken as the "..." button takes it
+        takeSlotSound(slot, path, importLogLine(path, slot));
+    else
+        runSlotJob({{slot, path, SlotWork::Kind::Convert}});
 }
 
 void frmmemory::speakMenuText(int slot)
 {
-    if (needsListedArchive())
-        runSlotJob({{slot, Text1(slot)->text(), SlotWork::Kind::Speak}});
+    runSlotJob({{slot, Text1(slot)->text(), SlotWork::Kind::Speak}});
 }
 
 void frmmemory::importSlotFiles(const QStringList& paths)
@@ -145,12 +129,16 @@ void frmmemory::importSlotFiles(const QStringList& paths)
         beep();
         return;
     }
+    // Files that fit a slot as they are go in at once; the others are converted.
     QList<SlotWork> work;
-    for (auto it = matched.cbegin(); it != matched.cend(); ++it)
-        work.append(
-            {it.key(), it.value(),
-             convert::takesAsItIs(it.value()) ? SlotWork::Kind::AsItIs : SlotWork::Kind::Convert});
-    runSlotJob(work);
+    for (auto it = matched.cbegin(); it != matched.cend(); ++it) {
+        if (convert::takesAsItIs(it.value()))
+            takeSlotSound(it.key(), it.value(), importLogLine(it.value(), it.key()));
+        else
+            work.append({it.key(), it.value(), SlotWork::Kind::Convert});
+    }
+    if (!work.isEmpty())
+        runSlotJob(work);
 }
 
 void frmmemory::runSlotJob(const QList<SlotWork>& work)
@@ -165,17 +153,24 @@ void frmmemory::runSlotJob(const QList<SlotWork>& work)
         return w.kind == SlotWork::Kind::Speak;
     });
     const QString voice = speaks ? storedVoice() : QString();
-    auto job = [this, calls, archive, work, voice](const std::atomic<bool>* stop,
-                                                   const SoundWorker::Post& post) {
-        const auto targets = calls->slotTargets(archive, stop);
-        if (!targets) {
-            post([this, failure = targets.failure()] { showSlotSound(failure); });
-            return;
+    // The targets depend only on the listed archive, which cannot change while a job runs (a
+    // load or a build waits for it): they are measured by the first job and kept.
+    auto job = [this, calls, archive, work, voice, known = m_state->slotTargets](
+                   const std::atomic<bool>* stop, const SoundWorker::Post& post) {
+        std::optional<Result<SlotTargets>> measured;
+        if (!known) {
+            measured = calls->slotTargets(archive, stop);
+            if (!*measured) {
+                post([this, failure = measured->failure()] { showSlotSound(failure); });
+                return;
+            }
+            post([this, targets = measured->value()] { m_state->slotTargets = targets; });
         }
+        const SlotTargets& targets = known ? *known : measured->value();
         for (const SlotWork& w : work) {
             if (stop->load())
                 return;
-            post([this, made = runWork(*calls, archive, targets.value(), w, voice, stop)] {
+            post([this, made = runWork(*calls, archive, targets, w, voice, stop)] {
                 showSlotSound(made);
             });
         }
@@ -196,12 +191,14 @@ void frmmemory::showSlotSound(const Result<convert::SlotSoundMade>& made)
         }
         return;
     }
-    const int slot = made->slot;
-    setSoundBoxText(slot, made->path);
+    takeSlotSound(made->slot, made->path, made->logLine);
+}
+
+void frmmemory::takeSlotSound(int slot, const QString& path, const QString& logLine)
+{
+    setSoundBoxText(slot, path);
     Command4(slot)->hide();
-    if (m_state->HighlightedSlot == slot && m_state->archiveLoaded)
-        showSlotButtons(slot);
-    AddText(made->logLine);
+    AddText(logLine);
 }
 
 void frmmemory::useArchiveSound(int slot)
@@ -275,7 +272,7 @@ QString frmmemory::chooseFolder(const QString& caption)
 void frmmemory::exportAllSounds()
 {
     const QString folder = chooseFolder(QStringLiteral("Export all sounds into"));
-    if (folder.isEmpty() || !needsListedArchive())
+    if (folder.isEmpty())
         return;
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlots; ++slot)
@@ -295,10 +292,7 @@ void frmmemory::importFolder()
     const QString folder = chooseFolder(QStringLiteral("Import the sounds of"));
     if (folder.isEmpty())
         return;
-    QStringList paths;
-    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files, QDir::Name))
-        paths.append(file.filePath());
-    importSlotFiles(paths);
+    dropFiles(DropTarget{DropTarget::Where::Grid}, {folder}); // as a folder dropped on the grid
 }
 
 } // namespace tollvik

@@ -11,7 +11,6 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QStyleFactory>
-#include <optional>
 #include <thread>
 
 namespace tollvik {
@@ -57,18 +56,19 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     // largest part of the start-up); its box, if any, still comes before any window appears.
     // Once loaded it stays loaded for the life of the process.
     static AudioLibrary library;
-    std::optional<AudioMessage> libraryBox;
+    AudioMessage libraryBox; // the box a failed check asks for, shown here
+    Status loaded;
     std::thread loader([&] {
-        (void)checkAudioLibrary(folder, library,
-                                [&libraryBox](const AudioMessage& box) { libraryBox = box; });
+        loaded = checkAudioLibrary(folder, library,
+                                   [&libraryBox](const AudioMessage& box) { libraryBox = box; });
     });
     AppContext context;
     context.programFolder = folder;
     context.dialogs = hooks.dialogs;
     frmmemory window(std::move(context));
     loader.join();
-    if (libraryBox) {
-        showStartupBox(*libraryBox);
+    if (!loaded) {
+        showStartupBox(libraryBox);
         return 1;
     }
 
@@ -76,15 +76,16 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     // handler, as it would one after the other. Ending here runs none of the window's shutdown
     // steps: it was never shown.
     void* const handle = reinterpret_cast<void*>(window.winId());
-    std::optional<AudioMessage> outputBox;
+    AudioMessage outputBox;
+    Status opened;
     std::thread opener([&] {
-        (void)openOutput(library.api(), handle,
-                         [&outputBox](const AudioMessage& box) { outputBox = box; });
+        opened = openOutput(library.api(), handle,
+                            [&outputBox](const AudioMessage& box) { outputBox = box; });
     });
     window.Form_Load();
     opener.join();
-    if (outputBox) {
-        window.showMessage(*outputBox);
+    if (!opened) {
+        window.showMessage(outputBox);
         return 1;
     }
     AudioPreview preview(library.api(), window);

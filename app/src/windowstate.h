@@ -3,9 +3,15 @@
 #include "app/frmmemory.h"
 #include "archive/archive.h"
 #include "audio/audiopreview.h"
+#include "convert/convert.h"
 #include "patcher/patcher.h"
 
+#include <optional>
+
 namespace tollvik {
+
+// What each slot's converted sound must match, for the listed archive.
+using SlotTargets = std::array<convert::Target, kSlotCount>;
 
 // The window-level state. The window is its only owner; the subsystems receive what they need
 // as arguments and return what changed.
@@ -20,6 +26,8 @@ struct frmmemory::State
 
     // Sound archive side.
     tollvik::SlotSoundTable SlotSoundTable{};
+    // Measured by the first conversion or speech job after a listing.
+    std::optional<SlotTargets> slotTargets;
     QString baseArchiveName;
 
     // Navigator side.

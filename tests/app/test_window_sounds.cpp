@@ -97,8 +97,9 @@ private Q_SLOTS:
         QCOMPARE(w.Text2()->text(), f.folder.temp(u"voice.chk"_s));
 
         drop(w.Text1(31), {wav});
-        drop(w.Text1(32), {wav}); // the worker is busy: refused with a beep
-        QCOMPARE(f.beeps, 3);
+        drop(w.Text1(32), {wav}); // the worker is busy: refused with a beep,
+        drop(w.Text2(), {chk});   // and so is a load, which would replace what it reads
+        QCOMPARE(f.beeps, 4);
         QTRY_VERIFY(!w.soundWorkBusy());
         const QString converted = f.folder.temp(u"Converted 02.ogg"_s);
         QCOMPARE(w.Text1(31)->text(), converted);

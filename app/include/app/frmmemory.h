@@ -104,7 +104,6 @@ public:
     [[nodiscard]] bool archiveLoaded() const;
     [[nodiscard]] qint16 HighlightedSlot() const;
     [[nodiscard]] QString programFolder() const;
-    [[nodiscard]] QStringList menuTexts() const;
     [[nodiscard]] QStringList logLines() const;
 
 public Q_SLOTS:
@@ -164,6 +163,8 @@ private:
     void importFolder();
     void runSlotJob(const QList<SlotWork>& work);
     void showSlotSound(const Result<convert::SlotSoundMade>& made);
+    // Puts the file into the slot's sound box, as the "..." button does, and logs the line.
+    void takeSlotSound(int slot, const QString& path, const QString& logLine);
     [[nodiscard]] QString storedVoice() const;
     // The converter, loaded on first use; a failure is logged with a beep.
     [[nodiscard]] Result<const convert::ModuleCalls*> converter();
