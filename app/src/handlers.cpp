@@ -97,6 +97,10 @@ void frmmemory::Load2_Click()
 
 void frmmemory::loadArchiveFrom(const QString& path)
 {
+    if (soundWorkBusy()) { // a conversion reads the listed archive's working copy
+        beep();
+        return;
+    }
     const Result<LoadedChk> loaded = LoadBaseChk(path, programFolder(), *this);
     if (!loaded) {
         if (loaded.refusal() == Refusal::SameFile)
@@ -114,6 +118,7 @@ void frmmemory::loadArchiveFrom(const QString& path)
 void frmmemory::applyListing(const ChkListing& listing)
 {
     m_state->SlotSoundTable = listing.table;
+    m_state->slotTargets.reset();
     for (int slot = 0; slot < kSlots; ++slot)
         setSoundBoxText(slot, listing.labels.value(slot));
     m_state->archiveLoaded = true;
@@ -128,11 +133,8 @@ void frmmemory::Command3_Click(int slot)
     OpenFileArgs args;
     args.Filename = importInitialName(current, programFolder());
     args.Owner = this;
-    if (!dialog.VBGetOpenFileName(args))
-        return;
-    setSoundBoxText(slot, args.Filename);
-    Command4(slot)->hide();
-    AddText(importLogLine(args.Filename, slot));
+    if (dialog.VBGetOpenFileName(args))
+        takeSlotSound(slot, args.Filename, importLogLine(args.Filename, slot));
 }
 
 void frmmemory::Command4_Click(int slot)
@@ -149,6 +151,10 @@ void frmmemory::Command4_Click(int slot)
 
 void frmmemory::Command5_Click()
 {
+    if (soundWorkBusy()) { // a conversion reads the working copy the build replaces
+        beep();
+        return;
+    }
     BuildInput input;
     input.programFolder = programFolder();
     input.workingPath = m_text2->text();

@@ -65,18 +65,26 @@ qint64 fileLength(const QString& path)
 
 Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize)
 {
+    QByteArray data;
+    if (Status read = readWholeFileInto(path, data, maxSize); !read)
+        return read.failure();
+    return data;
+}
+
+Status readWholeFileInto(const QString& path, QByteArray& buffer, qint64 maxSize)
+{
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
     const qint64 size = file.size();
     if (maxSize >= 0 && size > maxSize)
         return fail(QStringLiteral("the file is longer than %1 bytes").arg(maxSize));
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    if (data.size() != size)
-        return fail(QStringLiteral("the file changed while it was read"));
-    return data;
+    buffer.resize(size);
+    if (file.read(buffer.data(), size) != size || !file.atEnd())
+        return fail(file.error() != QFileDevice::NoError
+                        ? file.errorString()
+                        : QStringLiteral("the file changed while it was read"));
+    return {};
 }
 
 Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)

@@ -154,8 +154,7 @@ constexpr std::array<detail::BuildEntry, 12> kBuilds{{
                .SoundTableRef1 = at(0x42DEC),
                .SoundTableRef2 = at(0x42DF0),
                .SoundTableRef3 = at(0x42DF4),
-               .FirstSoundNumber = 144},
-     .hasSoundTableRef3 = true},
+               .FirstSoundNumber = 144}},
     {.build = {.versionIndex = 14,
                .probes = {{{0x29E04, 0x10}, {0x18DA20, 0x98}, {0x18B810, 0x42}}},
                .caption = u"TomTom Navigator 5.21 loaded.",
@@ -227,7 +226,7 @@ Status detail::FillPatchTable(NavigatorState& state)
     const PatchLocation ref3 = table.SoundTableRef3;
     table = entry->patch;
     // A build without a third reference leaves the old value, which the patch then never writes.
-    if (!entry->hasSoundTableRef3)
+    if (!writesSoundTableRef3(state.VersionIndex))
         table.SoundTableRef3 = ref3;
     return {};
 }

@@ -100,7 +100,7 @@ void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
     putWord(file, table.SoundTableRef2.fileOffset, soundTable);
     // Only GO 5.4 has a third reference. The dormant TTMobile entry has none, so index 0 never
     // writes it.
-    if (VersionIndex == 13)
+    if (writesSoundTableRef3(VersionIndex))
         putWord(file, table.SoundTableRef3.fileOffset, soundTable);
 }
 

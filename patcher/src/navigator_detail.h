@@ -19,9 +19,13 @@ struct BuildEntry
     // A dormant entry is kept as data only: it is never probed, never patched.
     bool dormant = false;
     PatchTable patch;
-    // Only build 13 has a third sound-table reference; elsewhere patch.SoundTableRef3 is unused.
-    bool hasSoundTableRef3 = false;
 };
+
+// Only GO 5.4 (index 13) has a third sound-table reference; elsewhere SoundTableRef3 is unused.
+[[nodiscard]] constexpr bool writesSoundTableRef3(qint16 versionIndex)
+{
+    return versionIndex == 13;
+}
 
 // Every entry, in ascending version index, the dormant one included.
 [[nodiscard]] std::span<const BuildEntry> buildEntries();

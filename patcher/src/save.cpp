@@ -4,8 +4,6 @@
 #include "navigator_detail.h"
 #include "settings/ini.h"
 
-#include <QFile>
-
 namespace tollvik {
 namespace {
 
@@ -13,6 +11,7 @@ namespace {
 struct SaveInput
 {
     const detail::BuildEntry* entry = nullptr;
+    PatchTable table; // where the patch writes: the window's table, or the build's
     QString name;     // the loaded file's name, also the output's
     QString out;      // <program folder>Modified/<name>
     QByteArray bytes; // the working copy, read once
@@ -38,7 +37,8 @@ QString folderFile(const QString& programFolder, QStringView folder, const QStri
 Status checkBytes(const SaveInput& in, const QString& working)
 {
     const NavigatorBuild& build = in.entry->build;
-    const qint64 needed = detail::requiredFileLength(in.entry->patch, in.entry->hasSoundTableRef3);
+    const qint64 needed =
+        detail::requiredFileLength(in.table, detail::writesSoundTableRef3(build.versionIndex));
     if (in.bytes.size() < needed)
         return fail(QStringLiteral("the working copy %1 is %2 bytes long, too short for %3 (%4 "
                                    "bytes needed); load the TTN file again.")
@@ -95,6 +95,7 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
         return fail(QStringLiteral("no TTN file is loaded."));
     if (Status filled = detail::FillPatchTable(state); !filled)
         return filled.failure();
+    in.table = state.patchTable;
     if (Status r = checkWorkingCopy(in, state.workingCopyPath); !r)
         return r.failure();
     if (Status r = encodeTexts(in, menuTexts); !r)
@@ -112,7 +113,7 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
 void patchInMemory(SaveInput& in, const std::array<QString, 30>& menuTexts, LogSink& log)
 {
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
-    detail::UdateTomTom(in.bytes, in.entry->patch, in.entry->build.versionIndex, menuTexts,
+    detail::UdateTomTom(in.bytes, in.table, in.entry->build.versionIndex, menuTexts,
                         in.encodedTexts, log);
 }
 
@@ -133,24 +134,6 @@ Status writeOutput(const SaveInput& in, const Result<IniUndo>& settings, LogSink
     return written;
 }
 
-// Reads the whole file into `buffer`, reusing its memory: a fresh buffer of a few megabytes costs
-// more in page faults than the read itself.
-Status readWholeFileInto(const QString& path, QByteArray& buffer)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    const qint64 size = file.size();
-    if (size > kMaxNavigatorFileSize)
-        return fail(QStringLiteral("the file is longer than %1 bytes").arg(kMaxNavigatorFileSize));
-    buffer.resize(size);
-    if (file.read(buffer.data(), size) != size || !file.atEnd())
-        return fail(file.error() != QFileDevice::NoError
-                        ? file.errorString()
-                        : QStringLiteral("the file changed while it was read"));
-    return {};
-}
-
 // The working copy is refreshed from the chosen file only when that file is still the same
 // build; otherwise the existing, unaltered working copy serves the next save. The chosen file is
 // read once: the bytes identified are the bytes written.
@@ -165,7 +148,8 @@ WorkingCopy refreshWorkingCopy(NavigatorState& state, SaveInput& in, const QStri
     };
     // The patched bytes are written; their buffer takes the chosen file.
     QByteArray& source = in.bytes;
-    if (const Status read = readWholeFileInto(state.SourcePath, source); !read)
+    if (const Status read = readWholeFileInto(state.SourcePath, source, kMaxNavigatorFileSize);
+        !read)
         return kept(read.error());
     if (IdentifyNavigatorFile(source) != &in.entry->build)
         return kept(
@@ -189,6 +173,7 @@ Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
     in.entry = build ? detail::findBuildEntry(build->versionIndex) : nullptr;
     if (in.entry == nullptr)
         return fail(QStringLiteral("the file is no unaltered TomTom file of a known version"));
+    in.table = in.entry->patch;
     in.bytes = std::move(fileBytes);
     if (Status r = checkBytes(in, QStringLiteral("file")); !r)
         return r.failure();

@@ -15,6 +15,10 @@ namespace tollvik {
 
 // Reads the whole file. Refuses files longer than maxSize bytes when maxSize >= 0.
 [[nodiscard]] Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize = -1);
+// The same into `buffer`, reusing its memory: a fresh buffer of a few megabytes can cost more in
+// page faults than the read itself.
+[[nodiscard]] Status readWholeFileInto(const QString& path, QByteArray& buffer,
+                                       qint64 maxSize = -1);
 
 // Reads exactly `length` bytes from `offset`; refuses a range that does not lie inside the file.
 [[nodiscard]] Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length);
