@@ -30,15 +30,9 @@ struct BuildPlan
 };
 
 // Logs a refusal and returns it. Refusals before the writing say that nothing was written.
-Failure refuse(LogSink& log, const QString& line)
-{
-    log.AddText(line);
-    return fail(line);
-}
-
 Failure refuseUnwritten(LogSink& log, const QString& why)
 {
-    return refuse(log, why + QStringLiteral("; nothing was written."));
+    return logged(log, why + QStringLiteral("; nothing was written."));
 }
 
 // The offsets of entries 1..N + 1 and the entry sizes; the end offset must be the file size.
@@ -52,7 +46,7 @@ Status readOffsets(BuildPlan& plan, LogSink& log)
         entries[i].size = entries[i + 1].oldOffset - entries[i].oldOffset;
     const qint64 endOffset = entries.back().oldOffset;
     if (endOffset != plan.source.size())
-        return refuse(log, QStringLiteral("....File size mismatch! Reported:%1 Actual:%2")
+        return logged(log, QStringLiteral("....File size mismatch! Reported:%1 Actual:%2")
                                .arg(QString::number(static_cast<quint32>(endOffset), 16).toUpper())
                                .arg(plan.source.size()));
     return {};
@@ -217,11 +211,11 @@ Status checkOutput(const QString& modifiedFolder, const QString& O, const QStrin
 Status writeArchive(const QString& O, const QString& W, const QByteArray& bytes, LogSink& log)
 {
     if (const Status written = writeFileAtomically(O, bytes); !written)
-        return refuse(log, QStringLiteral("....Writing the new archive failed (%1: %2); the "
+        return logged(log, QStringLiteral("....Writing the new archive failed (%1: %2); the "
                                           "earlier files are unchanged.")
                                .arg(O, written.error()));
     if (const Status written = writeFileAtomically(W, bytes); !written)
-        return refuse(log, QStringLiteral("....The new archive is in %1, but the working copy "
+        return logged(log, QStringLiteral("....The new archive is in %1, but the working copy "
                                           "could not be replaced (%2: %3).")
                                .arg(O, W, written.error()));
     return {};
@@ -273,7 +267,7 @@ Result<BuiltChk> data_chk_reload(const BuildInput& in, LogSink& log)
     const QString folder = RPP(in.programFolder);
     const QString modifiedFolder = folder + QStringLiteral("Modified");
     const QString O = modifiedFolder + nativeSeparator() + in.baseArchiveName;
-    const QString W = folder + QStringLiteral("Temp") + nativeSeparator() + in.baseArchiveName;
+    const QString& W = in.workingPath; // replaced by the archive built from it
     if (Status s = checkOutput(modifiedFolder, O, in.workingPath, log); !s)
         return s.failure();
     const QByteArray bytes = assemble(plan.value(), in, log);

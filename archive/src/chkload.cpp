@@ -3,44 +3,33 @@
 #include "core/paths.h"
 
 namespace tollvik {
-namespace {
-
-Failure problem(LogSink& log, const QString& line)
-{
-    log.AddText(line);
-    return fail(line);
-}
-
-} // namespace
+namespace {} // namespace
 
 Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programFolder, LogSink& log)
 {
-    const QString W =
-        RPP(programFolder) + QStringLiteral("Temp") + nativeSeparator() + GetFileName(chosenPath);
+    const QString W = programFile(programFolder, u"Temp", GetFileName(chosenPath));
 
     // The working copy is never loaded as a base archive, by whatever spelling it is chosen:
     // copying it onto itself would destroy it.
-    if (chosenPath == W || isSameFile(chosenPath, W)) {
-        const QString line = QStringLiteral("Connot load file from the working Temp directory!");
-        log.AddText(line);
-        return fail(line, Refusal::SameFile);
-    }
+    if (chosenPath == W || isSameFile(chosenPath, W))
+        return logged(log, QStringLiteral("Connot load file from the working Temp directory!"),
+                      Refusal::SameFile);
     if (!Exists(chosenPath))
-        return problem(log, QStringLiteral("Problem loading file."));
+        return logged(log, QStringLiteral("Problem loading file."));
 
     // The file is read once; those bytes are checked, written and listed, so a file that
     // changes meanwhile can never put into Temp/ something the listing does not describe.
     const Result<QByteArray> bytes = readWholeFile(chosenPath, kMaxArchiveBytes);
     if (!bytes)
-        return problem(log, QStringLiteral("Problem loading file %1: it cannot be read (%2).")
-                                .arg(chosenPath, bytes.error()));
+        return logged(log, QStringLiteral("Problem loading file %1: it cannot be read (%2).")
+                               .arg(chosenPath, bytes.error()));
     const Result<chk::ChkDescription> parsed = chk::parse(bytes.value());
     if (!parsed)
-        return problem(
+        return logged(
             log, QStringLiteral("Problem loading file %1: %2.").arg(chosenPath, parsed.error()));
     if (const Status copied = writeFileAtomically(W, bytes.value()); !copied)
-        return problem(log, QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
-                                .arg(chosenPath, W, copied.error()));
+        return logged(log, QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
+                               .arg(chosenPath, W, copied.error()));
 
     log.AddText(QStringLiteral("Loaded %1 as base .chk file.").arg(W));
     log.AddText(QStringLiteral("....Highlight menu item/sound with mouse then"));

@@ -11,19 +11,11 @@
 #include <algorithm>
 
 namespace tollvik::convert {
-namespace {
-
-QString tempFolder(const QString& programFolder)
-{
-    return RPP(programFolder) + QStringLiteral("Temp") + nativeSeparator();
-}
-
-} // namespace
 
 QString convertedSoundPath(const QString& programFolder, int slot)
 {
-    return tempFolder(programFolder) +
-           QStringLiteral("Converted %1.ogg").arg(slot + 1, 2, 10, QLatin1Char('0'));
+    return programFile(programFolder, u"Temp",
+                       QStringLiteral("Converted %1.ogg").arg(slot + 1, 2, 10, QLatin1Char('0')));
 }
 
 Result<QString> writeConvertedSound(const QString& programFolder, int slot, const QByteArray& ogg)

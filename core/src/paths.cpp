@@ -11,6 +11,11 @@ QString nativeSeparator()
     return QString(QDir::separator());
 }
 
+QString programFile(const QString& programFolder, QStringView folder, const QString& name)
+{
+    return RPP(programFolder) + folder.toString() + nativeSeparator() + name;
+}
+
 bool Exists(const QString& path)
 {
     if (path.isEmpty())

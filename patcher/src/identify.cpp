@@ -7,12 +7,6 @@
 namespace tollvik {
 namespace {
 
-Failure logged(LogSink& log, const QString& line)
-{
-    log.AddText(line);
-    return fail(line);
-}
-
 void logLoaded(LogSink& log, const QString& chosenPath, const QString& temp)
 {
     // The message is the program's fixed text, backslash included, on every platform.
@@ -47,14 +41,12 @@ Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
     if (chosenPath.isEmpty())
         return fail(QString(), Refusal::Cancelled);
     const QString name = GetFileName(chosenPath);
-    const QString temp = RPP(programFolder) + QStringLiteral("Temp") + nativeSeparator() + name;
+    const QString temp = programFile(programFolder, u"Temp", name);
     // The exact comparison catches the plain case; isSameFile also catches another spelling or
     // route to the same file, which would otherwise be copied onto itself.
-    if (chosenPath == temp || isSameFile(chosenPath, temp)) {
-        const Failure refused =
-            logged(log, QStringLiteral("Connot load file from the working Temp directory!"));
-        return fail(refused.error, Refusal::SameFile);
-    }
+    if (chosenPath == temp || isSameFile(chosenPath, temp))
+        return logged(log, QStringLiteral("Connot load file from the working Temp directory!"),
+                      Refusal::SameFile);
 
     // The bytes identified are the bytes written: the file is read once.
     const Result<QByteArray> read = readWholeFile(chosenPath, kMaxNavigatorFileSize);

@@ -28,11 +28,6 @@ QString buildName(const NavigatorBuild& build)
     return caption.toString();
 }
 
-QString folderFile(const QString& programFolder, QStringView folder, const QString& name)
-{
-    return RPP(programFolder) + folder.toString() + nativeSeparator() + name;
-}
-
 // The bytes must be the unaltered build that was loaded, long enough for its patch.
 Status checkBytes(const SaveInput& in, const QString& working)
 {
@@ -100,7 +95,7 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
         return r.failure();
     if (Status r = encodeTexts(in, menuTexts); !r)
         return r.failure();
-    in.out = folderFile(programFolder, u"Modified", in.name);
+    in.out = programFile(programFolder, u"Modified", in.name);
     if (isSameFile(in.out, state.SourcePath) || isSameFile(in.out, state.workingCopyPath))
         return fail(QStringLiteral("%1 is the loaded file itself; load the TTN file from another "
                                    "folder.")
@@ -156,7 +151,7 @@ WorkingCopy refreshWorkingCopy(NavigatorState& state, SaveInput& in, const QStri
             QStringLiteral("it is no longer an unaltered %1 file").arg(buildName(in.entry->build)));
     log.AddText(QStringLiteral("....deleting working file in temp. folder ") + in.name);
     log.AddText(QStringLiteral("....replace working file with original."));
-    const QString temp = folderFile(programFolder, u"Temp", in.name);
+    const QString temp = programFile(programFolder, u"Temp", in.name);
     if (const Status copied = writeFileAtomically(temp, source); !copied)
         return kept(copied.error());
     state.workingCopyPath = temp;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QString>
 
 namespace tollvik {
@@ -12,5 +14,13 @@ public:
     virtual ~LogSink() = default;
     virtual void AddText(const QString& text) = 0;
 };
+
+// Logs the line and fails with it, for refusals that the log tells.
+[[nodiscard]] inline Failure logged(LogSink& log, const QString& line,
+                                    Refusal kind = Refusal::Failed)
+{
+    log.AddText(line);
+    return fail(line, kind);
+}
 
 } // namespace tollvik

@@ -22,6 +22,10 @@ namespace tollvik {
 // The native separator as a string ("/" here, "\" on Windows).
 [[nodiscard]] QString nativeSeparator();
 
+// A file in one of the program folder's working folders: `folder` is "Temp" or "Modified".
+[[nodiscard]] QString programFile(const QString& programFolder, QStringView folder,
+                                  const QString& name);
+
 // The folder of the running executable, with its trailing separator: the program folder that
 // Temp/, Modified/, Tollvik.ini and the audio library live in.
 [[nodiscard]] QString programFolderOfExecutable();
