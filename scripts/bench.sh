@@ -24,7 +24,9 @@ export SDL_AUDIODRIVER=dummy
 LOGS="$BUILD/bench-logs"
 mkdir -p "$LOGS"
 RUNTIME=$(mktemp -d)
-trap 'rm -rf "$RUNTIME"' EXIT
+pulse_pid=
+# The sound server started below goes too, however the script ends.
+trap '[ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null; rm -rf "$RUNTIME"' EXIT
 export XDG_RUNTIME_DIR="$RUNTIME"
 
 passed=0
@@ -56,7 +58,6 @@ run patcher "navigator save / plain copy" "<= 3.0x" "ratio" "x" "$BIN/bench_patc
 run audio "preview click to labels set" "<= 1000 ms" "click to labels set:" " ms" "$BIN/bench_audio"
 
 # The same preview on a real sound server: PulseAudio with a null sink, headless, started here.
-pulse_pid=
 if command -v pulseaudio >/dev/null; then
     PULSE_SOCKET="$RUNTIME/pulse.sock"
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
@@ -72,6 +73,7 @@ if command -v pulseaudio >/dev/null; then
         run audio-pulse "preview on PulseAudio (null sink)" "<= 1000 ms" "click to labels set:" \
         " ms" "$BIN/bench_audio"
     kill "$pulse_pid" 2>/dev/null
+    pulse_pid=
 fi
 run startup "start-up / bare Qt window" "<= 1.5x" "ratio start-up/bare:" "x" "$BIN/bench_startup" startup
 run memory "peak memory over bare Qt window" "<= +30 MB" "extra memory over bare:" " MB" \
