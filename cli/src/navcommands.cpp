@@ -45,11 +45,8 @@ int identifyCommand(const Call& call)
         return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
     const NavigatorBuild* build = IdentifyNavigatorFile(bytes.value());
     if (build == nullptr) {
-        call.err << QStringLiteral("TTN file ") << path << Qt::endl
-                 << QStringLiteral("....does not appear to be a TomTom file.") << Qt::endl
-                 << QStringLiteral("....Use only an unmodified version of the main executable "
-                                   "file.")
-                 << Qt::endl;
+        StreamLog log(call.err);
+        (void)refuseUnrecognisedNavigator(path, log); // its three lines are the refusal
         return kNotRecognised;
     }
     call.out << build->caption.toString() << Qt::endl;

@@ -34,6 +34,14 @@ const NavigatorBuild* IdentifyNavigatorFile(QByteArrayView fileBytes)
     return nullptr;
 }
 
+Failure refuseUnrecognisedNavigator(const QString& path, LogSink& log)
+{
+    log.AddText(QStringLiteral("TTN file ") + path);
+    log.AddText(QStringLiteral("....does not appear to be a TomTom file."));
+    return logged(
+        log, QStringLiteral("....Use only an unmodified version of the main executable file."));
+}
+
 Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
                                                 const QString& programFolder, NavigatorState& state,
                                                 LogSink& log)
@@ -54,12 +62,8 @@ Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
         return logged(
             log, QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error()));
     const NavigatorBuild* build = IdentifyNavigatorFile(read.value());
-    if (build == nullptr) {
-        log.AddText(QStringLiteral("TTN file ") + chosenPath);
-        log.AddText(QStringLiteral("....does not appear to be a TomTom file."));
-        return logged(
-            log, QStringLiteral("....Use only an unmodified version of the main executable file."));
-    }
+    if (build == nullptr)
+        return refuseUnrecognisedNavigator(chosenPath, log);
     // The copy comes before any state changes, so a failure leaves the earlier file current.
     if (const Status copied = writeFileAtomically(temp, read.value()); !copied)
         return logged(log, QStringLiteral("Cannot copy the TTN file %1 to %2: %3")

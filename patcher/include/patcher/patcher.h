@@ -78,6 +78,9 @@ struct NavigatorState
 // file bytes, or nullptr. A probe at or beyond the end of the bytes is a mismatch.
 [[nodiscard]] const NavigatorBuild* IdentifyNavigatorFile(QByteArrayView fileBytes);
 
+// Logs the three lines of a file that is no known navigator build and fails with the last.
+[[nodiscard]] Failure refuseUnrecognisedNavigator(const QString& path, LogSink& log);
+
 // The load after the open-file dialog: refuses the working copy itself (Refusal::SameFile, after
 // its log line), reads the chosen file once, identifies those bytes and writes them to
 // <programFolder>Temp/<name>, then sets VersionIndex, SourcePath, the entry of WorkingFileNames
