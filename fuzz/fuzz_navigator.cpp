@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             file[builds[pick].probes[std::size_t(probe - 1)].first] = value;
     }
     file.chop(cut);
-    std::array<QString, 30> texts;
-    std::array<QByteArray, 30> encoded;
+    std::array<QString, kSlotCount> texts;
+    std::array<QByteArray, kSlotCount> encoded;
     for (std::size_t i = 0; i < 30; ++i)
         encoded[i] = encodeCp1252(texts[i] = lines.value(qsizetype(i))).bytes;
     const bool storable = encodeCp1252(QStringList(texts.begin(), texts.end()).join(u' ')).ok();

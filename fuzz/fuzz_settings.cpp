@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(ReadIniValue(path, s[0], s[1]).value() == s[2]);
             continue;
         }
-        std::array<QString, 30> texts;
+        std::array<QString, kSlotCount> texts;
         for (int i = 0; i < 30; ++i)
             texts[std::size_t(i)] = decodeCp1252(bytes.split('\n').value(i));
         test::RecordingLog log;

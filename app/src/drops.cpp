@@ -52,9 +52,9 @@ void frmmemory::acceptDropsOn(QWidget* widget)
 
 frmmemory::DropTarget frmmemory::dropTargetOf(const QObject* widget) const
 {
-    for (int slot = 0; slot < kSlots; ++slot) {
-        if (widget == Text1(slot) || widget == Text1(slot + kSlots) || widget == Command1(slot) ||
-            widget == Command3(slot) || widget == Command4(slot))
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (widget == Text1(slot) || widget == Text1(slot + kSlotCount) ||
+            widget == Command1(slot) || widget == Command3(slot) || widget == Command4(slot))
             return {DropTarget::Where::Slot, slot};
     }
     if (widget == m_text2 || widget == m_load2 || widget == m_command5)

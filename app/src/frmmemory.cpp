@@ -160,7 +160,7 @@ void frmmemory::buildControls()
     m_load2->setFont(msSansSerif(8.25));
     connect(m_load2, &QPushButton::clicked, this, &frmmemory::Load2_Click);
 
-    for (int slot = 0; slot < kSlots; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
         buildSlot(slot);
 
     const QFont legendFont = arial(8.25, true);
@@ -271,12 +271,12 @@ void frmmemory::buildSlot(int slot)
     m_command1[index] = play;
 
     auto* sound = new QLineEdit(this);
-    sound->setObjectName(QStringLiteral("Text1_%1").arg(slot + kSlots));
+    sound->setObjectName(QStringLiteral("Text1_%1").arg(slot + kSlotCount));
     sound->setGeometry(twips(x0 + 3000, top, 1800, 285));
     sound->setFont(arial(9, true));
     setColours(sound, kSoundBox, kSoundText);
     sound->installEventFilter(this);
-    m_text1[index + kSlots] = sound;
+    m_text1[index + kSlotCount] = sound;
 
     auto* import = new QPushButton(QStringLiteral("..."), this);
     import->setObjectName(QStringLiteral("Command3_%1").arg(slot));
@@ -304,18 +304,18 @@ void frmmemory::buildSlot(int slot)
 void frmmemory::setTabOrder()
 {
     QList<QWidget*> order;
-    for (int slot = 0; slot < kSlots; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
         order.append(Text1(slot));
-    for (int slot = 0; slot < kSlots; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
         order.append(Command1(slot));
     order.append(m_text2);
     for (int slot = 14; slot >= 0; --slot)
-        order.append(Text1(slot + kSlots));
+        order.append(Text1(slot + kSlotCount));
     for (int slot = 29; slot >= 15; --slot)
-        order.append(Text1(slot + kSlots));
-    for (int slot = 0; slot < kSlots; ++slot)
+        order.append(Text1(slot + kSlotCount));
+    for (int slot = 0; slot < kSlotCount; ++slot)
         order.append(Command3(slot));
-    for (int slot = 0; slot < kSlots; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
         order.append(Command4(slot));
     order << m_load2 << m_command5 << m_load1 << m_text3 << m_command7 << m_text4;
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -330,7 +330,7 @@ void frmmemory::Form_Load()
     SetCaptionColour(m_command7, kMenuBox, 4);
     // The default texts, as far as the settings file does not replace them; each box is set once.
     QStringList texts;
-    for (std::size_t index = 0; index < std::size_t{kSlots}; ++index)
+    for (std::size_t index = 0; index < std::size_t{kSlotCount}; ++index)
         texts.append(index < kDefaultMenuTexts.size()
                          ? QString::fromLatin1(kDefaultMenuTexts[index])
                          : QString());
@@ -342,8 +342,8 @@ void frmmemory::Form_Load()
             Command1(slot)->hide();
             Command3(slot)->hide();
             Command4(slot)->hide();
-            Text1(slot + kSlots)->clear();
-            Text1(slot + kSlots)->setReadOnly(true);
+            Text1(slot + kSlotCount)->clear();
+            Text1(slot + kSlotCount)->setReadOnly(true);
         }
     }
     for (QLabel* label : m_label3)
@@ -419,13 +419,13 @@ bool frmmemory::eventFilter(QObject* watched, QEvent* event)
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         const bool entered =
             reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
-        for (int index = 0; index < 2 * kSlots; ++index) {
+        for (int index = 0; index < 2 * kSlotCount; ++index) {
             if (watched != Text1(index))
                 continue;
             if (entered)
                 for (QLabel* label : m_label3)
                     label->clear();
-            Hilight(index < kSlots ? index : index - kSlots);
+            Hilight(index < kSlotCount ? index : index - kSlotCount);
             break;
         }
     }
@@ -435,7 +435,7 @@ bool frmmemory::eventFilter(QObject* watched, QEvent* event)
 void frmmemory::restoreSlot(int slot)
 {
     setColours(Text1(slot), kMenuBox, kMenuText);
-    setColours(Text1(slot + kSlots), kSoundBox, kSoundText);
+    setColours(Text1(slot + kSlotCount), kSoundBox, kSoundText);
     Command1(slot)->hide();
     Command3(slot)->hide();
     Command4(slot)->hide();
@@ -445,7 +445,7 @@ void frmmemory::showSlotButtons(int slot)
 {
     Command1(slot)->show();
     Command3(slot)->show();
-    Command4(slot)->setVisible(!isExternalSound(Text1(slot + kSlots)->text()));
+    Command4(slot)->setVisible(!isExternalSound(Text1(slot + kSlotCount)->text()));
 }
 
 void frmmemory::Hilight(int slot)
@@ -453,7 +453,7 @@ void frmmemory::Hilight(int slot)
     if (m_state->HighlightedSlot >= 0)
         restoreSlot(m_state->HighlightedSlot);
     setColours(Text1(slot), kHighlightBox, kHighlightText);
-    setColours(Text1(slot + kSlots), kSoundHighlightBox, systemWindowText());
+    setColours(Text1(slot + kSlotCount), kSoundHighlightBox, systemWindowText());
     if (m_state->archiveLoaded)
         showSlotButtons(slot);
     m_state->HighlightedSlot = static_cast<qint16>(slot);
@@ -461,7 +461,7 @@ void frmmemory::Hilight(int slot)
 
 void frmmemory::setSoundBoxText(int slot, const QString& text)
 {
-    QLineEdit* box = Text1(slot + kSlots);
+    QLineEdit* box = Text1(slot + kSlotCount);
     box->setReadOnly(false);
     box->setText(text);
     box->setReadOnly(true);

@@ -25,7 +25,7 @@ void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 {
     // A failure has been logged; the given texts stay.
     (void)GetINIData(context.programFolder, texts, window);
-    for (int slot = 0; slot < kSlots && slot < texts.size(); ++slot)
+    for (int slot = 0; slot < kSlotCount && slot < texts.size(); ++slot)
         window.Text1(slot)->setText(texts[slot]);
 }
 
@@ -75,8 +75,8 @@ void frmmemory::showDevicePicture(DevicePicture picture)
 
 void frmmemory::Command7_Click()
 {
-    std::array<QString, kSlots> texts;
-    for (int slot = 0; slot < kSlots; ++slot)
+    std::array<QString, kSlotCount> texts;
+    for (int slot = 0; slot < kSlotCount; ++slot)
         texts[static_cast<std::size_t>(slot)] = Text1(slot)->text();
     NavigatorState& nav = m_state->navigator;
     (void)saveModifiedNavigator(nav, texts, programFolder(), *this);
@@ -119,7 +119,7 @@ void frmmemory::applyListing(const ChkListing& listing)
 {
     m_state->SlotSoundTable = listing.table;
     m_state->slotTargets.reset();
-    for (int slot = 0; slot < kSlots; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
         setSoundBoxText(slot, listing.labels.value(slot));
     m_state->archiveLoaded = true;
     if (m_state->HighlightedSlot >= 0)
@@ -128,7 +128,7 @@ void frmmemory::applyListing(const ChkListing& listing)
 
 void frmmemory::Command3_Click(int slot)
 {
-    const QString current = Text1(slot + kSlots)->text();
+    const QString current = Text1(slot + kSlotCount)->text();
     cCommonDialog dialog(fileDialogs());
     OpenFileArgs args;
     args.Filename = importInitialName(current, programFolder());
@@ -141,7 +141,7 @@ void frmmemory::Command4_Click(int slot)
 {
     cCommonDialog dialog(fileDialogs());
     SaveFileArgs args;
-    args.Filename = exportSuggestedName(programFolder(), Text1(slot + kSlots)->text());
+    args.Filename = exportSuggestedName(programFolder(), Text1(slot + kSlotCount)->text());
     args.Owner = this;
     if (!dialog.VBGetSaveFileName(args))
         return;
@@ -159,9 +159,9 @@ void frmmemory::Command5_Click()
     input.programFolder = programFolder();
     input.workingPath = m_text2->text();
     input.baseArchiveName = m_state->baseArchiveName;
-    for (int slot = 0; slot < kSlots; ++slot) {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
         const auto index = static_cast<std::size_t>(slot);
-        input.soundBoxes[index] = Text1(slot + kSlots)->text();
+        input.soundBoxes[index] = Text1(slot + kSlotCount)->text();
         input.menuTexts[index] = Text1(slot)->text();
     }
     const Result<BuiltChk> built = data_chk_reload(input, *this);
@@ -181,7 +181,7 @@ void frmmemory::attachAudio(AudioPreview* preview)
 
 void frmmemory::Command1_Click(int slot)
 {
-    const QString soundText = Text1(slot + kSlots)->text();
+    const QString soundText = Text1(slot + kSlotCount)->text();
     Label3(4)->setText(QStringLiteral("File: ") + soundText);
     AudioPreview* preview = m_state->preview;
     if (!preview || preview->isStarting()) {

@@ -74,7 +74,7 @@ QMenu* frmmemory::slotMenu(int slot)
         [this, slot] { importConvertedSound(slot); });
     add(QStringLiteral("Speak the menu text"), listed, [this, slot] { speakMenuText(slot); });
     add(QStringLiteral("Voice\u2026"), true, [this] { chooseVoice(); });
-    if (isExternalSound(Text1(slot + kSlots)->text()))
+    if (isExternalSound(Text1(slot + kSlotCount)->text()))
         add(QStringLiteral("Use the archive's sound again"), listed,
             [this, slot] { useArchiveSound(slot); });
     menu->addSeparator();
@@ -275,8 +275,8 @@ void frmmemory::exportAllSounds()
     if (folder.isEmpty())
         return;
     std::array<QString, kSlotCount> boxes;
-    for (int slot = 0; slot < kSlots; ++slot)
-        boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlots)->text();
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlotCount)->text();
     const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     if (const Status saved = convert::exportAllSounds(archive, boxes, folder); !saved) {
         AddText(saved.error());

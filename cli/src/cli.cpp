@@ -78,7 +78,7 @@ Result<int> slotNumber(const QString& text)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
-    if (!ok || n < 1 || n > 30)
+    if (!ok || n < 1 || n > kSlotCount)
         return fail(QStringLiteral("\"%1\" is not a slot number from 1 to 30").arg(text));
     return n;
 }

@@ -4,6 +4,7 @@
 #include "convert/convert.h"
 #include "core/logsink.h"
 #include "core/result.h"
+#include "core/slots.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -60,7 +61,7 @@ int refuse(const Call& call, const Failure& failure);
 [[nodiscard]] Result<int> slotNumber(const QString& text);
 
 // The targets of the 30 slots of the archive at `archive`, and of one slot (1..30).
-using SlotTargets = std::array<convert::Target, 30>;
+using SlotTargets = std::array<convert::Target, kSlotCount>;
 [[nodiscard]] Result<SlotTargets> targetsOf(const QString& archive);
 [[nodiscard]] Result<convert::Target> targetLikeSlot(const QString& archive, int slot);
 

@@ -10,14 +10,14 @@
 namespace tollvik::cli {
 namespace {
 
-Result<std::array<QString, 30>> menuTexts(const QCommandLineParser& parser,
-                                          const QCommandLineOption& texts,
-                                          const QCommandLineOption& item)
+Result<std::array<QString, kSlotCount>> menuTexts(const QCommandLineParser& parser,
+                                                  const QCommandLineOption& texts,
+                                                  const QCommandLineOption& item)
 {
     const QString ini = parser.isSet(texts)
                             ? parser.value(texts)
                             : settingsFilePath(QCoreApplication::applicationDirPath());
-    Result<std::array<QString, 30>> stored = readMenuTexts(ini);
+    Result<std::array<QString, kSlotCount>> stored = readMenuTexts(ini);
     if (!stored)
         return fail(QStringLiteral("the menu texts in %1: %2").arg(ini, stored.error()));
     for (const QString& assignment : parser.values(item)) {
@@ -73,7 +73,7 @@ int patchCommand(const Call& call)
         return parsed.helped ? kOk : kRefused;
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("patch needs -o OUT"));
-    const Result<std::array<QString, 30>> menu = menuTexts(parser, texts, item);
+    const Result<std::array<QString, kSlotCount>> menu = menuTexts(parser, texts, item);
     if (!menu)
         return refuse(call, menu.failure());
     const QString path = parser.positionalArguments().at(0);

@@ -36,10 +36,10 @@ qint64 endOf(const PatchLocation& location, qint64 size)
 
 qint64 requiredFileLength(const PatchTable& table, bool writesSoundTableRef3)
 {
-    qint64 end = std::max({endOf(table.MenuTextArea, kMenuItems * kTextSlotSize),
-                           endOf(table.MenuPointerTable, kMenuItems * 4),
+    qint64 end = std::max({endOf(table.MenuTextArea, kSlotCount * kTextSlotSize),
+                           endOf(table.MenuPointerTable, kSlotCount * 4),
                            endOf(table.MenuPointerTableRef, 4), endOf(table.MenuItemCount, 1),
-                           endOf(table.SoundTable, kMenuItems * 4), endOf(table.SoundTableRef1, 4),
+                           endOf(table.SoundTable, kSlotCount * 4), endOf(table.SoundTableRef1, 4),
                            endOf(table.SoundTableRef2, 4)});
     if (writesSoundTableRef3)
         end = std::max(end, endOf(table.SoundTableRef3, 4));
@@ -58,10 +58,10 @@ void mPutName(QByteArray& file, const PatchTable& table, int ii, QByteArrayView 
 }
 
 void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
-                 const std::array<QString, kMenuItems>& menuTexts,
-                 const std::array<QByteArray, kMenuItems>& encodedTexts, LogSink& log)
+                 const std::array<QString, kSlotCount>& menuTexts,
+                 const std::array<QByteArray, kSlotCount>& encodedTexts, LogSink& log)
 {
-    for (int i = 0; i < kMenuItems; ++i) {
+    for (int i = 0; i < kSlotCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         mPutName(file, table, i, encodedTexts[slot]);
         putWord(file, qint64(table.MenuPointerTable.fileOffset) + 4 * i,
@@ -76,9 +76,9 @@ void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
 
     // Only exactly empty texts at the end are unusable; spaces count as a text here.
     int trailingEmpty = 0;
-    for (int i = kMenuItems - 1; i >= 0 && menuTexts[static_cast<std::size_t>(i)].isEmpty(); --i)
+    for (int i = kSlotCount - 1; i >= 0 && menuTexts[static_cast<std::size_t>(i)].isEmpty(); --i)
         ++trailingEmpty;
-    const int usable = kMenuItems - trailingEmpty;
+    const int usable = kSlotCount - trailingEmpty;
     putByte(file, table.MenuItemCount.fileOffset, static_cast<quint8>(usable));
     log.AddText(QStringLiteral("....Altered number of usable menu item in TTN to ") +
                 QString::number(usable));
@@ -86,7 +86,7 @@ void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
     putWord(file, table.MenuPointerTableRef.fileOffset,
             static_cast<quint32>(table.MenuPointerTable.memoryAddress));
 
-    for (int i = 0; i < kMenuItems; ++i) {
+    for (int i = 0; i < kSlotCount; ++i) {
         const qint64 entry = qint64(table.SoundTable.fileOffset) + 4 * i;
         putByte(file, entry, static_cast<quint8>(table.FirstSoundNumber - i));
         putByte(file, entry + 1, 0xFF);

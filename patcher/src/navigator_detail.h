@@ -9,7 +9,6 @@
 
 namespace tollvik::detail {
 
-inline constexpr int kMenuItems = 30;
 inline constexpr int kTextSlotSize = 16;
 
 // One entry of the build tables: the build and where it is patched.
@@ -47,7 +46,7 @@ void mPutName(QByteArray& file, const PatchTable& table, int ii, QByteArrayView 
 // typed (for the log and the count byte), encodedTexts the same texts in Windows-1252. The
 // caller has checked that the file is at least requiredFileLength() long.
 void UdateTomTom(QByteArray& file, const PatchTable& table, qint16 VersionIndex,
-                 const std::array<QString, kMenuItems>& menuTexts,
-                 const std::array<QByteArray, kMenuItems>& encodedTexts, LogSink& log);
+                 const std::array<QString, kSlotCount>& menuTexts,
+                 const std::array<QByteArray, kSlotCount>& encodedTexts, LogSink& log);
 
 } // namespace tollvik::detail

@@ -15,7 +15,7 @@ struct SaveInput
     QString name;     // the loaded file's name, also the output's
     QString out;      // <program folder>Modified/<name>
     QByteArray bytes; // the working copy, read once
-    std::array<QByteArray, detail::kMenuItems> encodedTexts;
+    std::array<QByteArray, kSlotCount> encodedTexts;
 };
 
 // "TomTom GO 5.2" from "TomTom GO 5.2 loaded.".
@@ -60,7 +60,7 @@ Status checkWorkingCopy(SaveInput& in, const QString& working)
 }
 
 // Every text must have a Windows-1252 byte for each of its characters.
-Status encodeTexts(SaveInput& in, const std::array<QString, 30>& menuTexts)
+Status encodeTexts(SaveInput& in, const std::array<QString, kSlotCount>& menuTexts)
 {
     for (std::size_t i = 0; i < menuTexts.size(); ++i) {
         Cp1252Encoding encoding = encodeCp1252(menuTexts[i]);
@@ -79,7 +79,7 @@ Status encodeTexts(SaveInput& in, const std::array<QString, 30>& menuTexts)
 // Every check comes before the first write: a refusal leaves the output, the settings file and
 // the working copy exactly as they were.
 Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
-                                           const std::array<QString, 30>& menuTexts,
+                                           const std::array<QString, kSlotCount>& menuTexts,
                                            const QString& programFolder)
 {
     SaveInput in;
@@ -105,7 +105,7 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
 
 // The patch is made on the bytes read from the working copy; the working copy itself is never
 // altered, so it stays an unaltered build whatever happens later.
-void patchInMemory(SaveInput& in, const std::array<QString, 30>& menuTexts, LogSink& log)
+void patchInMemory(SaveInput& in, const std::array<QString, kSlotCount>& menuTexts, LogSink& log)
 {
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
     detail::UdateTomTom(in.bytes, in.table, in.entry->build.versionIndex, menuTexts,
@@ -161,7 +161,8 @@ WorkingCopy refreshWorkingCopy(NavigatorState& state, SaveInput& in, const QStri
 } // namespace
 
 Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
-                                       const std::array<QString, 30>& menuTexts, LogSink& log)
+                                       const std::array<QString, kSlotCount>& menuTexts,
+                                       LogSink& log)
 {
     SaveInput in;
     const NavigatorBuild* build = IdentifyNavigatorFile(fileBytes);
@@ -179,7 +180,7 @@ Result<QByteArray> patchNavigatorBytes(QByteArray fileBytes,
 }
 
 Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
-                                          const std::array<QString, 30>& menuTexts,
+                                          const std::array<QString, kSlotCount>& menuTexts,
                                           const QString& programFolder, LogSink& log)
 {
     Result<SaveInput> checked = checkWorkingCopyAndTexts(state, menuTexts, programFolder);

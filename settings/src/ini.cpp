@@ -176,18 +176,16 @@ Status writeIniValues(const QString& path, const QString& section, const KeyValu
     return rewrite(path, read.value(), section, keyValues);
 }
 
-constexpr int kItems = 30;
-
 QString menuSection()
 {
     return QStringLiteral("MenuText");
 }
 
 // Item01 holds slot 0, Item30 slot 29.
-KeyValues menuItems(std::span<const QString, kItems> texts)
+KeyValues menuItems(std::span<const QString, kSlotCount> texts)
 {
     KeyValues items;
-    for (int i = 1; i <= kItems; ++i)
+    for (int i = 1; i <= kSlotCount; ++i)
         items.append({QStringLiteral("Item%1").arg(i, 2, 10, QLatin1Char('0')),
                       texts[static_cast<std::size_t>(i - 1)]});
     return items;
@@ -200,7 +198,7 @@ QString settingsFilePath(const QString& programFolder)
     return RPP(programFolder) + QStringLiteral("Tollvik.ini");
 }
 
-Result<std::array<QString, 30>> readMenuTexts(const QString& path)
+Result<std::array<QString, kSlotCount>> readMenuTexts(const QString& path)
 {
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("it does not exist"));
@@ -209,7 +207,7 @@ Result<std::array<QString, 30>> readMenuTexts(const QString& path)
     if (!read)
         return read.failure();
     const QStringList lines = splitLines(read.value());
-    std::array<QString, kItems> texts;
+    std::array<QString, kSlotCount> texts;
     const KeyValues items = menuItems(texts);
     for (std::size_t i = 0; i < texts.size(); ++i)
         texts[i] = valueIn(lines, menuSection(), items[qsizetype(i)].first);
@@ -234,9 +232,9 @@ Status WriteIniValue(const QString& path, const QString& section, const QString&
 
 Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink& log)
 {
-    menuTexts.resize(kItems);
+    menuTexts.resize(kSlotCount);
     const KeyValues items =
-        menuItems(std::span<const QString, kItems>(menuTexts.constData(), kItems));
+        menuItems(std::span<const QString, kSlotCount>(menuTexts.constData(), kSlotCount));
     const QString path = settingsFilePath(programFolder);
     if (!Exists(path)) {
         if (Status r = writeIniValues(path, menuSection(), items); !r) {
@@ -246,7 +244,7 @@ Status GetINIData(const QString& programFolder, QStringList& menuTexts, LogSink&
         }
         return {};
     }
-    const Result<std::array<QString, kItems>> stored = readMenuTexts(path);
+    const Result<std::array<QString, kSlotCount>> stored = readMenuTexts(path);
     if (!stored) {
         log.AddText(QStringLiteral("Settings file %1 could not be read: %2")
                         .arg(QDir::toNativeSeparators(path), stored.error()));
@@ -273,8 +271,8 @@ Status IniUndo::restore(LogSink& log) const
     return r;
 }
 
-Result<IniUndo> PutINIData(const QString& programFolder, const std::array<QString, 30>& menuTexts,
-                           LogSink& log)
+Result<IniUndo> PutINIData(const QString& programFolder,
+                           const std::array<QString, kSlotCount>& menuTexts, LogSink& log)
 {
     const QString path = settingsFilePath(programFolder);
     std::optional<QByteArray> previous; // kept for the undo

@@ -15,9 +15,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-std::array<QString, 30> textsOf(const frmmemory& w)
+std::array<QString, kSlotCount> textsOf(const frmmemory& w)
 {
-    std::array<QString, 30> texts;
+    std::array<QString, kSlotCount> texts;
     for (int i = 0; i < 30; ++i)
         texts[static_cast<std::size_t>(i)] = w.Text1(i)->text();
     return texts;
@@ -58,7 +58,7 @@ private Q_SLOTS:
         w.Text1(2)->clear();
         QTest::mouseClick(w.Command7(), Qt::LeftButton);
 
-        const std::array<QString, 30> texts = textsOf(w);
+        const std::array<QString, kSlotCount> texts = textsOf(w);
         QCOMPARE(texts[19], u"Café €"_s);
         const QByteArray expected = test::expectedPatch(original, test::expectedBuild(13), texts);
         QCOMPARE(test::readAll(f.folder.modified(u"ttn"_s)), expected);

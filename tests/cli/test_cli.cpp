@@ -119,7 +119,7 @@ private Q_SLOTS:
         const Run patched = cli({u"patch"_s, ttn, u"-o"_s, out, u"--texts"_s, ini, u"--item"_s,
                                  u"3=Caf\u00e9 \u20ac"_s});
         QCOMPARE(patched.code, 0);
-        std::array<QString, 30> texts;
+        std::array<QString, tollvik::kSlotCount> texts;
         texts[1] = u"Gatso"_s;
         texts[2] = u"Caf\u00e9 \u20ac"_s;
         QCOMPARE(readAll(out), expectedPatch(original, expectedBuild(build), texts));

@@ -38,9 +38,9 @@ enum class Fault
     TempFull
 };
 
-std::array<QString, 30> menuTexts(bool second)
+std::array<QString, kSlotCount> menuTexts(bool second)
 {
-    std::array<QString, 30> texts;
+    std::array<QString, kSlotCount> texts;
     for (std::size_t i = 0; i < texts.size(); ++i)
         texts[i] = second ? (i % 3 == 0 ? u"Blitzer %1 \u00e9"_s.arg(i + 1) : QString())
                           : u"Camera %1"_s.arg(i + 1);

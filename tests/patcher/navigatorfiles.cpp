@@ -80,8 +80,8 @@ QByteArray makeNavigatorFile(int index)
 }
 
 QByteArray expectedPatch(QByteArray data, const ExpectedBuild& build,
-                         const std::array<QByteArray, 30>& cp1252Texts,
-                         const std::array<QString, 30>& texts)
+                         const std::array<QByteArray, kSlotCount>& cp1252Texts,
+                         const std::array<QString, kSlotCount>& texts)
 {
     const auto [text, textAddress] = build.text;
     const auto [sounds, soundsAddress] = build.sounds;
@@ -105,9 +105,9 @@ QByteArray expectedPatch(QByteArray data, const ExpectedBuild& build,
 }
 
 QByteArray expectedPatch(const QByteArray& original, const ExpectedBuild& build,
-                         const std::array<QString, 30>& texts)
+                         const std::array<QString, kSlotCount>& texts)
 {
-    std::array<QByteArray, 30> bytes;
+    std::array<QByteArray, kSlotCount> bytes;
     for (std::size_t i = 0; i < texts.size(); ++i)
         bytes[i] = QString(texts[i]).replace(u'\u20AC', QChar(0x80)).toLatin1();
     return expectedPatch(original, build, bytes, texts);

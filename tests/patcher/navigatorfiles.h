@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/slots.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -35,10 +37,10 @@ QByteArray makeFillerFile(qint64 size = kNavigatorFileSize);
 // What a save must turn `original` into: text slots, pointers, count byte, sound entries and
 // references, from the expected tables.
 QByteArray expectedPatch(QByteArray original, const ExpectedBuild& build,
-                         const std::array<QByteArray, 30>& cp1252Texts,
-                         const std::array<QString, 30>& texts);
+                         const std::array<QByteArray, kSlotCount>& cp1252Texts,
+                         const std::array<QString, kSlotCount>& texts);
 // The same for texts of Latin-1 characters and the euro sign, which is 0x80 in Windows-1252.
 QByteArray expectedPatch(const QByteArray& original, const ExpectedBuild& build,
-                         const std::array<QString, 30>& texts);
+                         const std::array<QString, kSlotCount>& texts);
 
 } // namespace tollvik::test

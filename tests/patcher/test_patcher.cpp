@@ -10,7 +10,7 @@
 using namespace tollvik;
 using namespace tollvik::test;
 using namespace Qt::StringLiterals;
-using Texts = std::array<QString, 30>;
+using Texts = std::array<QString, kSlotCount>;
 
 namespace {
 

@@ -129,7 +129,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, before);
         Ini ini(before), reference(before);
-        std::array<QString, 30> texts;
+        std::array<QString, kSlotCount> texts;
         for (int i = 0; i < 30; ++i) {
             texts[std::size_t(i)] = i % 4 ? u"Camera %1 \u20AC"_s.arg(i) : QString();
             const QString key = u"Item%1"_s.arg(i + 1, 2, 10, QChar(u'0'));

@@ -3,6 +3,7 @@
 #include "audio/previewui.h"
 #include "core/logsink.h"
 #include "core/result.h"
+#include "core/slots.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -56,8 +57,6 @@ class frmmemory : public QWidget, public LogSink, public PreviewUi
     Q_OBJECT
 
 public:
-    static constexpr int kSlots = 30;
-
     explicit frmmemory(AppContext context, QWidget* parent = nullptr);
     ~frmmemory() override;
 
@@ -190,10 +189,10 @@ private:
 
     std::unique_ptr<State> m_state;
     std::unique_ptr<SoundWorker> m_worker;
-    std::array<QLineEdit*, 2 * kSlots> m_text1{};
-    std::array<QPushButton*, kSlots> m_command1{};
-    std::array<QPushButton*, kSlots> m_command3{};
-    std::array<QPushButton*, kSlots> m_command4{};
+    std::array<QLineEdit*, 2 * kSlotCount> m_text1{};
+    std::array<QPushButton*, kSlotCount> m_command1{};
+    std::array<QPushButton*, kSlotCount> m_command3{};
+    std::array<QPushButton*, kSlotCount> m_command4{};
     std::array<QLabel*, 5> m_label3{};
     std::array<QLabel*, 9> m_label2{};
     QLabel* m_label1 = nullptr;

@@ -2,6 +2,7 @@
 
 #include "core/logsink.h"
 #include "core/result.h"
+#include "core/slots.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +15,6 @@ namespace tollvik {
 // last one is the file size), then the entries. The 30 entries before the last one carry the
 // sounds of the 30 warning slots: slot s is entry N - 30 + s.
 
-constexpr int kSlotCount = 30;
 // The largest external sound a slot entry can hold: its header word count must fit 16 bits.
 constexpr qint64 kMaxExternalSoundBytes = 131056;
 // Every offset of an archive is a 32-bit signed number, so no archive is longer than this.

@@ -2,6 +2,7 @@
 
 #include "core/logsink.h"
 #include "core/result.h"
+#include "core/slots.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -95,7 +96,8 @@ struct NavigatorState
 // texts, with the save's patch lines in the log. Refuses a file of no known build, one too short
 // for its build, or a text with a character that has no Windows-1252 byte.
 [[nodiscard]] Result<QByteArray>
-patchNavigatorBytes(QByteArray fileBytes, const std::array<QString, 30>& menuTexts, LogSink& log);
+patchNavigatorBytes(QByteArray fileBytes, const std::array<QString, kSlotCount>& menuTexts,
+                    LogSink& log);
 
 // What became of the working copy after a good save.
 enum class WorkingCopy
@@ -109,8 +111,8 @@ enum class WorkingCopy
 // <programFolder>Modified/<name> and refreshes the working copy from SourcePath. A refusal
 // changes no file; when the output cannot be written the settings file is put back too. The
 // output and the working copy never hold a half-written file.
-[[nodiscard]] Result<WorkingCopy> saveModifiedNavigator(NavigatorState& state,
-                                                        const std::array<QString, 30>& menuTexts,
-                                                        const QString& programFolder, LogSink& log);
+[[nodiscard]] Result<WorkingCopy>
+saveModifiedNavigator(NavigatorState& state, const std::array<QString, kSlotCount>& menuTexts,
+                      const QString& programFolder, LogSink& log);
 
 } // namespace tollvik

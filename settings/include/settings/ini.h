@@ -2,6 +2,7 @@
 
 #include "core/logsink.h"
 #include "core/result.h"
+#include "core/slots.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,7 +39,7 @@ namespace tollvik {
 // The 30 menu texts stored in a settings file of this layout, empty where a key is missing.
 // Reads only: refuses, creating nothing, a file that is missing or cannot be read (the
 // failure gives the reason).
-[[nodiscard]] Result<std::array<QString, 30>> readMenuTexts(const QString& path);
+[[nodiscard]] Result<std::array<QString, kSlotCount>> readMenuTexts(const QString& path);
 
 // Exchanges the 30 menu texts with the settings file. When the file is missing or empty it is
 // written from `menuTexts`; otherwise every entry of `menuTexts` is replaced by its stored value
@@ -56,7 +57,8 @@ public:
     [[nodiscard]] Status restore(LogSink& log) const;
 
 private:
-    friend Result<IniUndo> PutINIData(const QString&, const std::array<QString, 30>&, LogSink&);
+    friend Result<IniUndo> PutINIData(const QString&, const std::array<QString, kSlotCount>&,
+                                      LogSink&);
     IniUndo(QString path, std::optional<QByteArray> previous);
     QString m_path;
     std::optional<QByteArray> m_previous; // no value: there was no file
@@ -66,6 +68,7 @@ private:
 // WriteIniValue calls for Item01 to Item30 would. Logs that the file was updated, or why not; a
 // text Windows-1252 cannot store refuses the whole write. The result undoes the rewrite.
 [[nodiscard]] Result<IniUndo> PutINIData(const QString& programFolder,
-                                         const std::array<QString, 30>& menuTexts, LogSink& log);
+                                         const std::array<QString, kSlotCount>& menuTexts,
+                                         LogSink& log);
 
 } // namespace tollvik
