@@ -297,13 +297,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<qint64>("imageBytes");
-        QTest::addColumn<bool>("backupMade");
-        QTest::newRow("a read-only mount") << u"read-only"_s << kImageBytes << false;
-        QTest::newRow("a device without the space") << u"full"_s << qint64(1440 * 1024) << false;
-        QTest::newRow("an original that vanished") << u"vanished"_s << kImageBytes << false;
-        QTest::newRow("the result is the original") << u"same"_s << kImageBytes << false;
-        QTest::newRow("the result is a FIFO") << u"fifo"_s << kImageBytes << false;
-        QTest::newRow("the original is a folder") << u"folder"_s << kImageBytes << false;
+        QTest::newRow("a read-only mount") << u"read-only"_s << kImageBytes;
+        QTest::newRow("a device without the space") << u"full"_s << qint64(1440 * 1024);
+        QTest::newRow("an original that vanished") << u"vanished"_s << kImageBytes;
+        QTest::newRow("the result is the original") << u"same"_s << kImageBytes;
+        QTest::newRow("the result is a FIFO") << u"fifo"_s << kImageBytes;
+        QTest::newRow("the original is a folder") << u"folder"_s << kImageBytes;
     }
 
     void refusalsChangeNothing()
@@ -311,7 +310,6 @@ private Q_SLOTS:
         REQUIRE_FAT();
         QFETCH(QString, fault);
         QFETCH(qint64, imageBytes);
-        QFETCH(bool, backupMade);
         FatImage fat(imageBytes);
         QVERIFY(fat.made() && fat.mount());
         // The small image holds an archive of 900 KB, and has not the room for a second.
@@ -344,7 +342,7 @@ private Q_SLOTS:
         QVERIFY2(log.lines.constLast().endsWith(u"The original is unchanged."_s),
                  qPrintable(log.lines.join(u'\n')));
         QCOMPARE(filesUnder(fat.root()), before);
-        QCOMPARE(QDir(backups).exists(), backupMade);
+        QVERIFY(!QDir(backups).exists()); // refused before the backup, which is not needed
         QVERIFY(fat.unmount());
         QCOMPARE(fat.fsckFaults(), QString());
     }
