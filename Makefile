@@ -5,7 +5,8 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 DEPS := cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsdl2-dev libvorbis-dev \
-        fonts-liberation libsndfile1-dev libsoxr-dev libebur128-dev libespeak-ng-dev espeak-ng-data
+        fonts-liberation libsndfile1-dev libsoxr-dev libebur128-dev libespeak-ng-dev espeak-ng-data \
+        fusefat dosfstools
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 STAMP := $(BUILD_DIR)/.configured

@@ -15,7 +15,7 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLVIK_BENCH=ON >/dev/null ||
     exit 2
 cmake --build "$BUILD" -j "$JOBS" --target bench_archive bench_patcher bench_audio bench_startup \
-    bench_convert ||
+    bench_convert bench_device ||
     exit 2
 
 # No display and no sound device needed: Qt's offscreen platform, SDL's dummy output.
@@ -80,6 +80,8 @@ run memory "peak memory over bare Qt window" "<= +30 MB" "extra memory over bare
     "$BIN/bench_startup" memory
 run convert "slot sound conversion / one oggenc pass" "<= 3.0x" "ratio convert/oggenc:" "x" \
     "$BIN/bench_convert"
+run device "device put / cp + sync (5 MB, FAT image)" "<= 1.5x" "ratio put/copy:" "x" \
+    "$BIN/bench_device"
 
 # The second figure of the preview, reported beside the first.
 sound=$(grep -m1 -oE 'first sound callback: *[0-9.]+' "$LOGS/audio.log" |
@@ -92,6 +94,12 @@ done
 [ -n "$sound" ] && printf '  %-44s %12s   (reported, no target)\n' "preview click to first sound callback" "$sound ms"
 speech=$(grep -m1 -oE 'speak a menu text: *[0-9.]+' "$LOGS/convert.log" | grep -oE '[0-9.]+$')
 [ -n "$speech" ] && printf '  %-44s %12s   (reported, no target)\n' "speak a menu text (median)" "$speech ms"
+steps=$(grep -m1 -oE 'backup [0-9.]+ ms, write \+ flush \+ rename [0-9.]+ ms, read-back [0-9.]+ ms' \
+        "$LOGS/device.log")
+[ -n "$steps" ] && printf '  %-44s %s   (reported, no target)\n' "device put, its steps" "$steps"
+search=$(grep -m1 -oE 'search of a device tree of 2000 files: *[0-9.]+' "$LOGS/device.log" |
+         grep -oE '[0-9.]+$')
+[ -n "$search" ] && printf '  %-44s %12s   (reported, no target)\n' "device search of 2,000 files" "$search ms"
 echo
 total=$((passed + ${#failed[@]}))
 if [ ${#failed[@]} -eq 0 ]; then

@@ -20,6 +20,8 @@ const QString kOverview = QStringLiteral(
     "  chk join DIR -o OUT               join an extracted folder back into an archive\n"
     "  convert IN OUT                    turn any sound into a slot sound\n"
     "  speak TEXT OUT                    speak a text into a slot sound\n"
+    "  device scan DIR                   find navigator files and sound archives in a folder\n"
+    "  device put RESULT ORIGINAL        replace a file on the device safely, keeping a backup\n"
     "\n"
     "Run tollvik-alerts-cli COMMAND --help for the options of a command.\n");
 
@@ -97,6 +99,8 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return convertCommand(call);
     if (command == QLatin1String("speak"))
         return speakCommand(call);
+    if (command == QLatin1String("device"))
+        return deviceCommand(call);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         out << kOverview;

@@ -70,5 +70,6 @@ int patchCommand(const Call& call);
 int chkCommand(const Call& call);
 int convertCommand(const Call& call);
 int speakCommand(const Call& call);
+int deviceCommand(const Call& call);
 
 } // namespace tollvik::cli

@@ -1,0 +1,99 @@
+// device scan and put: finding the navigator's files on a device and writing results back.
+#include "command.h"
+#include "core/paths.h"
+#include "device/device.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace tollvik::cli {
+namespace {
+
+// Prints each line as the next one arrives: the last line of a failed write is its refusal, which
+// goes to standard error alone.
+class HeldBackLog : public LogSink
+{
+public:
+    explicit HeldBackLog(QTextStream& stream) : m_stream(stream) {}
+    void AddText(const QString& text) override
+    {
+        flush();
+        m_held = text;
+    }
+    void flush()
+    {
+        if (!m_held.isNull())
+            m_stream << m_held << Qt::endl;
+        m_held = QString();
+    }
+    void drop() { m_held = QString(); }
+
+private:
+    QTextStream& m_stream;
+    QString m_held;
+};
+
+int scan(const Call& call)
+{
+    QCommandLineParser parser;
+    const ParsedCall parsed = parseCall(parser, call, QStringLiteral("device scan DIR"), 1);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString folder = parser.positionalArguments().at(0);
+    const Result<device::ScanResult> found = device::scanFolder(folder);
+    if (!found)
+        return refuse(call, QStringLiteral("cannot search %1: %2").arg(folder, found.error()));
+    for (const device::FoundFile& file : found->found) {
+        const bool navigator = file.kind == device::FoundKind::Navigator;
+        call.out << (navigator ? QStringLiteral("navigator") : QStringLiteral("archive")) << u'\t'
+                 << file.path << u'\t' << file.description() << Qt::endl;
+    }
+    if (found->found.isEmpty())
+        call.out << QStringLiteral("No navigator file and no sound archive in %1.").arg(folder)
+                 << Qt::endl;
+    if (found->limitReached)
+        call.out << QStringLiteral("The search stopped after %1 files.").arg(found->filesLookedAt)
+                 << Qt::endl;
+    return kOk;
+}
+
+int put(const Call& call)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption backup(
+        QStringLiteral("backup"),
+        QStringLiteral("Folder the original is kept in (default: Backup/ beside the program)."),
+        QStringLiteral("DIR"));
+    parser.addOption(backup);
+    const ParsedCall parsed =
+        parseCall(parser, call, QStringLiteral("device put RESULT ORIGINAL [--backup DIR]"), 2);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString root = parser.isSet(backup) ? parser.value(backup)
+                                              : device::backupRootOf(programFolderOfExecutable());
+    HeldBackLog log(call.out);
+    const QStringList files = parser.positionalArguments();
+    const Result<device::PutReport> put = device::putOnDevice(files.at(0), files.at(1), root, log);
+    if (!put) {
+        log.drop();
+        return refuse(call, put.failure());
+    }
+    log.flush();
+    return kOk;
+}
+
+} // namespace
+
+int deviceCommand(const Call& call)
+{
+    const QString sub = call.arguments.value(0);
+    const Call rest{call.arguments.mid(1), call.out, call.err};
+    if (sub == QLatin1String("scan"))
+        return scan(rest);
+    if (sub == QLatin1String("put"))
+        return put(rest);
+    return refuse(call, QStringLiteral("usage: tollvik-alerts-cli device (scan DIR | put RESULT "
+                                       "ORIGINAL [--backup DIR])"));
+}
+
+} // namespace tollvik::cli
