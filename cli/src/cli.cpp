@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "core/fileio.h"
+#include "core/layout.h"
 
 #include <QFileInfo>
 
@@ -21,7 +22,8 @@ const QString kOverview = QStringLiteral(
     "  convert IN OUT                    turn any sound into a slot sound\n"
     "  speak TEXT OUT                    speak a text into a slot sound\n"
     "\n"
-    "Run tollvik-alerts-cli COMMAND --help for the options of a command.\n");
+    "Run tollvik-alerts-cli COMMAND --help for the options of a command,\n"
+    "tollvik-alerts-cli --version for the version.\n");
 
 } // namespace
 
@@ -100,6 +102,10 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         out << kOverview;
+        return kOk;
+    }
+    if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
+        out << QStringLiteral("tollvik-alerts-cli ") << programVersion() << Qt::endl;
         return kOk;
     }
     err << kOverview;
