@@ -97,14 +97,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tollvik Alerts developers <maintainers@tollvik.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tollvik.org/alerts/")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack indents the description's lines and turns its empty line into the paragraph mark.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "patch a car navigator's warning menu and edit its sound archive
- Tollvik Alerts is for owners of older car navigators (GO 5.x devices and the
- Navigator 5.x software on handheld computers). It writes a patched copy of
- the navigator's main executable whose POI-warning menu offers 30 items, and it
- lists, plays, replaces and exports the 30 sounds of the navigator's sound
- archive: any sound file is converted to fit, or the menu text is spoken.
- .
- The package holds the window (tollvik-alerts) and the command line tool
- (tollvik-alerts-cli). The window keeps its files in the user's data folder.")
+    "Tollvik Alerts is for owners of older car navigators (GO 5.x devices and the
+Navigator 5.x software on handheld computers). It writes a patched copy of
+the navigator's main executable whose POI-warning menu offers 30 items, and it
+lists, plays, replaces and exports the 30 sounds of the navigator's sound
+archive: any sound file is converted to fit, or the menu text is spoken.
+
+The package holds the window (tollvik-alerts) and the command line tool
+(tollvik-alerts-cli). The window keeps its files in the user's data folder.")
 include(CPack)
