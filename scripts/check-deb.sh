@@ -16,7 +16,7 @@ fail() { echo "check-deb: $*" >&2; exit 1; }
 deb=$(ls "$PWD/$BUILD"/package/tollvik-alerts_*.deb 2>/dev/null | head -n1)
 [ -n "$deb" ] || fail "no .deb in $BUILD/package/: run make package first"
 version=$(dpkg-deb -f "$deb" Version)
-dpkg-query -W -f="${Status}" tollvik-alerts 2>/dev/null | grep -q "ok installed" && fail "tollvik-alerts is installed already"
+dpkg-query -W -f='${Status}' tollvik-alerts 2>/dev/null | grep -q 'ok installed' && fail "tollvik-alerts is installed already"
 
 work=$(mktemp -d)
 chmod 755 "$work" # apt's sandbox user reads the .deb from here
