@@ -23,7 +23,7 @@ fi
 endef
 
 # Packaging: the .deb's dependency list (dpkg-shlibdeps, file) and the tools that check it.
-DEPS_PACKAGE := dpkg-dev file lintian desktop-file-utils appstream
+DEPS_PACKAGE := dpkg-dev file lintian desktop-file-utils appstream bash-completion
 
 # Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks).
 DEPS_EXTRA := clang libclang-rt-14-dev llvm time

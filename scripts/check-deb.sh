@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # After `make package`: installs the .deb the way a user does (apt-get install ./….deb), uses
-# the installed programs (the command line's --version and a chk join / list / extract / join
-# round trip, the window started once on the offscreen platform with SDL's dummy output and a
-# fresh HOME), then removes the package and checks that none of its files remain while the
-# user's folder stays. Needs root or sudo; CI runs it on a fresh machine.
+# the installed programs (the command line's --version, its bash completion, a chk join / list
+# / extract / join round trip, the window started once on the offscreen platform with SDL's
+# dummy output and a fresh HOME), then removes the package and checks that none of its files
+# remain while the user's folder stays. Needs root or sudo; CI runs it on a fresh machine.
 #
 #   PACKAGE_BUILD_DIR   build folder of `make package` (default build)
 set -euo pipefail
@@ -38,6 +38,14 @@ dpkg -L tollvik-alerts >"$work/files"
     fail "tollvik-alerts-cli --version does not print $version"
 [ "$(tollvik-alerts --version)" = "tollvik-alerts $version" ] ||
     fail "tollvik-alerts --version does not print $version"
+
+# Completion: bash-completion's loader finds it by the command's name and it offers the chk
+# subcommands.
+completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
+    _completion_loader tollvik-alerts-cli
+    COMP_WORDS=(tollvik-alerts-cli chk ""); COMP_CWORD=2; COMP_LINE="tollvik-alerts-cli chk "
+    COMP_POINT=${#COMP_LINE}; _tollvik_alerts_cli; echo "${COMPREPLY[*]}"' 2>&1)
+[ "$completed" = "list extract build join" ] || fail "bash completion of chk gives '$completed'"
 
 # A generated archive: joined, listed, extracted and joined again to the same bytes.
 mkdir "$work/in"
