@@ -90,6 +90,15 @@ dpkg-deb -x "$deb" "$work/deb"
 for f in usr/bin/tollvik-alerts usr/bin/tollvik-alerts-cli; do
     readelf -d "$work/deb/$f" | grep -qF "$BUILD_ABS" && fail "$f in the .deb refers to $BUILD_ABS"
 done
+# The texts that name the version by hand name the project's version.
+version=$(dpkg-deb -f "$deb" Version)
+head -n1 packaging/changelog | grep -qF "tollvik-alerts ($version)" ||
+    fail "packaging/changelog does not begin with version $version"
+grep -qF "<release version=\"$version\"" packaging/*.metainfo.xml ||
+    fail "the metainfo has no release $version"
+for page in packaging/tollvik-alerts.1 cli/tollvik-alerts-cli.1; do
+    grep -q "^\.TH .*\"Tollvik Alerts $version\"" "$page" || fail "$page is not of version $version"
+done
 lintian --fail-on error "$deb" ||
     fail "lintian reports an error in $deb"
 desktop-file-validate "$work"/deb/usr/share/applications/*.desktop ||
