@@ -23,12 +23,16 @@ if [ -n "$$missing" ]; then \
 fi
 endef
 
-# Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks, packaging).
+# Packaging: the .deb's dependency list (dpkg-shlibdeps, file) and the tools that check it.
+DEPS_PACKAGE := dpkg-dev file lintian desktop-file-utils appstream bash-completion
+
+# Extra packages of the hardening targets (sanitizer runtimes, fuzzers, benchmarks).
 DEPS_EXTRA := clang libclang-rt-14-dev llvm time
 # The benchmarks also compare with oggenc and play through a PulseAudio server of their own.
 DEPS_BENCH := vorbis-tools pulseaudio pulseaudio-utils
 
-.PHONY: all deps deps-extra deps-bench build run test check-sanitize fuzz bench package clean distclean format
+.PHONY: all deps deps-extra deps-bench deps-package build run test check-sanitize fuzz bench package \
+        check-package clean distclean format
 
 all: build
 
@@ -40,6 +44,9 @@ deps-extra: deps
 
 deps-bench: deps-extra
 	@$(call install_missing,$(DEPS_BENCH))
+
+deps-package: deps
+	@$(call install_missing,$(DEPS_PACKAGE))
 
 $(STAMP): CMakeLists.txt | deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -67,9 +74,14 @@ fuzz: deps-extra
 bench: deps-bench
 	scripts/bench.sh
 
-# A relocatable program folder as a .tar.gz, made with CPack.
-package: build
+# With CPack: the relocatable program folder as a .tar.gz and the installed tree as a .deb,
+# each checked (the .deb by lintian, desktop-file-validate and appstreamcli).
+package: build deps-package
 	scripts/package.sh
+
+# Installs the .deb with apt-get, uses the installed programs, removes it (root or sudo).
+check-package: package
+	scripts/check-deb.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,3 +1,4 @@
+#include "app/options.h"
 #include "app/startup.h"
 #include "core/heapwarmup.h"
 
@@ -5,6 +6,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> answered = tollvik::answerInformationOptions(argc, argv))
+        return *answered;
     tollvik::warmUpHeap();
     QApplication app(argc, argv);
     return tollvik::runTollvikAlerts(app);

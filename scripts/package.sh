@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# make package: packs the program folder (executable, audio library, converter module, Temp/,
-# Modified/, desktop entry, icon) with CPack as a .tar.gz in build/package/, then checks that it
-# is relocatable: no run path into the build folder, and unpacked into a temporary folder
-# elsewhere it starts on the offscreen platform with SDL's dummy output and creates its settings
-# file there.
+# make package: with CPack, into build/package/,
+# - the portable folder (executable, audio library, converter module, Temp/, Modified/, manual
+#   pages, desktop entry, icon) as a .tar.gz, then checks that it is relocatable: no run path
+#   into the build folder, and unpacked into a temporary folder elsewhere it starts on the
+#   offscreen platform with SDL's dummy output and creates its settings file there;
+# - the installed tree as a .deb, then checks it with lintian, desktop-file-validate and
+#   appstreamcli: any error fails the script (scripts/check-deb.sh installs and removes it).
 #
 #   PACKAGE_BUILD_DIR   build folder (default build; configured RelWithDebInfo when new)
 set -euo pipefail
@@ -18,10 +20,12 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
 else
     cmake "$BUILD" >/dev/null
 fi
-cmake --build "$BUILD" --target tollvik-alerts tollvik-alerts-cli bass tollvik-convert
+cmake --build "$BUILD" --target tollvik-alerts tollvik-alerts-cli bass tollvik-convert \
+    tollvik-compressed-docs
 BUILD_ABS=$(cd "$BUILD" && pwd)
 rm -rf "$BUILD_ABS/package"
 (cd "$BUILD_ABS" && cpack -G TGZ --config CPackConfig.cmake >/dev/null)
+(cd "$BUILD_ABS" && cpack -G DEB --config CPackConfig.cmake >/dev/null)
 tarball=$(ls "$BUILD_ABS"/package/tollvik-alerts-*.tar.gz 2>/dev/null | head -n1)
 [ -n "$tarball" ] || fail "CPack made no .tar.gz"
 
@@ -32,7 +36,7 @@ top=$(find "$work" -mindepth 1 -maxdepth 1 -type d)
 [ "$(echo "$top" | wc -l)" -eq 1 ] || fail "the archive must hold one top-level folder"
 
 for f in tollvik-alerts tollvik-alerts-cli libbass.so libtollvik-convert.so tollvik-alerts.desktop \
-    tollvik-alerts.svg man/man1/tollvik-alerts-cli.1; do
+    tollvik-alerts.svg man/man1/tollvik-alerts-cli.1 man/man1/tollvik-alerts.1; do
     [ -f "$top/$f" ] || fail "$f is missing from the folder"
 done
 for d in Temp Modified; do
@@ -77,3 +81,28 @@ fi
 
 echo "package: $tarball"
 echo "package: unpacked in a temporary folder, ran 2 s offscreen and wrote its Tollvik.ini there"
+
+# The .deb: the tools Debian and the desktops check packages with. Warnings are printed; the
+# README's packaging section gives the reason for each one left.
+deb=$(ls "$BUILD_ABS"/package/tollvik-alerts_*.deb 2>/dev/null | head -n1)
+[ -n "$deb" ] || fail "CPack made no .deb"
+dpkg-deb -x "$deb" "$work/deb"
+for f in usr/bin/tollvik-alerts usr/bin/tollvik-alerts-cli; do
+    readelf -d "$work/deb/$f" | grep -qF "$BUILD_ABS" && fail "$f in the .deb refers to $BUILD_ABS"
+done
+# The texts that name the version by hand name the project's version.
+version=$(dpkg-deb -f "$deb" Version)
+head -n1 packaging/changelog | grep -qF "tollvik-alerts ($version)" ||
+    fail "packaging/changelog does not begin with version $version"
+grep -qF "<release version=\"$version\"" packaging/*.metainfo.xml ||
+    fail "the metainfo has no release $version"
+for page in packaging/tollvik-alerts.1 cli/tollvik-alerts-cli.1; do
+    grep -q "^\.TH .*\"Tollvik Alerts $version\"" "$page" || fail "$page is not of version $version"
+done
+lintian --fail-on error "$deb" ||
+    fail "lintian reports an error in $deb"
+desktop-file-validate "$work"/deb/usr/share/applications/*.desktop ||
+    fail "desktop-file-validate refuses the desktop entry"
+appstreamcli validate --no-net "$work"/deb/usr/share/metainfo/*.metainfo.xml ||
+    fail "appstreamcli refuses the metainfo"
+echo "package: $deb (lintian, desktop-file-validate and appstreamcli report no error)"

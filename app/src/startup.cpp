@@ -3,6 +3,8 @@
 #include "app/frmmemory.h"
 #include "audio/audiopreview.h"
 #include "audio/audiostartup.h"
+#include "convert/module.h"
+#include "core/layout.h"
 #include "core/paths.h"
 #include "panelcache.h"
 
@@ -47,8 +49,11 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
 {
     configureApplication(app);
 
-    // The program folder is the current directory from the start.
-    const QString folder = programFolderOfExecutable();
+    // The program folder is decided once from the layout and is the current directory from the
+    // start; the audio library and the converter module lie in the library folder.
+    const ProgramFolders folders = programFolders();
+    const QString& folder = folders.programFolder;
+    const Status usable = prepareProgramFolder(folders);
     QDir::setCurrent(folder);
 
     // The audio library must be ours, version 2.1, before any window is shown. It loads on a
@@ -59,18 +64,23 @@ int runTollvikAlerts(QApplication& app, const StartupHooks& hooks)
     AudioMessage libraryBox; // the box a failed check asks for, shown here
     Status loaded;
     std::thread loader([&] {
-        loaded = checkAudioLibrary(folder, library,
+        loaded = checkAudioLibrary(folders.libraryFolder, library,
                                    [&libraryBox](const AudioMessage& box) { libraryBox = box; });
     });
     AppContext context;
     context.programFolder = folder;
     context.dialogs = hooks.dialogs;
+    context.converterModule = folders.libraryFolder + QLatin1String(convert::kModuleName);
     frmmemory window(std::move(context));
     loader.join();
     if (!loaded) {
         showStartupBox(libraryBox);
         return 1;
     }
+    // A folder that cannot be written is said once here, not at the first load that fails.
+    if (!usable)
+        showStartupBox(
+            {usable.error(), QStringLiteral("Tollvik Alerts"), AudioMessage::Icon::Exclamation});
 
     // The output opens while the window's load handler runs; its box comes after the load
     // handler, as it would one after the other. Ending here runs none of the window's shutdown

@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "core/fileio.h"
+#include "core/layout.h"
 
 #include <QFileInfo>
 
@@ -23,7 +24,8 @@ const QString kOverview = QStringLiteral(
     "  device scan DIR                   find navigator files and sound archives in a folder\n"
     "  device put RESULT ORIGINAL        replace a file on the device safely, keeping a backup\n"
     "\n"
-    "Run tollvik-alerts-cli COMMAND --help for the options of a command.\n");
+    "Run tollvik-alerts-cli COMMAND --help for the options of a command,\n"
+    "tollvik-alerts-cli --version for the version.\n");
 
 } // namespace
 
@@ -104,6 +106,10 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         out << kOverview;
+        return kOk;
+    }
+    if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
+        out << QStringLiteral("tollvik-alerts-cli ") << programVersion() << Qt::endl;
         return kOk;
     }
     err << kOverview;

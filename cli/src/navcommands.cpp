@@ -1,11 +1,9 @@
 // identify and patch: the navigator file on the command line.
 #include "command.h"
 #include "core/fileio.h"
+#include "core/layout.h"
 #include "patcher/patcher.h"
 #include "settings/ini.h"
-
-#include <QCoreApplication>
-#include <QDir>
 
 namespace tollvik::cli {
 namespace {
@@ -14,9 +12,9 @@ Result<std::array<QString, kSlotCount>> menuTexts(const QCommandLineParser& pars
                                                   const QCommandLineOption& texts,
                                                   const QCommandLineOption& item)
 {
-    const QString ini = parser.isSet(texts)
-                            ? parser.value(texts)
-                            : settingsFilePath(QCoreApplication::applicationDirPath());
+    // By default the settings file of the window's program folder, decided the window's way.
+    const QString ini = parser.isSet(texts) ? parser.value(texts)
+                                            : settingsFilePath(programFolders().programFolder);
     Result<std::array<QString, kSlotCount>> stored = readMenuTexts(ini);
     if (!stored)
         return fail(QStringLiteral("the menu texts in %1: %2").arg(ini, stored.error()));
@@ -61,7 +59,7 @@ int patchCommand(const Call& call)
                                     QStringLiteral("OUT"));
     const QCommandLineOption texts(QStringLiteral("texts"),
                                    QStringLiteral("Settings file with the 30 menu texts (default: "
-                                                  "Tollvik.ini beside the program)."),
+                                                  "Tollvik.ini in the window's program folder)."),
                                    QStringLiteral("INI"));
     const QCommandLineOption item(QStringLiteral("item"),
                                   QStringLiteral("Menu text N (1-30); may be repeated."),
