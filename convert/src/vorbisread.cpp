@@ -122,7 +122,7 @@ Result<std::unique_ptr<VorbisDecoder>> openVorbisDecoder(const QString& path, QB
     }
     const Result<SoundFormat> format = oggFormat(start);
     if (!format)
-        return fail(QStringLiteral("%1: %2").arg(name, format.error()));
+        return fail(QStringLiteral("%1 cannot be decoded. %2").arg(name, format.error()));
     if (const Status bounded = checkSourceFormat(format.value(), name); !bounded)
         return bounded.failure();
     if (const Status opened = decoder->open(name); !opened)
