@@ -226,6 +226,12 @@ Result<Decoded> decodeAll(Decoder& decoder, const QString& name, std::optional<S
     if (shaper)
         if (const Status drained = shaper->finish(out.pcm.samples); !drained)
             return drained.failure();
+    // Never a silent cut: a stream that decodes to less than its pages state is refused.
+    const double stated = decoder.headerSeconds();
+    if (decoder.statesExactLength() && stated > 0 && out.sourceSeconds < stated - 0.05)
+        return fail(QStringLiteral("%1 decodes to only %2 of its %3; part of it cannot be decoded.")
+                        .arg(name, detail::minutesSeconds(out.sourceSeconds),
+                             detail::minutesSeconds(stated)));
     return out;
 }
 

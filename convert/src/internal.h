@@ -19,6 +19,9 @@ public:
     [[nodiscard]] virtual Status next(std::vector<float>& chunk, SoundFormat& format) = 0;
     // The length the header states, in seconds; -1 when it states none.
     [[nodiscard]] virtual double headerSeconds() const = 0;
+    // Whether that length is exact (an Ogg stream's page positions), so that a decode that ends
+    // short of it has lost part of the sound.
+    [[nodiscard]] virtual bool statesExactLength() const { return false; }
 };
 
 // Refuses a rate or channel count outside the source limits before anything is decoded.

@@ -98,6 +98,8 @@ public:
         return total >= 0 ? total : -1.0;
     }
 
+    bool statesExactLength() const override { return true; }
+
     std::unique_ptr<QIODevice> m_device;
     QByteArray m_bytes; // what a QBuffer reads: a view of the caller's bytes
     OggVorbis_File m_file{};
