@@ -70,7 +70,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the navigator file was not recognised\n");
         return 2;
     }
-    std::array<QString, kSlotCount> texts;
+    std::array<QString, tollvik::kSlotCount> texts;
     for (std::size_t i = 0; i < texts.size(); ++i)
         texts[i] = QStringLiteral("Camera %1").arg(i + 1);
 

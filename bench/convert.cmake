@@ -7,3 +7,10 @@ add_executable(bench_convert ${CMAKE_CURRENT_LIST_DIR}/bench_convert.cpp)
 set_target_properties(bench_convert PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench-bin)
 target_link_libraries(bench_convert PRIVATE tollvik::convert tollvik::archive tollvik::options
                                             PkgConfig::SNDFILE Qt6::Core)
+
+# Peak memory and time of conversions of hostile sound files, each in a child process.
+pkg_check_modules(OGG_ONLY REQUIRED IMPORTED_TARGET ogg)
+add_executable(bench_hostile ${CMAKE_CURRENT_LIST_DIR}/bench_hostile.cpp)
+set_target_properties(bench_hostile PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench-bin)
+target_link_libraries(bench_hostile PRIVATE tollvik::convert tollvik::options PkgConfig::OGG_ONLY
+                                            Qt6::Core)

@@ -15,7 +15,7 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLVIK_BENCH=ON >/dev/null ||
     exit 2
 cmake --build "$BUILD" -j "$JOBS" --target bench_archive bench_patcher bench_audio bench_startup \
-    bench_convert bench_device ||
+    bench_convert bench_device bench_hostile ||
     exit 2
 
 # No display and no sound device needed: Qt's offscreen platform, SDL's dummy output.
@@ -82,6 +82,8 @@ run convert "slot sound conversion / one oggenc pass" "<= 3.0x" "ratio convert/o
     "$BIN/bench_convert"
 run device "device put / cp + sync (5 MB, FAT image)" "<= 1.5x" "ratio put/copy:" "x" \
     "$BIN/bench_device"
+run hostile "convert of hostile inputs: peak memory" "<= 256 MB" "highest peak memory:" " MB" \
+    "$BIN/bench_hostile"
 
 # The second figure of the preview, reported beside the first.
 sound=$(grep -m1 -oE 'first sound callback: *[0-9.]+' "$LOGS/audio.log" |
@@ -92,6 +94,8 @@ for line in "${lines[@]}"; do
     echo "  $line"
 done
 [ -n "$sound" ] && printf '  %-44s %12s   (reported, no target)\n' "preview click to first sound callback" "$sound ms"
+slowest=$(grep -m1 -oE 'longest time: *[0-9.]+' "$LOGS/hostile.log" | grep -oE '[0-9.]+$')
+[ -n "$slowest" ] && printf '  %-44s %12s   target <= 5 s (checked with the memory)\n' "convert of hostile inputs: longest time" "$slowest s"
 speech=$(grep -m1 -oE 'speak a menu text: *[0-9.]+' "$LOGS/convert.log" | grep -oE '[0-9.]+$')
 [ -n "$speech" ] && printf '  %-44s %12s   (reported, no target)\n' "speak a menu text (median)" "$speech ms"
 steps=$(grep -m1 -oE 'backup [0-9.]+ ms, write \+ flush \+ rename [0-9.]+ ms, read-back [0-9.]+ ms' \

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${FUZZ_JOBS:-$(nproc 2>/dev/null || echo 2)}
-harnesses=(archive settings navigator)
+harnesses=(archive settings navigator convert)
 start=$(date +%s)
 
 # Every library is compiled with coverage instrumentation (fuzzer-no-link) as well as the

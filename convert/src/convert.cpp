@@ -1,5 +1,5 @@
-// The conversion: format, level, then the highest quality (and if need be a lower rate) that
-// fits the slot.
+// The conversion: format, level, then the highest quality that fits the slot, always at the
+// slot's rate and channels; the figures logged are measured on the result.
 
 #include "archive/archive.h"
 #include "internal.h"
@@ -10,90 +10,125 @@
 namespace tollvik::convert {
 namespace {
 
-constexpr int kLowestRate = 8000;
+// How long a sound like this one can be in a slot is measured on a stretch of this length from
+// its middle (or all of it when shorter), encoded at the lowest quality at the slot's format.
+constexpr double kMeasuredSeconds = 30.0;
+// A sound whose header states more than kMaxSourceSeconds is decoded only this far, to measure.
+constexpr double kDecodedWhenTooLong = kMeasuredSeconds;
+// Encodes that still overshoot the true-peak ceiling are made again this much quieter than the
+// overshoot, at most this many times.
+constexpr double kPeakMarginDb = 0.05;
+constexpr int kPeakTries = 4;
 
-struct Level
+Result<double> slotSecondsOfSoundLike(const Pcm& shaped, qint64 maxBytes, StopFlag stop)
 {
-    double gainDb = 0.0;
-    bool peakLimited = false;
+    const qint64 frames =
+        std::min(shaped.frames(), static_cast<qint64>(kMeasuredSeconds * shaped.sampleRate));
+    const auto first = shaped.samples.begin() + (shaped.frames() - frames) / 2 * shaped.channels;
+    Pcm stretch{{first, first + frames * shaped.channels}, shaped.sampleRate, shaped.channels};
+    const Result<detail::EncodeRun> run =
+        detail::encodeUpTo(stretch, detail::qualityAt(0), 0, stop);
+    if (!run)
+        return run.failure();
+    const double bytesPerSecond =
+        static_cast<double>(run->ogg.size() - run->headerBytes) / std::max(stretch.seconds(), 1e-3);
+    return static_cast<double>(maxBytes - run->headerBytes) / std::max(bytesPerSecond, 1.0);
+}
+
+Failure refuseTooLong(const Pcm& shaped, const QString& name, double seconds, bool longer,
+                      qint64 maxBytes, StopFlag stop)
+{
+    const Result<double> max = slotSecondsOfSoundLike(shaped, maxBytes, stop);
+    if (!max)
+        return max.failure();
+    return detail::tooLong(name, seconds, longer, max.value(), shaped.format());
+}
+
+Status checkTarget(const Target& target, const QString& name)
+{
+    if (!target.refusal.isEmpty())
+        return fail(target.refusal);
+    if (target.maxBytes <= 0)
+        return fail(QStringLiteral("No size limit is set for %1.").arg(name));
+    const SoundFormat f = target.format;
+    if (f.sampleRate < kMinSourceRate || f.sampleRate > kMaxSourceRate || f.channels < 1 ||
+        f.channels > kMaxSlotChannels)
+        return fail(
+            QStringLiteral("%1 cannot be converted to %2.").arg(name, detail::formatText(f)));
+    return {};
+}
+
+Pcm withGain(const Pcm& pcm, double gainDb)
+{
+    Pcm out = pcm;
+    const auto factor = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    for (float& v : out.samples)
+        v *= factor;
+    return out;
+}
+
+struct Measured
+{
+    double lufs = 0.0;
+    double peak = 0.0;
 };
 
-// The gain that brings the sound to the target loudness, held back when it would lift the
-// sample peaks above kPeakCeilingDbfs. Silence keeps its level.
-Result<Level> levelFor(const Pcm& pcm, double targetLufs)
+Result<Measured> measureOgg(const QByteArray& ogg, StopFlag stop)
 {
-    const Result<double> measured = loudness(pcm);
-    if (!measured)
-        return measured.failure();
-    if (!std::isfinite(measured.value()))
-        return Level{};
-    float peak = 0.0f;
-    for (const float v : pcm.samples)
-        peak = std::max(peak, std::abs(v));
-    const double wanted = targetLufs - measured.value();
-    const double room = kPeakCeilingDbfs - 20.0 * std::log10(static_cast<double>(peak));
-    if (wanted > room)
-        return Level{room, true};
-    return Level{wanted, false};
+    const Result<Pcm> decoded = decodeMemory(ogg, QStringLiteral("The converted sound"), stop);
+    if (!decoded)
+        return decoded.failure();
+    const Result<double> lufs = loudness(decoded.value());
+    const Result<double> peak = truePeak(decoded.value());
+    if (!lufs || !peak)
+        return fail(QStringLiteral("The converted sound cannot be measured."));
+    return Measured{lufs.value(), peak.value()};
 }
 
-void applyGain(Pcm& pcm, double gainDb)
+// Levels and fits the sound, then measures the result; made again quieter while its true peak
+// passes the ceiling.
+Result<Converted> levelAndFit(const Pcm& shaped, const QString& name, double seconds,
+                              const Target& target, StopFlag stop)
 {
-    const auto factor = static_cast<float>(std::pow(10.0, gainDb / 20.0));
-    for (float& v : pcm.samples)
-        v *= factor;
-}
-
-// How long a slot's sound can be is estimated from the bitrate of the lowest quality.
-Failure refuseTooLong(const QString& name, double seconds, qint64 maxBytes, double bytesPerSecond)
-{
-    const double maxSeconds =
-        bytesPerSecond > 0.0 ? static_cast<double>(maxBytes) / bytesPerSecond : 0.0;
-    return detail::tooLong(name, seconds, maxSeconds);
-}
-
-// The quality search at the target's rate, then at half of it and so on down to 8000 Hz.
-Result<Converted> fitSlot(const Pcm& leveled, const QString& name, double sourceSeconds,
-                          qint64 maxBytes, StopFlag stop)
-{
-    double lowestBytesPerSecond = 0.0;
-    for (int rate = leveled.sampleRate;;) {
-        Pcm lowered; // only when the rate is lowered; the first pass uses the sound itself
-        if (rate != leveled.sampleRate) {
-            Result<Pcm> resampled = toFormat(leveled, {rate, leveled.channels}, stop);
-            if (!resampled)
-                return resampled.failure();
-            lowered = std::move(resampled).value();
-        }
-        const Pcm& at = rate == leveled.sampleRate ? leveled : lowered;
-        Result<detail::QualityFit> fit = detail::fitQuality(at, maxBytes, stop);
+    const Result<double> lufs = loudness(shaped);
+    const Result<double> peak = truePeak(shaped);
+    if (!lufs || !peak)
+        return fail(QStringLiteral("%1 cannot be measured.").arg(name));
+    if (!(lufs.value() >= kSilenceLufs))
+        return fail(QStringLiteral("%1 is silent: its loudness is below %2 LUFS.")
+                        .arg(name)
+                        .arg(kSilenceLufs, 0, 'f', 0));
+    const double wanted = target.loudnessLufs - lufs.value();
+    double room = kPeakCeilingDbfs - peak.value() - kPeakMarginDb;
+    for (int tries = 0; tries < kPeakTries; ++tries) {
+        const double gain = std::min(wanted, room);
+        Result<detail::QualityFit> fit =
+            detail::fitQuality(withGain(shaped, gain), target.maxBytes, stop);
         if (!fit)
             return fit.failure();
-        if (fit->best) {
+        if (!fit->best)
+            return refuseTooLong(shaped, name, seconds, false, target.maxBytes, stop);
+        const Result<Measured> result = measureOgg(fit->best->ogg, stop);
+        if (!result)
+            return result.failure();
+        if (result->peak <= kPeakCeilingDbfs) {
             Converted out;
             out.sourceName = name;
             out.ogg = std::move(fit->best->ogg);
-            out.sampleRate = rate;
-            out.channels = leveled.channels;
+            out.sampleRate = shaped.sampleRate;
+            out.channels = shaped.channels;
             out.quality = fit->quality;
-            out.rateLowered = rate != leveled.sampleRate;
+            out.loudnessChangeDb = result->lufs - lufs.value();
+            out.loudnessLufs = result->lufs;
+            out.truePeakDbtp = result->peak;
+            out.peakLimited = wanted > room;
             return out;
         }
-        lowestBytesPerSecond = fit->lowestBytesPerSecond;
-        if (rate <= kLowestRate)
-            break;
-        rate = std::max(rate / 2, kLowestRate);
+        room = gain - (result->peak - kPeakCeilingDbfs) - kPeakMarginDb;
     }
-    return refuseTooLong(name, sourceSeconds, maxBytes, lowestBytesPerSecond);
-}
-
-// The refusal of a sound too long to decode, with libvorbisenc's estimate of the lowest bitrate.
-Failure refuseBeforeDecoding(const QString& name, double seconds, const Target& target)
-{
-    const SoundFormat lowest{std::min(target.format.sampleRate, kLowestRate),
-                             target.format.channels};
-    return refuseTooLong(name, seconds, target.maxBytes,
-                         detail::nominalBitrate(lowest, detail::qualityAt(0)) / 8.0);
+    return fail(QStringLiteral("%1 cannot be kept below a true peak of %2 dBTP.")
+                    .arg(name)
+                    .arg(kPeakCeilingDbfs, 0, 'f', 1));
 }
 
 } // namespace
@@ -101,41 +136,57 @@ Failure refuseBeforeDecoding(const QString& name, double seconds, const Target& 
 Result<Converted> convertPcm(const Pcm& pcm, const QString& name, const Target& target,
                              StopFlag stop)
 {
+    if (const Status usable = checkTarget(target, name); !usable)
+        return usable.failure();
     if (pcm.frames() == 0)
         return fail(QStringLiteral("%1 holds no sound.").arg(name));
-    if (target.maxBytes <= 0)
-        return fail(QStringLiteral("No size limit is set for %1.").arg(name));
-    if (pcm.seconds() > kMaxSourceSeconds)
-        return refuseBeforeDecoding(name, pcm.seconds(), target);
+    if (const Status bounded = checkSourceFormat(pcm.format(), name); !bounded)
+        return bounded.failure();
     Result<Pcm> shaped = toFormat(pcm, target.format, stop);
     if (!shaped)
         return shaped.failure();
-    const Result<Level> level = levelFor(shaped.value(), target.loudnessLufs);
-    if (!level)
-        return level.failure();
-    applyGain(shaped.value(), level->gainDb);
-    if (detail::stopped(stop))
-        return detail::cancelled();
-    Result<Converted> out = fitSlot(shaped.value(), name, pcm.seconds(), target.maxBytes, stop);
-    if (out) {
-        out->loudnessChangeDb = level->gainDb;
-        out->peakLimited = level->peakLimited;
-    }
-    return out;
+    if (pcm.seconds() > kMaxSourceSeconds)
+        return refuseTooLong(shaped.value(), name, pcm.seconds(), false, target.maxBytes, stop);
+    return levelAndFit(shaped.value(), name, pcm.seconds(), target, stop);
 }
 
 Result<Converted> convertFile(const QString& path, const Target& target, StopFlag stop)
 {
     const QString name = QFileInfo(path).fileName();
-    const Result<double> seconds = detail::soundFileSeconds(path);
-    if (!seconds)
-        return seconds.failure();
-    if (seconds.value() > kMaxSourceSeconds)
-        return refuseBeforeDecoding(name, seconds.value(), target);
-    const Result<Pcm> pcm = decodeFile(path, stop);
-    if (!pcm)
-        return pcm.failure();
-    return convertPcm(pcm.value(), name, target, stop);
+    if (const Status usable = checkTarget(target, name); !usable)
+        return usable.failure();
+    const Result<std::unique_ptr<Decoder>> decoder = openSoundFile(path);
+    if (!decoder)
+        return decoder.failure();
+    const double stated = decoder.value()->headerSeconds();
+    const double limit = stated > kMaxSourceSeconds ? kDecodedWhenTooLong : kMaxSourceSeconds;
+    const Result<Decoded> decoded = decodeAll(*decoder.value(), name, target.format, limit, stop);
+    if (!decoded)
+        return decoded.failure();
+    const Pcm& shaped = decoded->pcm;
+    if (shaped.frames() == 0)
+        return fail(QStringLiteral("%1 holds no sound.").arg(name));
+    if (decoded->longer) {
+        const bool known = stated > kMaxSourceSeconds;
+        return refuseTooLong(shaped, name, known ? stated : kMaxSourceSeconds, !known,
+                             target.maxBytes, stop);
+    }
+    return levelAndFit(shaped, name, decoded->sourceSeconds, target, stop);
+}
+
+Failure failureOfException(std::exception_ptr error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("The conversion ran out of memory."));
+    } catch (const std::exception& e) {
+        return fail(
+            QStringLiteral("The conversion failed: %1").arg(QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+    }
+    return fail(QStringLiteral("The conversion failed."));
 }
 
 } // namespace tollvik::convert

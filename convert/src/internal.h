@@ -2,8 +2,92 @@
 
 #include "convert/convert.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+namespace tollvik::convert {
+
+// A sound being decoded, handed out in chunks. A chained Ogg stream may change its format from
+// one chunk to the next.
+class Decoder
+{
+public:
+    virtual ~Decoder() = default;
+    // The next frames, interleaved, replacing `chunk`'s contents, and their format; an empty
+    // chunk at the end of the sound.
+    [[nodiscard]] virtual Status next(std::vector<float>& chunk, SoundFormat& format) = 0;
+    // The length the header states, in seconds; -1 when it states none.
+    [[nodiscard]] virtual double headerSeconds() const = 0;
+    // Whether that length is exact (an Ogg stream's page positions), so that a decode that ends
+    // short of it has lost part of the sound.
+    [[nodiscard]] virtual bool statesExactLength() const { return false; }
+};
+
+// Refuses a rate or channel count outside the source limits before anything is decoded.
+[[nodiscard]] Status checkSourceFormat(SoundFormat format, const QString& name);
+
+// A decoder of a file: libvorbisfile for Ogg Vorbis, libsndfile for the rest.
+[[nodiscard]] Result<std::unique_ptr<Decoder>> openSoundFile(const QString& path);
+// A decoder of a sound in memory; `bytes` must outlive it.
+[[nodiscard]] Result<std::unique_ptr<Decoder>> openSoundMemory(QByteArrayView bytes,
+                                                               const QString& name);
+// libvorbisfile over a file or over memory (whichever is set); refuses what oggFormat()
+// refuses, and formats outside the source limits, before the stream is opened.
+[[nodiscard]] Result<std::unique_ptr<Decoder>> openVorbis(const QString& path, QByteArrayView bytes,
+                                                          const QString& name);
+[[nodiscard]] bool isOggVorbis(QByteArrayView start);
+
+// Mixes and resamples a stream of chunks into one format as they come; the resampler's buffers
+// are sized by the chunk, never by the whole sound.
+class Shaper
+{
+public:
+    Shaper(SoundFormat from, SoundFormat to);
+    ~Shaper();
+    Shaper(const Shaper&) = delete;
+    Shaper& operator=(const Shaper&) = delete;
+    // Appends the shaped frames of `frames` interleaved frames to `out`.
+    [[nodiscard]] Status push(const float* samples, qint64 frames, std::vector<float>& out);
+    // Drains the resampler into `out`.
+    [[nodiscard]] Status finish(std::vector<float>& out);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// A whole decode: into `into` when set (each chunk shaped as it comes, a chained stream's
+// formats each shaped their way), else at the source's format, which must not change. It stops
+// once the decoded sound passes limitSeconds: `longer` is set and pcm holds what came so far.
+struct Decoded
+{
+    Pcm pcm;
+    double sourceSeconds = 0.0; // of the sound decoded
+    bool longer = false;
+};
+[[nodiscard]] Result<Decoded> decodeAll(Decoder& decoder, const QString& name,
+                                        std::optional<SoundFormat> into, double limitSeconds,
+                                        StopFlag stop);
+
+// The loudness and true peak of a stream of chunks, measured as they come.
+class Meter
+{
+public:
+    Meter();
+    ~Meter();
+    Meter(const Meter&) = delete;
+    Meter& operator=(const Meter&) = delete;
+    [[nodiscard]] Status add(const float* samples, qint64 frames, SoundFormat format);
+    [[nodiscard]] Result<double> loudness();
+    [[nodiscard]] Result<double> truePeak() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace tollvik::convert
 
 namespace tollvik::convert::detail {
 
@@ -20,8 +104,13 @@ namespace tollvik::convert::detail {
 // "m:ss", rounded down to whole seconds.
 [[nodiscard]] QString minutesSeconds(double seconds);
 
-// The refusal of a sound that no slot can hold.
-[[nodiscard]] Failure tooLong(const QString& name, double seconds, double maxSeconds);
+// The refusal of a sound that no slot can hold: its length ("longer than" when the decode
+// stopped at the limit) and the longest a sound like it can be at the format.
+[[nodiscard]] Failure tooLong(const QString& name, double seconds, bool longer, double maxSeconds,
+                              SoundFormat format);
+
+// "22,050 Hz mono", "44,100 Hz stereo", "192,000 Hz with 255 channels".
+[[nodiscard]] QString formatText(SoundFormat format);
 
 // One encode that gives up as soon as its output passes maxBytes (when maxBytes > 0).
 struct EncodeRun
@@ -58,8 +147,5 @@ struct QualityFit
 
 // libvorbisenc's own estimate of a quality's bitrate at a format, in bits per second.
 [[nodiscard]] double nominalBitrate(SoundFormat format, float quality);
-
-// The length of a sound file from its header, without decoding it (-1 when not known).
-[[nodiscard]] Result<double> soundFileSeconds(const QString& path);
 
 } // namespace tollvik::convert::detail

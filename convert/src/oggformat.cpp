@@ -12,7 +12,7 @@ namespace {
 
 constexpr qsizetype kPageHeaderBytes = 27;
 constexpr qsizetype kIdHeaderBytes = 30;
-constexpr quint32 kMaxPlausibleRate = 192000;
+constexpr quint32 kMaxPlausibleRate = kMaxSourceRate;
 
 Failure notVorbis(const char* why)
 {

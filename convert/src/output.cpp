@@ -25,23 +25,38 @@ QString detail::minutesSeconds(double seconds)
     return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
-Failure detail::tooLong(const QString& name, double seconds, double maxSeconds)
+QString detail::formatText(SoundFormat format)
 {
-    return fail(QStringLiteral("%1 is %2 long; a slot's sound can be at most about %3.")
-                    .arg(name, minutesSeconds(seconds), minutesSeconds(maxSeconds)));
+    const QString hz =
+        QLocale(QLocale::English).toString(format.sampleRate) + QStringLiteral(" Hz");
+    if (format.channels == 1)
+        return hz + QStringLiteral(" mono");
+    if (format.channels == 2)
+        return hz + QStringLiteral(" stereo");
+    return hz + QStringLiteral(" with %1 channels").arg(format.channels);
+}
+
+Failure detail::tooLong(const QString& name, double seconds, bool longer, double maxSeconds,
+                        SoundFormat format)
+{
+    return fail(QStringLiteral("%1 is %2%3 long; a slot's sound can be at most about %4 of sound "
+                               "like it at %5.")
+                    .arg(name, longer ? QStringLiteral("more than ") : QString(),
+                         minutesSeconds(seconds), minutesSeconds(maxSeconds), formatText(format)));
 }
 
 QString describe(const Converted& c)
 {
-    const QString rate = c.rateLowered ? QStringLiteral("%1 Hz (lowered to fit)").arg(c.sampleRate)
-                                       : QStringLiteral("%1 Hz").arg(c.sampleRate);
+    const QString rate = QStringLiteral("%1 Hz").arg(c.sampleRate);
     const QString channels = c.channels == 1 ? QStringLiteral("1 channel")
                                              : QStringLiteral("%1 channels").arg(c.channels);
     const QString level = c.peakLimited ? QStringLiteral(" (held back by its peaks)") : QString();
-    return QStringLiteral("Converted %1: %2, %3, %4 bytes, quality %5, loudness %6%7")
+    return QStringLiteral("Converted %1: %2, %3, %4 bytes, quality %5, loudness %6 to %7 LUFS%8, "
+                          "true peak %9 dBTP")
         .arg(c.sourceName, rate, channels, QLocale(QLocale::English).toString(c.ogg.size()),
              QString::number(static_cast<double>(c.quality), 'f', 1), signedDb(c.loudnessChangeDb),
-             level);
+             QString::number(c.loudnessLufs, 'f', 1), level,
+             QString::number(c.truePeakDbtp, 'f', 1));
 }
 
 } // namespace tollvik::convert

@@ -1,21 +1,42 @@
 #include "convert/slotsounds.h"
 
 #include "convert/speech.h"
+#include "internal.h"
+
+#include <QLocale>
+#include <map>
 
 namespace tollvik::convert {
 namespace {
 
-Result<QList<QByteArray>> archiveSounds(const ListedArchive& archive)
+// Each slot's own sound; an empty array for one that cannot be read.
+QList<QByteArray> archiveSounds(const ListedArchive& archive)
 {
     QList<QByteArray> sounds;
     for (const SlotSound& row : archive.table) {
         Result<QByteArray> sound = readSlotSound(archive.workingPath, row);
-        if (!sound)
-            return fail(QStringLiteral("Cannot read the sounds of %1: %2")
-                            .arg(archive.workingPath, sound.error()));
-        sounds.append(std::move(sound).value());
+        sounds.append(sound ? std::move(sound).value() : QByteArray());
     }
     return sounds;
+}
+
+// The format most of the readable slot sounds have (of equal counts the first).
+std::optional<SoundFormat>
+commonFormat(const std::array<std::optional<SoundFormat>, kSlotCount>& formats)
+{
+    std::map<std::pair<int, int>, int> counts;
+    std::optional<SoundFormat> best;
+    int bestCount = 0;
+    for (const auto& format : formats) {
+        if (!format || !checkSlotFormat(*format))
+            continue;
+        const int n = ++counts[{format->sampleRate, format->channels}];
+        if (n > bestCount) {
+            bestCount = n;
+            best = format;
+        }
+    }
+    return best;
 }
 
 Result<SlotSoundMade> written(const ListedArchive& archive, int slot,
@@ -31,22 +52,37 @@ Result<SlotSoundMade> written(const ListedArchive& archive, int slot,
 
 } // namespace
 
+// A slot whose sound is of a format no slot sound has gets a refusal that names it; one whose
+// sound cannot be read at all takes the format most of the others have.
 Result<std::array<Target, kSlotCount>> slotTargets(const ListedArchive& archive, StopFlag stop)
 {
-    const Result<QList<QByteArray>> sounds = archiveSounds(archive);
-    if (!sounds)
-        return sounds.failure();
-    const Result<double> lufs = medianLoudness(sounds.value(), stop);
+    const QList<QByteArray> sounds = archiveSounds(archive);
+    std::array<std::optional<SoundFormat>, kSlotCount> formats;
+    QList<QByteArray> measured;
+    for (int slot = 0; slot < kSlotCount && slot < sounds.size(); ++slot) {
+        const Result<SoundFormat> format = oggFormat(sounds.at(slot));
+        if (!format)
+            continue;
+        formats[static_cast<std::size_t>(slot)] = format.value();
+        if (checkSlotFormat(format.value()))
+            measured.append(sounds.at(slot));
+    }
+    const std::optional<SoundFormat> common = commonFormat(formats);
+    if (!common)
+        return fail(QStringLiteral("None of the sounds of %1 is an Ogg Vorbis slot sound.")
+                        .arg(archive.workingPath));
+    const Result<double> lufs = medianLoudness(measured, stop);
     if (!lufs)
         return lufs.failure();
     std::array<Target, kSlotCount> targets;
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        const Result<SoundFormat> format = oggFormat(sounds->at(slot));
-        if (!format)
-            return fail(QStringLiteral("%1 of %2: %3")
-                            .arg(slotLabel(slot), archive.workingPath, format.error()));
-        targets[static_cast<std::size_t>(slot)] =
-            Target{format.value(), lufs.value(), kMaxExternalSoundBytes};
+        const std::optional<SoundFormat>& own = formats[static_cast<std::size_t>(slot)];
+        Target& target = targets[static_cast<std::size_t>(slot)];
+        target = Target{own.value_or(*common), lufs.value(), kMaxExternalSoundBytes, {}};
+        if (const Status usable = checkSlotFormat(target.format); !usable)
+            target.refusal = QStringLiteral("%1 of the archive is %2; a slot sound is "
+                                            "8,000–48,000 Hz, mono or stereo")
+                                 .arg(slotLabel(slot), detail::formatText(target.format));
     }
     return targets;
 }

@@ -1,9 +1,12 @@
 #include "soundfiles.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <cmath>
 #include <numbers>
+#include <ogg/ogg.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <vorbis/vorbisfile.h>
 
 namespace tollvik::test {
@@ -45,4 +48,79 @@ convert::Pcm decodeWithVorbisfile(const QString& path)
     return pcm;
 }
 
+convert::Pcm overshootingBursts(double seconds, int rate)
+{
+    convert::Pcm pcm{{}, rate, 1};
+    const long period = rate / 2;
+    const long burst = rate / 100;
+    for (long f = 0; f < std::lround(seconds * rate); ++f) {
+        double v = 0.1 * std::sin(2.0 * std::numbers::pi * 1000.0 * f / rate);
+        if (f % period < burst)
+            v += 0.5 * std::sin(std::numbers::pi / 2 * double(f) + std::numbers::pi / 4);
+        pcm.samples.push_back(float(v));
+    }
+    return pcm;
+}
+
+QByteArray withFirstPageChecksum(QByteArray ogg)
+{
+    const int segments = quint8(ogg[26]);
+    int body = 0;
+    for (int i = 0; i < segments; ++i)
+        body += quint8(ogg[27 + i]);
+    ogg_page page{reinterpret_cast<unsigned char*>(ogg.data()), 27 + segments,
+                  reinterpret_cast<unsigned char*>(ogg.data()) + 27 + segments, body};
+    ogg_page_checksum_set(&page);
+    return ogg;
+}
+
+QByteArray wavStating(quint32 rate, int channels, int frames)
+{
+    const auto le = [](quint32 v, int bytes) {
+        QByteArray out(bytes, 0);
+        for (int i = 0; i < bytes; ++i)
+            out[i] = char(v >> (8 * i));
+        return out;
+    };
+    const quint32 data = quint32(frames * channels * 2);
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+           le(quint32(channels), 2) + le(rate, 4) + le(rate * quint32(channels) * 2, 4) +
+           le(quint32(channels) * 2, 2) + le(16, 2) + "data" + le(data, 4) +
+           QByteArray(int(data), 0);
+}
+
+QByteArray oggOpus(const QString& scratchPath)
+{
+    const convert::Pcm tone = toneInNoise(0.5, 48000, 1);
+    if (!writeSoundFile(scratchPath, tone, SF_FORMAT_OGG | SF_FORMAT_OPUS))
+        return {};
+    QFile file(scratchPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TOLLVIK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLLVIK_ASAN 1
+#endif
+#endif
+
+void limitAddressSpace()
+{
+#ifndef TOLLVIK_ASAN
+    const rlimit limit{1L << 30, 1L << 30};
+    setrlimit(RLIMIT_AS, &limit);
+#endif
+}
+
 } // namespace tollvik::test
+
+#ifdef TOLLVIK_ASAN
+// The sanitizer's own options for the converter's tests: a run past 1 GB of resident memory
+// fails (the environment's ASAN_OPTIONS add to these).
+extern "C" const char* __asan_default_options()
+{
+    return "hard_rss_limit_mb=1024";
+}
+#endif

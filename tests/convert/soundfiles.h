@@ -16,4 +16,23 @@ namespace tollvik::test {
 // An Ogg Vorbis file decoded with libvorbisfile; channels = 0 when it cannot be opened.
 [[nodiscard]] convert::Pcm decodeWithVorbisfile(const QString& path);
 
+// A quiet 1 kHz tone (peak 0.1) with a 10 ms burst every half second of a sine at a quarter of
+// the rate (peak 0.5) whose samples fall 45 degrees off its crests: the bursts' true peaks are
+// 3 dB above their samples, and they set the peaks, not the loudness.
+[[nodiscard]] convert::Pcm overshootingBursts(double seconds, int rate);
+
+// The Ogg stream with its first page's checksum set again after an edit.
+[[nodiscard]] QByteArray withFirstPageChecksum(QByteArray ogg);
+
+// A WAV file of 16-bit PCM whose header states `rate` Hz, holding `frames` frames of silence.
+[[nodiscard]] QByteArray wavStating(quint32 rate, int channels, int frames);
+
+// An Ogg Opus stream, written with libsndfile.
+[[nodiscard]] QByteArray oggOpus(const QString& scratchPath);
+
+// Applies the address-space limit of the hostile inputs' tests to this process (1 GB), except
+// in AddressSanitizer builds, whose shadow memory needs far more: there it asks the sanitizer
+// for a resident-memory limit instead (see soundfiles.cpp).
+void limitAddressSpace();
+
 } // namespace tollvik::test

@@ -16,6 +16,8 @@ struct ModuleCalls
     decltype(&convert::speakIntoSlot) speakIntoSlot = nullptr;
     decltype(&convert::voices) voices = nullptr;
     decltype(&convert::defaultVoice) defaultVoice = nullptr;
+    decltype(&convert::checkPlayable) checkPlayable = nullptr;
+    decltype(&convert::failureOfException) failureOfException = nullptr;
 };
 
 // The module's file name without prefix and suffix (QLibrary adds the platform's), and the one
