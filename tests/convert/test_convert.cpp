@@ -1,8 +1,8 @@
 // Conversions from start to end: files made with libsndfile and libvorbisenc in, slot sounds out,
 // read back with libvorbisfile; the slot's format from its Ogg header; speech.
 
+#include "archive/slotfiles.h"
 #include "convert/convert.h"
-#include "convert/slotfiles.h"
 #include "convert/speech.h"
 #include "soundfiles.h"
 #include "testsupport.h"
