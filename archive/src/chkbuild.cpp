@@ -157,6 +157,7 @@ Status readExternals(BuildPlan& plan, const BuildInput& in, LogSink& log)
 // Entries from S on move by the sizes before them; N + 1 receives the new file size.
 Status placeEntries(BuildPlan& plan, LogSink& log)
 {
+    // The fixed lines keep their trailing space and capitals as users know them.
     log.AddText(QStringLiteral("....Recalculating header "));
     for (qint32 J = plan.S; J <= plan.N + 1; ++J) {
         const ChkEntry& previous = plan.entries[std::size_t(J) - 1];
@@ -258,7 +259,7 @@ Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log)
     const Result<BuildPlan> plan = planBuild(in, log);
     if (!plan)
         return plan.failure();
-    log.AddText(QStringLiteral("....Writing CHK file "));
+    log.AddText(QStringLiteral("....Writing CHK file ")); // the trailing space is kept as known
     return assemble(plan.value(), in, log);
 }
 
@@ -270,7 +271,7 @@ Result<BuiltChk> data_chk_reload(const BuildInput& in, LogSink& log)
     if (!plan)
         return plan.failure();
 
-    log.AddText(QStringLiteral("....Writing CHK file "));
+    log.AddText(QStringLiteral("....Writing CHK file ")); // the trailing space is kept as known
     const QString folder = RPP(in.programFolder);
     const QString modifiedFolder = folder + QStringLiteral("Modified");
     const QString O = modifiedFolder + nativeSeparator() + in.baseArchiveName;

@@ -20,7 +20,7 @@ namespace tollvik::convert {
 struct ListedArchive
 {
     QString programFolder;
-    QString workingPath; // Text2
+    QString workingPath; // its working copy
     SlotSoundTable table;
 };
 
