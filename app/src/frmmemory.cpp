@@ -1,8 +1,8 @@
 #include "app/frmmemory.h"
 
 #include "app/module2.h"
+#include "archive/slotfiles.h"
 #include "artwork.h"
-#include "convert/slotfiles.h"
 #include "core/paths.h"
 #include "soundworker.h"
 #include "windowstate.h"

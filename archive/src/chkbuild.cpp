@@ -1,9 +1,11 @@
 #include "archive/entries.h"
 #include "chkformat.h"
+#include "chktable.h"
 #include "core/fileio.h"
 #include "core/paths.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <vector>
 
 namespace tollvik {
@@ -25,7 +27,8 @@ struct BuildPlan
 {
     QByteArray source; // the working copy, read once
     qint32 N = 0;
-    qint32 S = 0; // the first replaceable entry
+    qint32 S = 0;                // the first replaceable entry
+    qsizetype firstFalling = -1; // from the offset table: -1 when its offsets rise
     std::vector<ChkEntry> entries;
 };
 
@@ -36,19 +39,20 @@ Failure refuseUnwritten(LogSink& log, const QString& why)
 }
 
 // The offsets of entries 1..N + 1 and the entry sizes; the end offset must be the file size.
-Status readOffsets(BuildPlan& plan, LogSink& log)
+Status readOffsets(BuildPlan& plan, const chk::OffsetTable& table, LogSink& log)
 {
     std::vector<ChkEntry>& entries = plan.entries;
     entries.resize(std::size_t(plan.N) + 2);
     for (std::size_t i = 1; i < entries.size(); ++i)
-        entries[i].oldOffset = entries[i].newOffset = chk::get_long(plan.source, qsizetype(4 * i));
+        entries[i].oldOffset = entries[i].newOffset = table.offsets[i - 1];
     for (std::size_t i = 1; i + 1 < entries.size(); ++i)
         entries[i].size = entries[i + 1].oldOffset - entries[i].oldOffset;
-    const qint64 endOffset = entries.back().oldOffset;
-    if (endOffset != plan.source.size())
-        return logged(log, QStringLiteral("....File size mismatch! Reported:%1 Actual:%2")
-                               .arg(QString::number(static_cast<quint32>(endOffset), 16).toUpper())
-                               .arg(plan.source.size()));
+    plan.firstFalling = table.firstFalling;
+    if (!table.endIsLength)
+        return logged(
+            log, QStringLiteral("....File size mismatch! Reported:%1 Actual:%2")
+                     .arg(QString::number(static_cast<quint32>(table.offsets.back()), 16).toUpper())
+                     .arg(plan.source.size()));
     return {};
 }
 
@@ -63,41 +67,44 @@ Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
     BuildPlan plan;
     plan.source = std::move(read).value();
     const qint64 Fsize = plan.source.size();
-    if (Fsize < 4)
+    const chk::OffsetTable table = chk::readOffsetTable(plan.source, Fsize);
+    if (!table.hasCount)
         return refuseUnwritten(
             log, QStringLiteral("....The working copy is too short to hold an entry count"));
-    const qint32 N = chk::get_long(plan.source, 0);
+    const qint32 N = table.entryCount;
     log.AddText(QStringLiteral("....Number of modules: %1 File size: %2").arg(N).arg(Fsize));
     // The build needs at least one entry before the replaceable ones.
     if (N < 32)
         return refuseUnwritten(
             log,
             QStringLiteral("....The archive holds %1 entries; a build needs at least 32").arg(N));
-    if (4 * (qint64(N) + 1) > Fsize - 4)
+    if (!table.fits)
         return refuseUnwritten(
             log, QStringLiteral("....The offset table of %1 entries runs past the end of the file")
                      .arg(N));
     plan.N = N;
     plan.S = buildEntryOfSlot(N, 0);
-    if (Status offsets = readOffsets(plan, log); !offsets)
+    if (Status offsets = readOffsets(plan, table, log); !offsets)
         return offsets.failure();
     return plan;
 }
 
-// Every entry lies after the table and ends where the next begins.
+// Every entry lies after the table and ends where the next begins. With the end offset at the
+// file's end, that holds exactly when the offsets rise; otherwise the first entry that starts
+// inside the table, or whose next entry starts before it, is named.
 Status checkEntries(const BuildPlan& plan, LogSink& log)
 {
-    const qint64 tableEnd = 4 * (qint64(plan.N) + 2);
-    for (qint32 i = 1; i <= plan.N; ++i) {
+    if (plan.firstFalling >= 0) {
+        const qint64 tableEnd = chk::offsetTableEnd(plan.N);
+        const auto i = std::max<qsizetype>(plan.firstFalling, 1);
         const ChkEntry& e = plan.entries[std::size_t(i)];
-        if (e.oldOffset < tableEnd || e.size < 0)
-            return refuseUnwritten(
-                log, QStringLiteral("....Entry %1 starts at offset %2, %3")
-                         .arg(i)
-                         .arg(static_cast<quint32>(e.oldOffset))
-                         .arg(e.oldOffset < tableEnd
-                                  ? QStringLiteral("inside the offset table")
-                                  : QStringLiteral("after the start of the next entry")));
+        return refuseUnwritten(log,
+                               QStringLiteral("....Entry %1 starts at offset %2, %3")
+                                   .arg(i)
+                                   .arg(static_cast<quint32>(e.oldOffset))
+                                   .arg(e.oldOffset < tableEnd
+                                            ? QStringLiteral("inside the offset table")
+                                            : QStringLiteral("after the start of the next entry")));
     }
     log.AddText(QStringLiteral("....File size confirmed"));
     log.AddText(QStringLiteral("....Calculating new parameters"));
@@ -150,6 +157,7 @@ Status readExternals(BuildPlan& plan, const BuildInput& in, LogSink& log)
 // Entries from S on move by the sizes before them; N + 1 receives the new file size.
 Status placeEntries(BuildPlan& plan, LogSink& log)
 {
+    // The fixed lines keep their trailing space and capitals as users know them.
     log.AddText(QStringLiteral("....Recalculating header "));
     for (qint32 J = plan.S; J <= plan.N + 1; ++J) {
         const ChkEntry& previous = plan.entries[std::size_t(J) - 1];
@@ -251,7 +259,7 @@ Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log)
     const Result<BuildPlan> plan = planBuild(in, log);
     if (!plan)
         return plan.failure();
-    log.AddText(QStringLiteral("....Writing CHK file "));
+    log.AddText(QStringLiteral("....Writing CHK file ")); // the trailing space is kept as known
     return assemble(plan.value(), in, log);
 }
 
@@ -263,7 +271,7 @@ Result<BuiltChk> data_chk_reload(const BuildInput& in, LogSink& log)
     if (!plan)
         return plan.failure();
 
-    log.AddText(QStringLiteral("....Writing CHK file "));
+    log.AddText(QStringLiteral("....Writing CHK file ")); // the trailing space is kept as known
     const QString folder = RPP(in.programFolder);
     const QString modifiedFolder = folder + QStringLiteral("Modified");
     const QString O = modifiedFolder + nativeSeparator() + in.baseArchiveName;

@@ -1,53 +1,57 @@
 #include "archive/entries.h"
 #include "chkformat.h"
+#include "chktable.h"
+
+#include <algorithm>
 
 namespace tollvik {
 namespace {
 
-// The offsets of entries 1..N and the end offset, checked against the archive's length.
-Result<QList<qint64>> readOffsets(const QByteArray& archive)
+using chk::OffsetTable;
+
+// The offsets of entries 1..N and the end offset. The split must join back to the very bytes,
+// so it takes only a table that describes them exactly.
+Result<OffsetTable> readOffsets(const QByteArray& archive)
 {
     const qint64 size = archive.size();
-    if (size < 4)
+    OffsetTable table = chk::readOffsetTable(archive, size);
+    if (!table.hasCount)
         return fail(QStringLiteral("the file is only %1 bytes long").arg(size));
-    const qint32 n = chk::get_long(archive, 0);
+    const qint32 n = table.entryCount;
     if (n < 0)
         return fail(QStringLiteral("its entry count is 2^31 or more"));
-    const qint64 tableEnd = 4 + 4 * (qint64(n) + 1);
-    if (tableEnd > size)
+    if (!table.fits)
         return fail(
             QStringLiteral("the offset table of %1 entries runs past the end of the file").arg(n));
-    QList<qint64> offsets;
-    offsets.reserve(n + 1);
-    for (qint64 i = 0; i <= n; ++i) {
-        const qint64 offset = chk::get_long(archive, 4 + 4 * i);
-        const qint64 previous = i == 0 ? tableEnd : offsets.constLast();
-        if (offset < previous || offset > size)
-            return fail(QStringLiteral("offset %1 of the table (%2) lies outside the entries")
-                            .arg(i + 1)
-                            .arg(offset));
-        offsets.append(offset);
-    }
-    if (offsets.constLast() != size)
+    const auto firstOutside = [&table] {
+        if (table.firstFalling < 0 || table.firstPastEnd < 0)
+            return std::max(table.firstFalling, table.firstPastEnd);
+        return std::min(table.firstFalling, table.firstPastEnd);
+    }();
+    if (firstOutside >= 0)
+        return fail(QStringLiteral("offset %1 of the table (%2) lies outside the entries")
+                        .arg(firstOutside + 1)
+                        .arg(table.offsets[std::size_t(firstOutside)]));
+    if (!table.endIsLength)
         return fail(QStringLiteral("its end offset %1 is not its length %2")
-                        .arg(offsets.constLast())
+                        .arg(table.offsets.back())
                         .arg(size));
-    return offsets;
+    return table;
 }
 
 } // namespace
 
 Result<ChkContents> splitChk(const QByteArray& archive)
 {
-    const Result<QList<qint64>> offsets = readOffsets(archive);
-    if (!offsets)
-        return offsets.failure();
-    const QList<qint64>& at = offsets.value();
-    const qint64 tableEnd = 4 + 4 * qint64(at.size());
+    const Result<OffsetTable> table = readOffsets(archive);
+    if (!table)
+        return table.failure();
+    const std::vector<qint32>& at = table->offsets;
+    const qint64 tableEnd = table->tableEnd();
     ChkContents contents;
-    contents.gap = archive.mid(tableEnd, at.constFirst() - tableEnd);
-    for (qsizetype i = 0; i + 1 < at.size(); ++i)
-        contents.entries.append(archive.mid(at[i], at[i + 1] - at[i]));
+    contents.gap = archive.mid(tableEnd, at.front() - tableEnd);
+    for (std::size_t i = 0; i + 1 < at.size(); ++i)
+        contents.entries.append(archive.mid(at[i], qint64(at[i + 1]) - at[i]));
     return contents;
 }
 

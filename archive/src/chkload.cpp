@@ -1,42 +1,45 @@
 #include "chkformat.h"
-#include "core/fileio.h"
 #include "core/paths.h"
+#include "core/tempcopy.h"
+
+#include <optional>
 
 namespace tollvik {
-namespace {} // namespace
 
 Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programFolder, LogSink& log)
 {
-    const QString W = programFile(programFolder, u"Temp", GetFileName(chosenPath));
+    std::optional<chk::ChkDescription> description; // of the bytes that go into Temp/
+    TempCopyRules rules;
+    rules.maxSize = kMaxArchiveBytes;
+    rules.missingLine = QStringLiteral("Problem loading file.");
+    rules.unreadableLine = [&chosenPath](const QString& why) {
+        return QStringLiteral("Problem loading file %1: it cannot be read (%2).")
+            .arg(chosenPath, why);
+    };
+    rules.check = [&](const QByteArray& bytes) -> Status {
+        Result<chk::ChkDescription> parsed = chk::parse(bytes);
+        if (!parsed)
+            return logged(
+                log,
+                QStringLiteral("Problem loading file %1: %2.").arg(chosenPath, parsed.error()));
+        description = std::move(parsed).value();
+        return {};
+    };
+    rules.uncopiedLine = [&chosenPath](const QString& copy, const QString& why) {
+        return QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
+            .arg(chosenPath, copy, why);
+    };
+    const Result<TempCopy> copied = copyIntoTemp(chosenPath, programFolder, rules, log);
+    if (!copied)
+        return copied.failure();
 
-    // The working copy is never loaded as a base archive, by whatever spelling it is chosen:
-    // copying it onto itself would destroy it.
-    if (chosenPath == W || isSameFile(chosenPath, W))
-        return logged(log, QStringLiteral("Connot load file from the working Temp directory!"),
-                      Refusal::SameFile);
-    if (!Exists(chosenPath))
-        return logged(log, QStringLiteral("Problem loading file."));
-
-    // The file is read once; those bytes are checked, written and listed, so a file that
-    // changes meanwhile can never put into Temp/ something the listing does not describe.
-    const Result<QByteArray> bytes = readWholeFile(chosenPath, kMaxArchiveBytes);
-    if (!bytes)
-        return logged(log, QStringLiteral("Problem loading file %1: it cannot be read (%2).")
-                               .arg(chosenPath, bytes.error()));
-    const Result<chk::ChkDescription> parsed = chk::parse(bytes.value());
-    if (!parsed)
-        return logged(
-            log, QStringLiteral("Problem loading file %1: %2.").arg(chosenPath, parsed.error()));
-    if (const Status copied = writeFileAtomically(W, bytes.value()); !copied)
-        return logged(log, QStringLiteral("Problem loading file: cannot copy %1 to %2 (%3).")
-                               .arg(chosenPath, W, copied.error()));
-
+    const QString& W = copied->path;
     log.AddText(QStringLiteral("Loaded %1 as base .chk file.").arg(W));
     log.AddText(QStringLiteral("....Highlight menu item/sound with mouse then"));
     log.AddText(QStringLiteral("....Play sounds by pressing the 'speaker' button."));
     log.AddText(QStringLiteral("....Include an external .ogg by pressing the '...' button"));
     log.AddText(QStringLiteral("....Save a sound by pressing the 'S' button."));
-    return LoadedChk{W, GetFileName(W), chk::list(parsed.value(), log)};
+    return LoadedChk{W, GetFileName(W), chk::list(*description, log)};
 }
 
 } // namespace tollvik

@@ -1,4 +1,5 @@
 #include "chkformat.h"
+#include "chktable.h"
 #include "core/fileio.h"
 
 namespace tollvik {
@@ -18,12 +19,12 @@ namespace {
 
 // Slot s's entry is read through its own window [start, next): the header and the data must lie
 // inside it, and it must lie inside the bytes after the offset table.
-Result<SlotSound> slotSound(QByteArrayView bytes, qint32 n, int s)
+Result<SlotSound> slotSound(QByteArrayView bytes, const OffsetTable& table, int s)
 {
-    const qint32 entry = n - kSlotCount + s; // 1-based; its start offset is at byte 4 * entry
-    const qint64 start = get_long(bytes, 4 * qsizetype(entry));
-    const qint64 next = get_long(bytes, 4 * (qsizetype(entry) + 1));
-    const qint64 tableEnd = 4 * (qint64(n) + 2);
+    const qint32 entry = table.entryCount - kSlotCount + s; // 1-based
+    const qint64 start = table.offsets[std::size_t(entry) - 1];
+    const qint64 next = table.offsets[std::size_t(entry)];
+    const qint64 tableEnd = table.tableEnd();
     const QString which = QStringLiteral("slot %1 (entry %2)").arg(s + 1).arg(entry);
     if (start < tableEnd || start > bytes.size())
         return fail(which + QStringLiteral(" starts at offset %1, outside the entries of the file "
@@ -48,19 +49,22 @@ Result<SlotSound> slotSound(QByteArrayView bytes, qint32 n, int s)
 
 } // namespace
 
+// The listing follows only the 30 slot entries, so it asks no more of the table than that it
+// lies inside the file; the end offset and the other entries are the build's concern.
 Result<ChkDescription> parse(QByteArrayView bytes)
 {
     const qint64 size = bytes.size();
+    const OffsetTable table = readOffsetTable(bytes, size);
     if (size == 0)
         return fail(QStringLiteral("the file is empty"));
-    if (size < 4)
+    if (!table.hasCount)
         return fail(QStringLiteral("the file is only %1 bytes long").arg(size));
-    const qint32 n = get_long(bytes, 0);
+    const qint32 n = table.entryCount;
     if (n < 0)
         return fail(QStringLiteral("its entry count is 2^31 or more"));
     if (n < kSlotCount + 1)
         return fail(QStringLiteral("it holds %1 entries; a sound archive has at least 31").arg(n));
-    if (4 * (qint64(n) + 1) > size - 4)
+    if (!table.fits)
         return fail(QStringLiteral("its offset table of %1 entries runs past the end of the file "
                                    "of %2 bytes")
                         .arg(n)
@@ -68,7 +72,7 @@ Result<ChkDescription> parse(QByteArrayView bytes)
     ChkDescription d;
     d.entryCount = n;
     for (int s = 0; s < kSlotCount; ++s) {
-        Result<SlotSound> row = slotSound(bytes, n, s);
+        Result<SlotSound> row = slotSound(bytes, table, s);
         if (!row)
             return row.failure();
         d.slots[static_cast<std::size_t>(s)] = row.value();

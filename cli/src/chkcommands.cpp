@@ -66,7 +66,7 @@ int list(const Call& call)
     parser.addOption(kAll);
     const ParsedCall parsed = parseCall(parser, call, QStringLiteral("chk list FILE [--all]"), 1);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
     if (parser.isSet(kAll))
         return listAll(call, path);
@@ -120,7 +120,7 @@ int extract(const Call& call)
     const ParsedCall parsed =
         parseCall(parser, call, QStringLiteral("chk extract FILE DIR [--all]"), 2);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
     const QString folder = parser.positionalArguments().at(1);
     const Result<QList<NamedFile>> files = parser.isSet(kAll) ? entryFiles(path) : slotFiles(path);
@@ -182,12 +182,11 @@ Result<ReadFolder> readFolder(const QString& folder)
 int join(const Call& call)
 {
     QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The archive to write."), QStringLiteral("OUT"));
+    const QCommandLineOption output = outputOption(QStringLiteral("The archive to write."));
     parser.addOption(output);
     const ParsedCall parsed = parseCall(parser, call, QStringLiteral("chk join DIR -o OUT"), 1);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk join needs -o OUT"));
     const QString folder = parser.positionalArguments().at(0);
@@ -224,19 +223,19 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
     const auto entries = static_cast<qint32>(contents->entries.size());
     std::optional<Result<SlotTargets>> targets;
     for (const QString& assignment : assignments) {
-        const qsizetype equals = assignment.indexOf(u'=');
-        const Result<int> n = slotNumber(assignment.left(equals));
-        if (equals < 0 || !n)
-            return fail(QStringLiteral("--slot needs N=SOUND with N from 1 to 30, not \"%1\"")
-                            .arg(assignment));
-        const qint32 entry = buildEntryOfSlot(entries, n.value() - 1);
+        const Result<SlotAssignment> assigned =
+            slotAssignment(assignment, QStringLiteral("--slot"), QStringLiteral("SOUND"));
+        if (!assigned)
+            return assigned.failure();
+        const int n = assigned->slot;
+        const qint32 entry = buildEntryOfSlot(entries, n - 1);
         if (entry == 0)
             return fail(QStringLiteral("the build of an archive of %1 entries does not replace "
                                        "slot %2")
                             .arg(entries)
-                            .arg(n.value()));
-        const QString sound = assignment.mid(equals + 1);
-        const auto slot = std::size_t(n.value() - 1);
+                            .arg(n));
+        const QString& sound = assigned->value;
+        const auto slot = std::size_t(n - 1);
         if (isExternalSound(sound)) {
             boxes[slot] = sound;
             continue;
@@ -255,7 +254,7 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
             convert::convertFile(sound, targets->value()[listed]);
         if (!converted)
             return converted.failure();
-        boxes[slot] = scratch->filePath(QStringLiteral("slot %1.ogg").arg(n.value()));
+        boxes[slot] = scratch->filePath(QStringLiteral("slot %1.ogg").arg(n));
         if (const Status written = writeFileAtomically(boxes[slot], converted->ogg); !written)
             return written.failure();
     }
@@ -265,8 +264,7 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
 int build(const Call& call)
 {
     QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The archive to write."), QStringLiteral("OUT"));
+    const QCommandLineOption output = outputOption(QStringLiteral("The archive to write."));
     const QCommandLineOption slot(QStringLiteral("slot"),
                                   QStringLiteral("Slot N (1-30) plays SOUND; may be repeated."),
                                   QStringLiteral("N=SOUND"));
@@ -274,7 +272,7 @@ int build(const Call& call)
     const ParsedCall parsed =
         parseCall(parser, call, QStringLiteral("chk build FILE -o OUT [--slot N=SOUND]..."), 1);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk build needs -o OUT"));
     const QString path = parser.positionalArguments().at(0);

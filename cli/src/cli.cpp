@@ -54,6 +54,23 @@ ParsedCall parseCall(QCommandLineParser& parser, const Call& call, const QString
     return {true, false};
 }
 
+QCommandLineOption outputOption(const QString& what)
+{
+    return QCommandLineOption(QStringList{QStringLiteral("o"), QStringLiteral("output")}, what,
+                              QStringLiteral("OUT"));
+}
+
+Result<SlotAssignment> slotAssignment(const QString& argument, const QString& option,
+                                      const QString& valueName)
+{
+    const qsizetype equals = argument.indexOf(u'=');
+    const Result<int> n = slotNumber(argument.left(equals));
+    if (equals < 0 || !n)
+        return fail(QStringLiteral("%1 needs N=%2 with N from 1 to 30, not \"%3\"")
+                        .arg(option, valueName, argument));
+    return SlotAssignment{n.value(), argument.mid(equals + 1)};
+}
+
 int refuse(const Call& call, const QString& why)
 {
     call.err << QStringLiteral("tollvik-alerts-cli: ") << why << Qt::endl;

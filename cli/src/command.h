@@ -45,9 +45,24 @@ struct ParsedCall
 {
     bool ok = false;
     bool helped = false;
+
+    // The exit code of a call that was not parsed: a help is no refusal.
+    [[nodiscard]] int exitCode() const { return helped ? kOk : kRefused; }
 };
 [[nodiscard]] ParsedCall parseCall(QCommandLineParser& parser, const Call& call,
                                    const QString& usage, qsizetype positionals);
+
+// The -o/--output option of a command that writes one file, described as `what`.
+[[nodiscard]] QCommandLineOption outputOption(const QString& what);
+
+// An N=VALUE argument of `option` (such as --slot N=SOUND): slot N from 1 to 30, and the value.
+struct SlotAssignment
+{
+    int slot = 0; // 1..30
+    QString value;
+};
+[[nodiscard]] Result<SlotAssignment> slotAssignment(const QString& argument, const QString& option,
+                                                    const QString& valueName);
 
 // Prints the refusal and gives the exit code for it.
 int refuse(const Call& call, const QString& why);

@@ -19,12 +19,11 @@ Result<std::array<QString, kSlotCount>> menuTexts(const QCommandLineParser& pars
     if (!stored)
         return fail(QStringLiteral("the menu texts in %1: %2").arg(ini, stored.error()));
     for (const QString& assignment : parser.values(item)) {
-        const qsizetype equals = assignment.indexOf(u'=');
-        const Result<int> n = slotNumber(assignment.left(equals));
-        if (equals < 0 || !n)
-            return fail(QStringLiteral("--item needs N=TEXT with N from 1 to 30, not \"%1\"")
-                            .arg(assignment));
-        stored.value()[static_cast<std::size_t>(n.value() - 1)] = assignment.mid(equals + 1);
+        const Result<SlotAssignment> assigned =
+            slotAssignment(assignment, QStringLiteral("--item"), QStringLiteral("TEXT"));
+        if (!assigned)
+            return assigned.failure();
+        stored.value()[static_cast<std::size_t>(assigned->slot - 1)] = assigned->value;
     }
     return stored;
 }
@@ -36,7 +35,7 @@ int identifyCommand(const Call& call)
     QCommandLineParser parser;
     const ParsedCall parsed = parseCall(parser, call, QStringLiteral("identify FILE"), 1);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
     const Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorFileSize);
     if (!bytes)
@@ -54,9 +53,7 @@ int identifyCommand(const Call& call)
 int patchCommand(const Call& call)
 {
     QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The patched file to write."),
-                                    QStringLiteral("OUT"));
+    const QCommandLineOption output = outputOption(QStringLiteral("The patched file to write."));
     const QCommandLineOption texts(QStringLiteral("texts"),
                                    QStringLiteral("Settings file with the 30 menu texts (default: "
                                                   "Tollvik.ini in the window's program folder)."),
@@ -68,7 +65,7 @@ int patchCommand(const Call& call)
     const ParsedCall parsed = parseCall(
         parser, call, QStringLiteral("patch FILE -o OUT [--texts INI] [--item N=TEXT]..."), 1);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("patch needs -o OUT"));
     const Result<std::array<QString, kSlotCount>> menu = menuTexts(parser, texts, item);

@@ -82,7 +82,7 @@ int convertCommand(const Call& call)
         parser, call,
         QStringLiteral("convert IN OUT (--like ARCHIVE:SLOT | --rate R --channels C)"), 2);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     const Result<convert::Target> target = targetOf(parser, std::nullopt);
     if (!target)
         return refuse(call, target.failure());
@@ -105,7 +105,7 @@ int speakCommand(const Call& call)
     const ParsedCall parsed = parseCall(
         parser, call, QStringLiteral("speak TEXT OUT [--voice V] [--like ARCHIVE:SLOT]"), 2);
     if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
+        return parsed.exitCode();
     // Without a format, the voice's own: 22050 Hz, mono.
     const Result<convert::Target> target = targetOf(
         parser, convert::Target{{22050, 1}, convert::kDefaultLoudnessLufs, kMaxExternalSoundBytes});

@@ -9,18 +9,6 @@
 namespace tollvik {
 namespace {
 
-WriteFaultHook& faultHook()
-{
-    static WriteFaultHook hook;
-    return hook;
-}
-
-QString injectedFault(const QString& path)
-{
-    const WriteFaultHook& hook = faultHook();
-    return hook ? hook(path) : QString();
-}
-
 // QSaveFile::commit() does not check the flush of its write buffer: on a full disk the buffered
 // tail is lost and the shortened file still replaces the target. Save files are therefore opened
 // unbuffered, so that every write reaches the file system at once, and written in a loop: a
@@ -50,11 +38,6 @@ Status writeAllTo(QSaveFile& file, const char* data, qint64 size)
 std::filesystem::path toFsPath(const QString& path)
 {
     return std::filesystem::path(path.toStdU16String());
-}
-
-void setWriteFaultHookForTesting(WriteFaultHook hook)
-{
-    faultHook() = std::move(hook);
 }
 
 qint64 fileLength(const QString& path)
@@ -109,8 +92,6 @@ Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)
 
 Status writeFileAtomically(const QString& path, QByteArrayView data)
 {
-    if (const QString fault = injectedFault(path); !fault.isEmpty())
-        return fail(fault);
     QSaveFile file(path);
     if (!openSaveFile(file))
         return fail(file.errorString());

@@ -1,5 +1,6 @@
 #include "core/fileio.h"
 #include "core/paths.h"
+#include "core/tempcopy.h"
 #include "navigator_detail.h"
 
 #include <algorithm>
@@ -48,27 +49,28 @@ Result<const NavigatorBuild*> loadNavigatorFile(const QString& chosenPath,
 {
     if (chosenPath.isEmpty())
         return fail(QString(), Refusal::Cancelled);
-    const QString name = GetFileName(chosenPath);
-    const QString temp = programFile(programFolder, u"Temp", name);
-    // The exact comparison catches the plain case; isSameFile also catches another spelling or
-    // route to the same file, which would otherwise be copied onto itself.
-    if (chosenPath == temp || isSameFile(chosenPath, temp))
-        return logged(log, QStringLiteral("Connot load file from the working Temp directory!"),
-                      Refusal::SameFile);
-
-    // The bytes identified are the bytes written: the file is read once.
-    const Result<QByteArray> read = readWholeFile(chosenPath, kMaxNavigatorFileSize);
-    if (!read)
-        return logged(
-            log, QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, read.error()));
-    const NavigatorBuild* build = IdentifyNavigatorFile(read.value());
-    if (build == nullptr)
-        return refuseUnrecognisedNavigator(chosenPath, log);
+    const NavigatorBuild* build = nullptr; // of the bytes that go into Temp/
+    TempCopyRules rules;
+    rules.maxSize = kMaxNavigatorFileSize;
+    rules.unreadableLine = [&chosenPath](const QString& why) {
+        return QStringLiteral("Cannot read the TTN file %1: %2").arg(chosenPath, why);
+    };
+    rules.check = [&](const QByteArray& bytes) -> Status {
+        build = IdentifyNavigatorFile(bytes);
+        if (build == nullptr)
+            return refuseUnrecognisedNavigator(chosenPath, log);
+        return {};
+    };
+    rules.uncopiedLine = [&chosenPath](const QString& copy, const QString& why) {
+        return QStringLiteral("Cannot copy the TTN file %1 to %2: %3").arg(chosenPath, copy, why);
+    };
     // The copy comes before any state changes, so a failure leaves the earlier file current.
-    if (const Status copied = writeFileAtomically(temp, read.value()); !copied)
-        return logged(log, QStringLiteral("Cannot copy the TTN file %1 to %2: %3")
-                               .arg(chosenPath, temp, copied.error()));
+    const Result<TempCopy> copied = copyIntoTemp(chosenPath, programFolder, rules, log);
+    if (!copied)
+        return copied.failure();
 
+    const QString name = GetFileName(chosenPath);
+    const QString& temp = copied->path;
     state.VersionIndex = build->versionIndex;
     state.WorkingFileNames[static_cast<std::size_t>(build->versionIndex)] = name;
     state.SourcePath = chosenPath;

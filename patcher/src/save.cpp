@@ -107,6 +107,7 @@ Result<SaveInput> checkWorkingCopyAndTexts(NavigatorState& state,
 // altered, so it stays an unaltered build whatever happens later.
 void patchInMemory(SaveInput& in, const std::array<QString, kSlotCount>& menuTexts, LogSink& log)
 {
+    // "the the" is kept as users know the line.
     log.AddText(QStringLiteral("Preparing to alter the the backed up TTN file."));
     detail::UdateTomTom(in.bytes, in.table, in.entry->build.versionIndex, menuTexts,
                         in.encodedTexts, log);

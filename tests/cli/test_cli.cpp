@@ -177,6 +177,35 @@ private Q_SLOTS:
                            u"--slot"_s,
                            u"20=@/x/Entry 030.ogg"_s}
             << u"does not replace slot 20"_s;
+        QTest::newRow("a build's slot past 30")
+            << QStringList{u"chk"_s, u"build"_s, chk, u"-o"_s, out, u"--slot"_s, u"31=x.ogg"_s}
+            << u"--slot needs N=SOUND with N from 1 to 30, not \"31=x.ogg\""_s;
+        QTest::newRow("a menu item without its number")
+            << QStringList{u"patch"_s,   chk, u"-o"_s,     out,
+                           u"--texts"_s, chk, u"--item"_s, u"Gatso"_s}
+            << u"--item needs N=TEXT with N from 1 to 30, not \"Gatso\""_s;
+        QTest::newRow("a build without its output")
+            << QStringList{u"chk"_s, u"build"_s, chk} << u"chk build needs -o OUT"_s;
+    }
+
+    // Each command's --help prints its usage and its options, and is no refusal.
+    void helpSucceeds_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("usage");
+        QTest::newRow("identify") << QStringList{u"identify"_s} << u"identify FILE"_s;
+        QTest::newRow("patch") << QStringList{u"patch"_s} << u"patch FILE -o OUT"_s;
+        QTest::newRow("chk join") << QStringList{u"chk"_s, u"join"_s} << u"chk join DIR -o OUT"_s;
+        QTest::newRow("convert") << QStringList{u"convert"_s} << u"convert IN OUT"_s;
+    }
+    void helpSucceeds()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, usage);
+        const Run run = cli(arguments << u"--help"_s);
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.startsWith(u"Usage: tollvik-alerts-cli "_s + usage), qPrintable(run.out));
+        QVERIFY(run.out.contains(u"--help"_s) && run.err.isEmpty());
     }
 
     void refusalsWriteNothing()

@@ -2,9 +2,9 @@
 // read back with libvorbisfile; the slot's format from its Ogg header; speech.
 
 #include "archive/archive.h"
+#include "archive/slotfiles.h"
 #include "chkfactory.h"
 #include "convert/convert.h"
-#include "convert/slotfiles.h"
 #include "convert/slotsounds.h"
 #include "convert/speech.h"
 #include "soundfiles.h"

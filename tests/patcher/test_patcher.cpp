@@ -1,4 +1,3 @@
-#include "core/fileio.h"
 #include "navigatorfiles.h"
 #include "patcher/patcher.h"
 #include "settings/ini.h"
@@ -6,6 +5,9 @@
 
 #include <QFile>
 #include <QTest>
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -13,6 +15,33 @@ using namespace Qt::StringLiterals;
 using Texts = std::array<QString, kSlotCount>;
 
 namespace {
+
+// While it lives, no file this process writes grows past `bytes`: a longer write fails as it
+// would on a full disk, and leaves its target as it was.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        m_ok = getrlimit(RLIMIT_FSIZE, &m_previous) == 0;
+        const rlimit limit{bytes, m_previous.rlim_max};
+        m_ok = m_ok && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            (void)setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    [[nodiscard]] bool ok() const { return m_ok; }
+
+private:
+    rlimit m_previous{};
+    void (*m_handler)(int) = SIG_DFL;
+    bool m_ok = false;
+};
 
 // A program folder where the user's navigator file is loaded.
 struct Loaded
@@ -41,8 +70,6 @@ class TestPatcher : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { setWriteFaultHookForTesting({}); }
-
     // Three probe bytes name the build; one of them off by one, or past the end of the file, is
     // no build at all; where two builds match, the lower index wins; the phone build is dormant.
     void identifiesBuildsByTheirProbes_data()
@@ -199,10 +226,10 @@ private Q_SLOTS:
             writeAll(working, makeNavigatorFile(7));
         else if (kind == u"other.exe")
             writeAll(f.folder.file(kind), makeFillerFile());
-        else if (kind.endsWith(u"write"))
-            setWriteFaultHookForTesting([&](const QString& path) {
-                return path.startsWith(f.folder.modified()) ? u"disk full"_s : QString();
-            });
+        // The settings file is small enough to be written; the navigator file is not.
+        std::optional<FileSizeLimit> limit;
+        if (kind.endsWith(u"write"))
+            QVERIFY(limit.emplace(64 * 1024).ok() && f.original.size() > 64 * 1024);
         texts[11] = kind == u"character" ? u"Turn \u2192 here"_s : u"New"_s;
         const auto before = filesUnder(f.folder.path());
         const NavigatorState state = f.state;
@@ -215,6 +242,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(!f.save(texts).ok());
         }
+        limit.reset(); // the checks below may write the test's own output
         QCOMPARE(filesUnder(f.folder.path()), before);
         QVERIFY(f.state.VersionIndex == state.VersionIndex &&
                 f.state.SourcePath == state.SourcePath &&

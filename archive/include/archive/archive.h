@@ -31,11 +31,12 @@ using SlotSoundTable = std::array<SlotSound, kSlotCount>;
 // "Sound 01" .. "Sound 30" for slots 0..29.
 [[nodiscard]] QString slotLabel(int slot);
 
-// A slot's sound is external when its sound box text ends in "OGG", in any letter case.
+// A slot plays an external sound when what it names (its label or a path) ends in "OGG", in any
+// letter case.
 [[nodiscard]] bool isExternalSound(const QString& soundBoxText);
 
-// What a listing gives the window: its SlotSoundTable and the labels of the sound boxes
-// Text1(30)..Text1(59). The window takes both and sets archiveLoaded.
+// What a listing gives its caller: where each slot's sound lies, and each slot's label
+// ("Sound 01" ..), which is what a slot plays until an external sound is put in its place.
 struct ChkListing
 {
     SlotSoundTable table{};
@@ -43,20 +44,20 @@ struct ChkListing
 };
 
 // Lists the archive: logs "Total files: N" and one "x= ..." line per slot. An archive that
-// cannot be listed logs one line saying why; the window then keeps its state.
+// cannot be listed logs one line saying why and gives nothing to take over.
 [[nodiscard]] Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log);
 
 struct LoadedChk
 {
-    QString workingPath; // the new Text2
+    QString workingPath; // the working copy in Temp/, which every later step reads
     QString baseArchiveName;
     ChkListing listing;
 };
 
 // Loads the archive the user chose (after the open-file dialog): reads it once, checks those
 // bytes, writes them to programFolder + "Temp/" + its name, logs the hints and lists them.
-// Refusal::SameFile when the chosen file is the working copy (the window beeps); any refusal has
-// logged its line and changed nothing.
+// Refusal::SameFile when the chosen file is the working copy itself, a mistake of the user's
+// rather than a fault of the file; any refusal has logged its line and changed nothing.
 [[nodiscard]] Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programFolder,
                                             LogSink& log);
 
@@ -82,15 +83,15 @@ struct LoadedChk
 struct BuildInput
 {
     QString programFolder;
-    QString workingPath; // Text2
+    QString workingPath; // the working copy the build reads and then replaces
     QString baseArchiveName;
-    std::array<QString, kSlotCount> soundBoxes; // Text1(30)..Text1(59)
-    std::array<QString, kSlotCount> menuTexts;  // Text1(0)..Text1(29), for the log only
+    std::array<QString, kSlotCount> soundBoxes; // what each slot plays: its label or an .ogg path
+    std::array<QString, kSlotCount> menuTexts;  // the slots' menu texts, for the log only
 };
 
 struct BuiltChk
 {
-    QString workingPath;        // the new Text2
+    QString workingPath;        // the working copy, now holding the new archive
     Result<ChkListing> listing; // the listing of the new working copy, when it can be listed
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "archive/slotfiles.h"
 #include "convert/convert.h"
-#include "convert/slotfiles.h"
 
 namespace tollvik::convert {
 

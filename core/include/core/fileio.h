@@ -6,7 +6,6 @@
 #include <QByteArrayView>
 #include <QString>
 #include <filesystem>
-#include <functional>
 
 namespace tollvik {
 
@@ -39,10 +38,5 @@ namespace tollvik {
 
 // The length of the file, or -1 when it cannot be asked.
 [[nodiscard]] qint64 fileLength(const QString& path);
-
-// Test hook: when set, every write of the file layer first asks it; a non-empty answer makes
-// that write fail with the answer as its reason, before the target is touched.
-using WriteFaultHook = std::function<QString(const QString& path)>;
-void setWriteFaultHookForTesting(WriteFaultHook hook);
 
 } // namespace tollvik

@@ -14,9 +14,9 @@ namespace tollvik {
 enum class Refusal
 {
     Failed,    // the reason is in error()
-    SameFile,  // the chosen file is the working copy itself: nothing logged, the window beeps
+    SameFile,  // the chosen file is the working copy itself: a slip of the user's, not of the file
     Cancelled, // the user cancelled a dialog: nothing logged
-    Busy,      // the work cannot start now: nothing changed, the window beeps
+    Busy,      // the work cannot start now; nothing changed, and it may be asked again later
 };
 
 struct Failure

@@ -11,14 +11,16 @@
 namespace tollvik::convert {
 
 // The slot sounds' files: where converted sounds are kept, which files a folder holds for which
-// slot, and all 30 sounds saved at once. Nothing here decodes or encodes sound, so the window
-// links it directly; the conversions themselves load with the converter (module.h).
+// slot, and all 30 sounds saved at once. Nothing here decodes or encodes sound, so it lives with
+// the archive and the window uses it without the converter; the conversions themselves load
+// with the converter (convert/module.h). The names keep the converter's namespace, which its
+// calls share (they take a ListedArchive).
 
 // The listed archive a slot sound is made for.
 struct ListedArchive
 {
     QString programFolder;
-    QString workingPath; // Text2
+    QString workingPath; // its working copy
     SlotSoundTable table;
 };
 

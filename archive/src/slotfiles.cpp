@@ -1,7 +1,7 @@
 // The slot sounds' files: converted sounds in Temp/, files matched to slots by name, and the
 // export of all 30 sounds.
 
-#include "convert/slotfiles.h"
+#include "archive/slotfiles.h"
 
 #include "core/fileio.h"
 #include "core/paths.h"
