@@ -52,10 +52,10 @@ Result<QString> makeBackupFolder(const QString& backupRoot, DeviceIo& io)
     return fail(QStringLiteral("too many backups within one second in %1").arg(backupRoot));
 }
 
-// Writes `bytes` to `target` through a temporary file of ours beside it: whole or not at all.
-Status writeWhole(const QString& target, QByteArrayView bytes, DeviceIo& io)
+// Writes `bytes` to `target` through the temporary file `part` on the same file system: whole or
+// not at all.
+Status writeWhole(const QString& part, const QString& target, QByteArrayView bytes, DeviceIo& io)
 {
-    const QString part = target + QStringLiteral(".tollvik-part");
     Status written = io.writeNewSynced(part, bytes);
     if (written)
         written = io.renameOver(part, target);
@@ -108,9 +108,12 @@ Result<QString> writeBackup(const QString& original, QByteArrayView bytes,
     const QString name = GetFileName(absoluteNative(original));
     const QString target = RPP(folder.value()) + name;
     const QString record = RPP(folder.value()) + backupRecordNameFor(name);
-    Status copied = writeWhole(target, bytes, io);
+    Status copied = writeWhole(RPP(folder.value()) + tempNameFor(name), target, bytes, io);
+    // The record's temporary file goes beside the folder, so that the record costs no more
+    // length of name than the write on the device does.
     if (copied)
-        copied = writeWhole(record, (absoluteNative(original) + u'\n').toUtf8(), io);
+        copied = writeWhole(folder.value() + QStringLiteral(".tollvik-part"), record,
+                            (absoluteNative(original) + u'\n').toUtf8(), io);
     if (copied)
         copied = io.syncFolder(folder.value());
     if (copied)

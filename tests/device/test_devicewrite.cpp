@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 #include <sys/stat.h>
 
@@ -23,9 +24,9 @@ enum class Step
     Compare,
 };
 
-// The system's file operations, except that the calls of one step whose path ends with
-// `pathEnd` fail from the `from`-th to the `until`-th. A failed write leaves half the file, as a
-// device that filled up or went away would.
+// The system's file operations, except that the calls of one step whose path ends with a match
+// of the pattern `pathEnd` fail from the `from`-th to the `until`-th. A failed write leaves half
+// the file, as a device that filled up or went away would.
 class FailingIo : public device::DeviceIo
 {
 public:
@@ -60,7 +61,8 @@ public:
 private:
     bool failsNow(Step called, const QString& path)
     {
-        if (called != step || !QDir::fromNativeSeparators(path).endsWith(pathEnd))
+        if (called != step ||
+            !QRegularExpression(pathEnd + u'$').match(QDir::fromNativeSeparators(path)).hasMatch())
             return false;
         ++m_calls;
         return m_calls >= from && m_calls <= until;
@@ -117,7 +119,7 @@ private Q_SLOTS:
         QTest::newRow("copying the backup")
             << int(Step::Write) << u"/data.chk.tollvik-part"_s << 1 << 0 << unchanged;
         QTest::newRow("writing the record of the backup")
-            << int(Step::Write) << u".tollvik-origin.tollvik-part"_s << 1 << 0 << unchanged;
+            << int(Step::Write) << u"/Backup/[-0-9 ]+\\.tollvik-part"_s << 1 << 0 << unchanged;
         QTest::newRow("the read-back of the backup")
             << int(Step::Compare) << u"/data.chk"_s << 1 << 0 << unchanged;
         QTest::newRow("flushing the backup folder")
@@ -163,6 +165,50 @@ private Q_SLOTS:
                      QDir::toNativeSeparators(backups + u'/' + folders.first() + u"/data.chk"_s));
             QCOMPARE(readAll(device::newestBackup(original, backups)), before);
         }
+    }
+
+    // Names a device may hold: each is written and restored through its backup's record, or,
+    // when our temporary name would be longer than a file system allows, refused untouched.
+    void oddNamesAreWrittenAndRestored_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("a line break") << u"da\nta.chk"_s << true;
+        QTest::newRow("a line break at the end") << u"data.chk\n"_s << true;
+        QTest::newRow("a tab and a backslash") << u"da\tta\\.chk"_s << true;
+        QTest::newRow("spaces and other scripts") << u" голос 声音 .chk"_s << true;
+        QTest::newRow("a name like our own temporary file") << u"a.tollvik-part"_s << true;
+        QTest::newRow("a name like a backup's record") << u"a.tollvik-origin"_s << true;
+        QTest::newRow("240 bytes") << QString(236, u'n') + u".chk"_s << true;
+        QTest::newRow("255 bytes, no room for our suffix")
+            << QString(251, u'n') + u".chk"_s << false;
+    }
+
+    void oddNamesAreWrittenAndRestored()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        const QString original = dir.filePath(u"dev/"_s + name);
+        const QByteArray before = makeChk(31).bytes();
+        QVERIFY(writeAll(original, before));
+        const QString result = dir.filePath(u"result.chk"_s);
+        QVERIFY(writeAll(result, changed(before, 'R')));
+        const QString backups = dir.filePath(u"Backup"_s);
+        RecordingLog log;
+        const auto put = device::putOnDevice(result, original, backups, log);
+        QCOMPARE(put.ok(), written);
+        QCOMPARE(QDir(dir.filePath(u"dev"_s)).entryList(QDir::Files), QStringList{name});
+        if (!written) {
+            QVERIFY(log.lines.constLast().endsWith(u"The original is unchanged."_s));
+            QCOMPARE(readAll(original), before);
+            QCOMPARE(backupFolders(backups), QStringList{});
+            return;
+        }
+        QCOMPARE(readAll(original), changed(before, 'R'));
+        QCOMPARE(device::newestBackup(original, backups), put->backupPath);
+        QVERIFY(device::restoreOriginal(original, backups, log).ok());
+        QCOMPARE(readAll(original), before);
     }
 
     // A restore writes from the backup, which stays: a failed read-back says to restore again.
