@@ -12,12 +12,6 @@ namespace {
 using detail::FileStat;
 using detail::Kind;
 
-class QuietLog : public LogSink
-{
-public:
-    void AddText(const QString&) override {}
-};
-
 // Everything one write needs, gathered and checked before the device is touched.
 struct Write
 {
@@ -155,21 +149,26 @@ Status swapIn(const Write& w, LogSink& log)
     return {};
 }
 
-// Writes the backup over the file the write could not confirm, with the same steps and checks.
+// Writes the backup over the file the write could not confirm, with the same steps and checks;
+// a failure's text is the reason alone.
 Status putBack(const Write& w)
 {
-    QuietLog quiet;
     Write back{w.io, w.backupPath, w.original, w.folder, w.temp, {}, detail::statPath(w.original),
                {}};
     Result<QByteArray> bytes = detail::readRegular(w.backupPath, ScanLimits{}.maxFileSize);
     if (!bytes)
         return bytes.failure();
     back.bytes = std::move(bytes).value();
-    Status restored = writeTemp(back, quiet);
+    Status restored = w.io->writeNewSynced(w.temp, back.bytes);
     if (restored)
-        restored = swapIn(back, quiet);
-    if (restored)
-        restored = w.io->syncFolder(w.folder);
+        restored = originalUnchanged(back)
+                       ? w.io->renameOver(w.temp, w.original)
+                       : Status(fail(QStringLiteral("the file changed during the write")));
+    if (!restored) {
+        (void)detail::removeFile(w.temp);
+        return restored;
+    }
+    restored = w.io->syncFolder(w.folder);
     if (restored)
         restored = w.io->compareWithDevice(w.original, back.bytes);
     return restored;
