@@ -1,4 +1,4 @@
-// device scan and put: finding the navigator's files on a device and writing results back.
+// device scan, put and restore: finding the navigator's files on a device and writing results back.
 #include "command.h"
 #include "core/paths.h"
 #include "device/device.h"
@@ -33,6 +33,54 @@ private:
     QString m_held;
 };
 
+// A path as one field of a tab-separated line: a backslash, a tab, a line break or another
+// control character in a device's file name is written as a backslash escape.
+QString field(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\')
+            escaped += QStringLiteral("\\\\");
+        else if (c == u'\t')
+            escaped += QStringLiteral("\\t");
+        else if (c == u'\n')
+            escaped += QStringLiteral("\\n");
+        else if (c.category() == QChar::Other_Control)
+            escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'));
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+// A write to the device: `usage`'s positional files, then --backup; `write` is given the files
+// and the backup root, and its lines are printed as they come, a refusal alone on standard error.
+using DeviceWrite = Result<device::PutReport> (*)(const QStringList& files, const QString& root,
+                                                  LogSink& log);
+int writeCommand(const Call& call, const QString& usage, qsizetype files, DeviceWrite write)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption backup(
+        QStringLiteral("backup"),
+        QStringLiteral("Folder the originals are kept in (default: Backup/ beside the program)."),
+        QStringLiteral("DIR"));
+    parser.addOption(backup);
+    const ParsedCall parsed = parseCall(parser, call, usage, files);
+    if (!parsed.ok)
+        return parsed.helped ? kOk : kRefused;
+    const QString root = parser.isSet(backup) ? parser.value(backup)
+                                              : device::backupRootOf(programFolderOfExecutable());
+    HeldBackLog log(call.out);
+    const Result<device::PutReport> written = write(parser.positionalArguments(), root, log);
+    if (!written) {
+        log.drop();
+        return refuse(call, written.failure());
+    }
+    log.flush();
+    return kOk;
+}
+
 int scan(const Call& call)
 {
     QCommandLineParser parser;
@@ -46,7 +94,7 @@ int scan(const Call& call)
     for (const device::FoundFile& file : found->found) {
         const bool navigator = file.kind == device::FoundKind::Navigator;
         call.out << (navigator ? QStringLiteral("navigator") : QStringLiteral("archive")) << u'\t'
-                 << file.path << u'\t' << file.description() << Qt::endl;
+                 << field(file.path) << u'\t' << field(file.description()) << Qt::endl;
     }
     if (found->found.isEmpty())
         call.out << QStringLiteral("No navigator file and no sound archive in %1.").arg(folder)
@@ -59,27 +107,18 @@ int scan(const Call& call)
 
 int put(const Call& call)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption backup(
-        QStringLiteral("backup"),
-        QStringLiteral("Folder the original is kept in (default: Backup/ beside the program)."),
-        QStringLiteral("DIR"));
-    parser.addOption(backup);
-    const ParsedCall parsed =
-        parseCall(parser, call, QStringLiteral("device put RESULT ORIGINAL [--backup DIR]"), 2);
-    if (!parsed.ok)
-        return parsed.helped ? kOk : kRefused;
-    const QString root = parser.isSet(backup) ? parser.value(backup)
-                                              : device::backupRootOf(programFolderOfExecutable());
-    HeldBackLog log(call.out);
-    const QStringList files = parser.positionalArguments();
-    const Result<device::PutReport> put = device::putOnDevice(files.at(0), files.at(1), root, log);
-    if (!put) {
-        log.drop();
-        return refuse(call, put.failure());
-    }
-    log.flush();
-    return kOk;
+    return writeCommand(call, QStringLiteral("device put RESULT ORIGINAL [--backup DIR]"), 2,
+                        [](const QStringList& files, const QString& root, LogSink& log) {
+                            return device::putOnDevice(files.at(0), files.at(1), root, log);
+                        });
+}
+
+int restore(const Call& call)
+{
+    return writeCommand(call, QStringLiteral("device restore ORIGINAL [--backup DIR]"), 1,
+                        [](const QStringList& files, const QString& root, LogSink& log) {
+                            return device::restoreOriginal(files.at(0), root, log);
+                        });
 }
 
 } // namespace
@@ -92,8 +131,11 @@ int deviceCommand(const Call& call)
         return scan(rest);
     if (sub == QLatin1String("put"))
         return put(rest);
+    if (sub == QLatin1String("restore"))
+        return restore(rest);
     return refuse(call, QStringLiteral("usage: tollvik-alerts-cli device (scan DIR | put RESULT "
-                                       "ORIGINAL [--backup DIR])"));
+                                       "ORIGINAL [--backup DIR] | restore ORIGINAL [--backup "
+                                       "DIR])"));
 }
 
 } // namespace tollvik::cli

@@ -12,15 +12,10 @@ namespace {
 using detail::FileStat;
 using detail::Kind;
 
-class QuietLog : public LogSink
-{
-public:
-    void AddText(const QString&) override {}
-};
-
 // Everything one write needs, gathered and checked before the device is touched.
 struct Write
 {
+    DeviceIo* io = nullptr;
     QString source;   // the result, or the backup for a restore
     QString original; // the file on the device
     QString folder;   // the original's folder
@@ -30,11 +25,6 @@ struct Write
     QString backupPath;
 };
 
-QString native(const QString& path)
-{
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-}
-
 Failure refused(LogSink& log, const Write& w, const QString& why)
 {
     return logged(log, QStringLiteral("Cannot write %1 to %2: %3. The original is unchanged.")
@@ -42,9 +32,11 @@ Failure refused(LogSink& log, const Write& w, const QString& why)
 }
 
 // A restore may put back an original that is gone; a write needs the original it replaces.
-Result<Write> plan(const QString& source, const QString& original, bool mayBeMissing, LogSink& log)
+Result<Write> plan(const QString& source, const QString& original, bool mayBeMissing, DeviceIo& io,
+                   LogSink& log)
 {
-    Write w{native(source), native(original), {}, {}, {}, {}, {}};
+    Write w{&io, detail::absoluteNative(source), detail::absoluteNative(original), {}, {}, {}, {},
+            {}};
     w.folder = QDir::toNativeSeparators(QFileInfo(w.original).absolutePath());
     w.temp = RPP(w.folder) + tempNameFor(w.original);
     w.originalStat = detail::statPath(w.original);
@@ -105,33 +97,19 @@ Status checkSpace(const Write& w, LogSink& log)
     return {};
 }
 
-// The copy is written under a temporary name and renamed, so a backup that is there is whole.
 Status backUp(Write& w, const QString& backupRoot, LogSink& log)
 {
     const Result<QByteArray> original = detail::readRegular(w.original, ScanLimits{}.maxFileSize);
     if (!original)
         return refused(log, w,
                        QStringLiteral("the original cannot be read (%1)").arg(original.error()));
-    const Result<QString> folder = detail::makeBackupFolder(backupRoot);
-    if (!folder)
-        return refused(log, w, QStringLiteral("no backup folder: %1").arg(folder.error()));
-    const QString target = RPP(folder.value()) + GetFileName(w.original);
-    const QString part = RPP(folder.value()) + tempNameFor(w.original);
-    Status copied = detail::writeNewSynced(part, original.value());
-    if (copied)
-        copied = detail::renameOver(part, target);
-    if (copied)
-        copied = detail::compareWithDevice(target, original.value());
-    if (!copied) {
-        (void)detail::removeFile(part);
-        (void)detail::removeFile(target);
-        QDir().rmdir(folder.value());
-        return refused(
-            log, w,
-            QStringLiteral("the backup into %1 failed (%2)").arg(folder.value(), copied.error()));
-    }
-    w.backupPath = target;
-    log.AddText(QStringLiteral("Original %1 copied to %2 and compared.").arg(w.original, target));
+    const Result<QString> copy =
+        detail::writeBackup(w.original, original.value(), backupRoot, *w.io);
+    if (!copy)
+        return refused(log, w, QStringLiteral("the backup failed: %1").arg(copy.error()));
+    w.backupPath = copy.value();
+    log.AddText(
+        QStringLiteral("Original %1 copied to %2 and compared.").arg(w.original, w.backupPath));
     return {};
 }
 
@@ -147,7 +125,7 @@ bool originalUnchanged(const Write& w)
 
 Status writeTemp(const Write& w, LogSink& log)
 {
-    if (const Status written = detail::writeNewSynced(w.temp, w.bytes); !written) {
+    if (const Status written = w.io->writeNewSynced(w.temp, w.bytes); !written) {
         (void)detail::removeFile(w.temp);
         return refused(log, w,
                        QStringLiteral("writing %1 failed (%2)").arg(w.temp, written.error()));
@@ -161,7 +139,7 @@ Status writeTemp(const Write& w, LogSink& log)
 Status swapIn(const Write& w, LogSink& log)
 {
     Status renamed = originalUnchanged(w)
-                         ? detail::renameOver(w.temp, w.original)
+                         ? w.io->renameOver(w.temp, w.original)
                          : Status(fail(QStringLiteral("the original changed during the write")));
     if (!renamed) {
         (void)detail::removeFile(w.temp);
@@ -171,15 +149,40 @@ Status swapIn(const Write& w, LogSink& log)
     return {};
 }
 
+// Writes the backup over the file the write could not confirm, with the same steps and checks;
+// a failure's text is the reason alone.
+Status putBack(const Write& w)
+{
+    Write back{w.io, w.backupPath, w.original, w.folder, w.temp, {}, detail::statPath(w.original),
+               {}};
+    Result<QByteArray> bytes = detail::readRegular(w.backupPath, ScanLimits{}.maxFileSize);
+    if (!bytes)
+        return bytes.failure();
+    back.bytes = std::move(bytes).value();
+    Status restored = w.io->writeNewSynced(w.temp, back.bytes);
+    if (restored)
+        restored = originalUnchanged(back)
+                       ? w.io->renameOver(w.temp, w.original)
+                       : Status(fail(QStringLiteral("the file changed during the write")));
+    if (!restored) {
+        (void)detail::removeFile(w.temp);
+        return restored;
+    }
+    restored = w.io->syncFolder(w.folder);
+    if (restored)
+        restored = w.io->compareWithDevice(w.original, back.bytes);
+    return restored;
+}
+
 // After the rename: the folder is flushed and the file read back. A failure here means the
 // device may not hold the result, so the original goes back from the backup.
 Status confirm(const Write& w, LogSink& log)
 {
-    Status step = detail::syncFolder(w.folder);
+    Status step = w.io->syncFolder(w.folder);
     if (step)
         log.AddText(QStringLiteral("Flushed the folder %1 to the device.").arg(w.folder));
     if (step)
-        step = detail::compareWithDevice(w.original, w.bytes);
+        step = w.io->compareWithDevice(w.original, w.bytes);
     if (step) {
         log.AddText(QStringLiteral("Read %1 back: the same %2 bytes as %3.")
                         .arg(w.original)
@@ -189,22 +192,11 @@ Status confirm(const Write& w, LogSink& log)
     }
     const QString why =
         QStringLiteral("Cannot confirm %1 on the device: %2.").arg(w.original, step.error());
+    // A restore writes from a backup, which stays where it is: the restore can be made again.
     if (w.backupPath.isEmpty())
-        return logged(log, why + QStringLiteral(" No backup was made by this write."));
-    QuietLog quiet;
-    Write back{w.backupPath, w.original, w.folder, w.temp, {}, detail::statPath(w.original), {}};
-    Result<QByteArray> bytes = detail::readRegular(w.backupPath, ScanLimits{}.maxFileSize);
-    Status restored = bytes ? Status() : Status(bytes.failure());
-    if (restored) {
-        back.bytes = std::move(bytes).value();
-        restored = writeTemp(back, quiet);
-    }
-    if (restored)
-        restored = swapIn(back, quiet);
-    if (restored)
-        restored = detail::syncFolder(w.folder);
-    if (restored)
-        restored = detail::compareWithDevice(w.original, back.bytes);
+        return logged(
+            log, why + QStringLiteral(" The backup %1 is kept; restore it again.").arg(w.source));
+    const Status restored = putBack(w);
     return logged(
         log,
         why + (restored
@@ -214,9 +206,9 @@ Status confirm(const Write& w, LogSink& log)
 }
 
 Result<PutReport> safeWrite(const QString& source, const QString& original,
-                            const QString& backupRoot, bool makeBackup, LogSink& log)
+                            const QString& backupRoot, bool makeBackup, DeviceIo& io, LogSink& log)
 {
-    Result<Write> planned = plan(source, original, !makeBackup, log);
+    Result<Write> planned = plan(source, original, !makeBackup, io, log);
     if (!planned)
         return planned.failure();
     Write& w = planned.value();
@@ -239,26 +231,62 @@ Result<PutReport> safeWrite(const QString& source, const QString& original,
 
 } // namespace
 
-Result<PutReport> putOnDevice(const QString& result, const QString& original,
-                              const QString& backupRoot, LogSink& log)
+Status DeviceIo::writeNewSynced(const QString& path, QByteArrayView data)
 {
-    Result<PutReport> put = safeWrite(result, original, backupRoot, true, log);
+    return detail::writeNewSynced(path, data);
+}
+
+Status DeviceIo::renameOver(const QString& from, const QString& to)
+{
+    return detail::renameOver(from, to);
+}
+
+Status DeviceIo::syncFolder(const QString& folder)
+{
+    return detail::syncFolder(folder);
+}
+
+Status DeviceIo::compareWithDevice(const QString& path, QByteArrayView expected)
+{
+    return detail::compareWithDevice(path, expected);
+}
+
+DeviceIo& systemIo()
+{
+    static DeviceIo io;
+    return io;
+}
+
+Result<PutReport> putOnDevice(const QString& result, const QString& original,
+                              const QString& backupRoot, LogSink& log, DeviceIo& io)
+{
+    Result<PutReport> put = safeWrite(result, original, backupRoot, true, io, log);
     if (put)
         log.AddText(QStringLiteral("%1 is on the device as %2; the original is kept in %3.")
-                        .arg(native(result), native(original), put->backupPath));
+                        .arg(detail::absoluteNative(result), detail::absoluteNative(original),
+                             put->backupPath));
     return put;
 }
 
-Result<PutReport> restoreOriginal(const QString& original, const QString& backupRoot, LogSink& log)
+Result<PutReport> restoreOriginal(const QString& original, const QString& backupRoot, LogSink& log,
+                                  DeviceIo& io)
 {
-    const QString backup = newestBackup(original, backupRoot);
-    if (backup.isEmpty())
-        return logged(log, QStringLiteral("Cannot restore %1: there is no backup of it in %2.")
-                               .arg(native(original), backupRoot));
-    Result<PutReport> put = safeWrite(backup, original, backupRoot, false, log);
+    const QString target = detail::absoluteNative(original);
+    const detail::BackupSearch backups = detail::findBackups(target, backupRoot);
+    if (backups.newest.isEmpty() && backups.sameNameElsewhere > 0)
+        return logged(log, QStringLiteral("Cannot restore %1: none of the %2 backups named %3 in "
+                                          "%4 is of that file. Nothing was written.")
+                               .arg(target)
+                               .arg(backups.sameNameElsewhere)
+                               .arg(GetFileName(target), backupRoot));
+    if (backups.newest.isEmpty())
+        return logged(log, QStringLiteral("Cannot restore %1: there is no backup of it in %2. "
+                                          "Nothing was written.")
+                               .arg(target, backupRoot));
+    Result<PutReport> put = safeWrite(backups.newest, target, backupRoot, false, io, log);
     if (put)
         log.AddText(
-            QStringLiteral("%1 is back on the device from %2.").arg(native(original), backup));
+            QStringLiteral("%1 is back on the device from %2.").arg(target, backups.newest));
     return put;
 }
 

@@ -4,6 +4,7 @@
 #include "syncfile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
@@ -70,17 +71,15 @@ private:
 
     bool searchFolder(const QString& folder, bool descend, QStringList& next)
     {
-        const QFileInfoList entries = QDir(folder).entryInfoList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-            QDir::Name | QDir::DirsLast);
+        const QFileInfoList entries = list(folder);
         for (const QFileInfo& entry : entries) {
             if (cancelled())
                 return false;
             if (entry.isSymLink())
                 continue;
             if (entry.isDir()) {
-                if (descend)
-                    next.append(entry.filePath());
+                if (descend && !queueFolder(entry.filePath(), next))
+                    return true;
                 continue;
             }
             if (!entry.isFile() || entry.fileName().endsWith(QLatin1String(".tollvik-part")))
@@ -93,6 +92,41 @@ private:
             if (entry.size() <= m_limits.maxFileSize)
                 look(entry);
         }
+        return true;
+    }
+
+    // A folder's entries by name, folders last. A folder of more entries than the search could
+    // look at is read no further (which of them are read is then the file system's order).
+    QFileInfoList list(const QString& folder)
+    {
+        const qsizetype cap = qsizetype(m_limits.maxFiles) + m_limits.maxFolders;
+        QDirIterator it(folder,
+                        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        QFileInfoList entries;
+        while (it.hasNext()) {
+            if (entries.size() >= cap) {
+                m_result.limitReached = true;
+                break;
+            }
+            it.next();
+            entries.append(it.fileInfo());
+        }
+        std::ranges::sort(entries, [](const QFileInfo& a, const QFileInfo& b) {
+            const bool aDir = a.isDir() && !a.isSymLink();
+            const bool bDir = b.isDir() && !b.isSymLink();
+            return aDir != bDir ? bDir : a.fileName() < b.fileName();
+        });
+        return entries;
+    }
+
+    bool queueFolder(const QString& path, QStringList& next)
+    {
+        if (m_foldersQueued >= m_limits.maxFolders) {
+            m_result.limitReached = true;
+            return false;
+        }
+        ++m_foldersQueued;
+        next.append(path);
         return true;
     }
 
@@ -167,6 +201,7 @@ private:
     const std::atomic_bool* m_cancel;
     QByteArray m_probeBuffer;
     ScanResult m_result;
+    int m_foldersQueued = 1; // the chosen folder
 };
 
 } // namespace

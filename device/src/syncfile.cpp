@@ -80,14 +80,21 @@ FileStat statPath(const QString& path)
 
 Result<Fd> openRegular(const QString& path)
 {
+    // Opening a device or a FIFO may already do something (or block): only a path that is a
+    // regular file before the open is opened, and it must still be that file once open.
+    struct stat before
+    {
+    }, st{};
+    if (::lstat(native(path).constData(), &before) != 0)
+        return lastFailure();
+    if (!S_ISREG(before.st_mode))
+        return fail(QStringLiteral("it is not a regular file"));
     Fd fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0)
         return lastFailure();
-    struct stat st
-    {};
     if (::fstat(fd.get(), &st) != 0)
         return lastFailure();
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode) || st.st_dev != before.st_dev || st.st_ino != before.st_ino)
         return fail(QStringLiteral("it is not a regular file"));
     return fd;
 }

@@ -14,7 +14,9 @@
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -90,6 +92,64 @@ QByteArray bigArchive()
     ChkArchive archive = makeChk(31);
     archive.entries[0] = fillerEntry(1, 5 << 20);
     return archive.bytes();
+}
+
+// A file name that is bytes, not UTF-8 text.
+QByteArray rawName(const QString& root)
+{
+    return QFile::encodeName(root) + "/a/\xff\xfe.chk";
+}
+
+// A file whose name is bytes, not text.
+bool writeRaw(const QByteArray& path, const QByteArray& data)
+{
+    FILE* file = std::fopen(path.constData(), "wb");
+    if (file == nullptr)
+        return false;
+    const bool written =
+        std::fwrite(data.constData(), 1, size_t(data.size()), file) == size_t(data.size());
+    return std::fclose(file) == 0 && written;
+}
+
+// One of the hostile trees of scanSurvivesHostileTrees beside a/data.chk in `root`.
+bool makeHostileTree(const QString& root, const QString& tree, const QByteArray& archive)
+{
+    const QDir dir(root);
+    if (tree == u"loops"_s)
+        return QFile::link(root, dir.filePath(u"a/up"_s)) &&
+               QFile::link(dir.filePath(u"b"_s), dir.filePath(u"b"_s)) &&
+               QFile::link(dir.filePath(u"a"_s), dir.filePath(u"a/self"_s));
+    if (tree == u"deep"_s)
+        return dir.mkpath(QStringList(300, u"d"_s).join(u'/'));
+    if (tree == u"wide"_s) {
+        // a/ is searched first; the folders below wide/ are more than a search lists.
+        if (!dir.mkdir(u"wide"_s))
+            return false;
+        for (int i = 0; i < 3000; ++i) {
+            if (!dir.mkdir(u"wide/%1"_s.arg(i, 4, 10, QChar(u'0'))))
+                return false;
+        }
+        return true;
+    }
+    if (tree == u"many files"_s) {
+        // In the chosen folder itself, so that a/ is never listed.
+        for (int i = 0; i < 5000; ++i) {
+            if (!writeAll(dir.filePath(u"%1.bin"_s.arg(i)), {}))
+                return false;
+        }
+        return true;
+    }
+    if (tree == u"fifo"_s)
+        return dir.mkpath(u"a/b"_s) &&
+               ::mkfifo(QFile::encodeName(dir.filePath(u"a/b/data.chk"_s)).constData(), 0600) == 0;
+    if (tree == u"bytes"_s) {
+        // The archive's only copy has a name Qt cannot give back as it is: passed over, no harm.
+        return QFile::remove(dir.filePath(u"a/data.chk"_s)) && writeRaw(rawName(root), archive);
+    }
+    if (tree == u"unreadable"_s)
+        return writeAll(dir.filePath(u"a/closed/data.chk"_s), archive) &&
+               QFile::setPermissions(dir.filePath(u"a/closed"_s), {});
+    return false;
 }
 
 } // namespace
@@ -169,6 +229,12 @@ private Q_SLOTS:
         QTest::newRow("four levels down") << u"a/b/c/d/data.chk"_s << false;
         QTest::newRow("behind a link to a folder") << u"link/data.chk"_s << false;
         QTest::newRow("our own unfinished write") << u"data.chk.tollvik-part"_s << false;
+        QTest::newRow("a name with a line break") << u"a/da\nta.chk"_s << true;
+        QTest::newRow("a name with a tab and a backslash") << u"da\tta\\.chk"_s << true;
+        QTest::newRow("a name of 255 bytes") << QString(251, u'n') + u".chk"_s << true;
+        QTest::newRow("a name beginning with a dash") << u"-rf.chk"_s << true;
+        QTest::newRow("a hidden name") << u".data.chk"_s << true;
+        QTest::newRow("a name of other scripts") << u"голос/声音.chk"_s << true;
     }
 
     void scanKeepsToItsLimits()
@@ -192,6 +258,47 @@ private Q_SLOTS:
         if (inLink)
             QCOMPARE(QDir::fromNativeSeparators(scan->found.first().relativePath),
                      u"real/data.chk"_s);
+    }
+
+    // Trees no device should have, but a hostile or broken one may: each search ends, finds the
+    // archive where it may and reads nothing it must not.
+    void scanSurvivesHostileTrees_data()
+    {
+        QTest::addColumn<QString>("tree");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<bool>("limitReached");
+        QTest::newRow("links that loop back up") << u"loops"_s << 1 << false;
+        QTest::newRow("a tree 300 folders deep") << u"deep"_s << 1 << false;
+        QTest::newRow("a folder of 3,000 folders") << u"wide"_s << 1 << true;
+        QTest::newRow("a folder of 5,000 empty files") << u"many files"_s << 0 << true;
+        QTest::newRow("an archive behind a FIFO of that name") << u"fifo"_s << 1 << false;
+        QTest::newRow("a name that is not UTF-8") << u"bytes"_s << 0 << false;
+        QTest::newRow("an unreadable folder") << u"unreadable"_s << 1 << false;
+    }
+
+    void scanSurvivesHostileTrees()
+    {
+        QFETCH(QString, tree);
+        QFETCH(int, found);
+        QFETCH(bool, limitReached);
+        if (tree == u"unreadable"_s && ::geteuid() == 0)
+            QSKIP("root reads every folder");
+        QTemporaryDir dir;
+        const QByteArray archive = makeChk(31).bytes();
+        QVERIFY(writeAll(dir.filePath(u"a/data.chk"_s), archive));
+        QVERIFY(makeHostileTree(dir.path(), tree, archive));
+        const Result<device::ScanResult> scan = device::scanFolder(dir.path());
+        if (tree == u"bytes"_s)
+            QCOMPARE(::unlink(rawName(dir.path()).constData()), 0); // QTemporaryDir cannot
+        if (tree == u"unreadable"_s)
+            QFile::setPermissions(dir.filePath(u"a/closed"_s),
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+        QVERIFY(scan.ok());
+        QCOMPARE(scan->limitReached, limitReached);
+        // The archive at a/data.chk, unless a limit stopped the search before it.
+        QCOMPARE(scan->found.size(), found);
+        if (found == 1)
+            QCOMPARE(QDir::fromNativeSeparators(scan->found.first().relativePath), u"a/data.chk"_s);
     }
 
     void scanStopsAtTheFileLimitAndTheSizeLimit()
@@ -369,7 +476,7 @@ private Q_SLOTS:
         QCOMPARE(put.code, 0);
         QCOMPARE(put.err, QStringList{});
         QCOMPARE(readAll(fat.file(u"ttn"_s)), readAll(result));
-        QCOMPARE(readAll(device::newestBackup(u"ttn"_s, backups)), files.navigator);
+        QCOMPARE(readAll(device::newestBackup(fat.file(u"ttn"_s), backups)), files.navigator);
 
         // A refusal is one line on standard error, and the device keeps its file.
         const Run refused = cli({u"device"_s, u"put"_s, program.file(u"missing"_s),
@@ -380,6 +487,82 @@ private Q_SLOTS:
         QCOMPARE(readAll(fat.file(u"ttn"_s)), readAll(result));
         QCOMPARE(cli({u"device"_s, u"put"_s, u"--help"_s}).code, 0);
         QCOMPARE(cli({u"device"_s, u"scan"_s}).code, 2);
+
+        // The restore puts the original back, on the device and from the backup folder named.
+        const Run restored =
+            cli({u"device"_s, u"restore"_s, fat.file(u"ttn"_s), u"--backup"_s, backups});
+        QCOMPARE(restored.code, 0);
+        QCOMPARE(restored.err, QStringList{});
+        QVERIFY(restored.out.constLast().contains(u"is back on the device"_s));
+        QCOMPARE(readAll(fat.file(u"ttn"_s)), files.navigator);
+        QVERIFY(fat.unmount());
+        QCOMPARE(fat.fsckFaults(), QString());
+    }
+
+    // A file name of the device may hold what separates the fields and lines of the output.
+    void theCommandLineScanEscapesOddNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("a tab") << u"da\tta.chk"_s << u"da\\tta.chk"_s;
+        QTest::newRow("a line break") << u"da\nta.chk"_s << u"da\\nta.chk"_s;
+        QTest::newRow("a backslash") << u"da\\ta.chk"_s << u"da\\\\ta.chk"_s;
+        QTest::newRow("an escape") << u"\x1b[2J.chk"_s << u"\\x1b[2J.chk"_s;
+        QTest::newRow("other scripts") << u"голос.chk"_s << u"голос.chk"_s;
+    }
+
+    void theCommandLineScanEscapesOddNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, printed);
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath(name), makeChk(31).bytes()));
+        const Run scan = cli({u"device"_s, u"scan"_s, dir.path()});
+        QCOMPARE(scan.code, 0);
+        QCOMPARE(scan.out, QStringList{u"archive\t"_s + dir.filePath(printed) + u"\t31 entries"_s});
+    }
+
+    void theCommandLineRestores_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // ORIGINAL and BACKUP stand for the paths
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("the newest backup of that file")
+            << QStringList{u"ORIGINAL"_s, u"--backup"_s, u"BACKUP"_s} << 0 << true;
+        QTest::newRow("the same name in another folder")
+            << QStringList{u"OTHER"_s, u"--backup"_s, u"BACKUP"_s} << 2 << false;
+        QTest::newRow("a backup folder that is not there")
+            << QStringList{u"ORIGINAL"_s, u"--backup"_s, u"BACKUP/none"_s} << 2 << false;
+        QTest::newRow("no original named") << QStringList{u"--backup"_s, u"BACKUP"_s} << 2 << false;
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << false;
+    }
+
+    void theCommandLineRestores()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(bool, restored);
+        QTemporaryDir dir;
+        const QString original = dir.filePath(u"GO/voice.chk"_s);
+        const QString other = dir.filePath(u"GO/voices/voice.chk"_s);
+        const QByteArray before = makeChk(31).bytes();
+        QVERIFY(writeAll(original, before) && writeAll(other, makeChk(32).bytes()));
+        const QString result = dir.filePath(u"result.chk"_s);
+        QVERIFY(writeAll(result, changed(before, 'R')));
+        const QString backups = dir.filePath(u"Backup"_s);
+        RecordingLog log;
+        QVERIFY(device::putOnDevice(result, original, backups, log).ok());
+        const auto files = filesUnder(dir.path());
+        for (QString& argument : arguments)
+            argument.replace(u"ORIGINAL"_s, original)
+                .replace(u"OTHER"_s, other)
+                .replace(u"BACKUP"_s, backups);
+        const Run run = cli(QStringList{u"device"_s, u"restore"_s} + arguments);
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.err.size(), code == 0 ? 0 : 1);
+        QCOMPARE(readAll(original), restored ? before : readAll(result));
+        if (!restored)
+            QCOMPARE(filesUnder(dir.path()), files);
     }
 
     // Killed at any moment, a write leaves the old file or the new one, whole, and at most a
