@@ -83,28 +83,25 @@ Status AudioPreview::startPreview(QByteArray bytes)
 void AudioPreview::PlayFromMemory(std::uint32_t size)
 {
     try {
-        if (size != 0) {
-            // Cut the previous preview (only one of the two applies) before its block goes.
-            m_api.BASS_StreamFree(PreviewChannel);
-            m_api.BASS_MusicFree(PreviewChannel);
-            PreviewChannel = 0;
-            PreviewBlock.reset();
+        // Cut the previous preview (only one of the two applies) before its block goes.
+        m_api.BASS_StreamFree(PreviewChannel);
+        m_api.BASS_MusicFree(PreviewChannel);
+        PreviewChannel = 0;
+        PreviewBlock.reset();
 
-            PreviewBlock.reset(new (std::nothrow) std::byte[size]);
-            if (PreviewBlock) {
-                std::memcpy(PreviewBlock.get(), PreviewBuffer.constData(), size);
+        PreviewBlock.reset(new (std::nothrow) std::byte[size]);
+        if (PreviewBlock) {
+            std::memcpy(PreviewBlock.get(), PreviewBuffer.constData(), size);
+            PreviewChannel = m_api.BASS_StreamCreateFile(1, PreviewBlock.get(), 0, 0, size, 0, 0);
+            if (PreviewChannel == 0)
                 PreviewChannel =
-                    m_api.BASS_StreamCreateFile(1, PreviewBlock.get(), 0, 0, size, 0, 0);
-                if (PreviewChannel == 0)
-                    PreviewChannel =
-                        m_api.BASS_MusicLoad(1, PreviewBlock.get(), 0, 0, size, 0, kMusicFlags, 0);
-                if (PreviewChannel == 0) {
-                    PreviewBlock.reset();
-                    showAudioErrorAndWait(QStringLiteral("Couldn't Get Data from Memory"));
-                } else {
-                    fillLabels(size);
-                    m_api.BASS_ChannelPlay(PreviewChannel, 0);
-                }
+                    m_api.BASS_MusicLoad(1, PreviewBlock.get(), 0, 0, size, 0, kMusicFlags, 0);
+            if (PreviewChannel == 0) {
+                PreviewBlock.reset();
+                showAudioErrorAndWait(QStringLiteral("Couldn't Get Data from Memory"));
+            } else {
+                fillLabels(size);
+                m_api.BASS_ChannelPlay(PreviewChannel, 0);
             }
         }
     } catch (...) {

@@ -1,6 +1,7 @@
 // The preview on our library with real Ogg sounds, on SDL's disk output.
 
 #include "audio/audiopreview.h"
+#include "playedchannel.h"
 #include "testsupport.h"
 
 #include <QLocale>
@@ -70,7 +71,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_library.load(QStringLiteral(TOLLVIK_BASS_PATH)).ok());
-        m_api = m_library.api();
+        m_api = test::PlayedChannel::watch(m_library.api());
     }
     void init() // on SDL's disk output, which captures every sample
     {
@@ -96,7 +97,7 @@ private Q_SLOTS:
         m_ui->hold(false);
         QTRY_VERIFY(!preview.isStarting());
         QCOMPARE(m_ui->read(m_ui->labels).value(0), u"0=Duration: 3.0 seconds / 00:00:03"_s);
-        const tvb_handle first = preview.previewChannel();
+        const tvb_handle first = test::PlayedChannel::last();
         QTRY_VERIFY(m_api.BASS_ChannelGetPosition(first) > 0);
         m_ui->hold(true);
         QVERIFY(preview.startPreview(test::makeOggSine(440.0, 0.5)).ok());
@@ -109,7 +110,6 @@ private Q_SLOTS:
         releaser.join();
         QCOMPARE(m_api.BASS_StreamGetLength(first), ~tvb_qword{0});
         QCOMPARE(m_ui->read(m_ui->labels).size(), 8);
-        QVERIFY(!preview.holdsBlock());
         QCOMPARE(preview.startPreview(test::makeOggSine()).refusal(), Refusal::Busy);
     }
 
@@ -127,7 +127,7 @@ private Q_SLOTS:
             QCOMPARE(preview.startPreview(kNotPlayable).refusal(), Refusal::Busy);
             m_ui->read(m_ui->pending)();
             QTRY_VERIFY(!preview.isStarting());
-            QVERIFY(m_ui->read(m_ui->labels).isEmpty() && !preview.holdsBlock());
+            QVERIFY(m_ui->read(m_ui->labels).isEmpty());
             QVERIFY(preview.startPreview(kNotPlayable).ok());
             QTRY_COMPARE(m_ui->read(m_ui->boxes).size(), 2);
             preview.shutdown();
@@ -165,7 +165,7 @@ private Q_SLOTS:
             QTRY_VERIFY(!preview.isStarting());
             QCOMPARE(m_ui->read(m_ui->labels).value(1),
                      u"1=Frequency: 22050 Hz, 16 bits, Stereo"_s);
-            const tvb_handle h = preview.previewChannel();
+            const tvb_handle h = test::PlayedChannel::last();
             QTRY_COMPARE_WITH_TIMEOUT(m_api.BASS_ChannelGetPosition(h),
                                       m_api.BASS_StreamGetLength(h), 20000);
             QTest::qWait(150); // the buffer holding the end reaches the file

@@ -114,16 +114,6 @@ public Q_SLOTS:
     void Command3_Click(int slot);
     void Command4_Click(int slot);
 
-    // A slot's context menu (its sound box and its "..." button), deleted when it closes.
-    [[nodiscard]] QMenu* slotMenu(int slot);
-    // A sound for the slot: an .ogg file as "..." takes it, anything else converted to match
-    // the archive's own sound on the sound worker.
-    void importAnySound(int slot, const QString& path);
-    // Sounds for the slots their file names point to ("Sound 07.ogg", "07 bell.wav").
-    void importSlotFiles(const QStringList& paths);
-    // True while a conversion or speech runs on the sound worker.
-    [[nodiscard]] bool soundWorkBusy() const;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -153,6 +143,15 @@ private:
 
     // Converted and spoken slot sounds (slotsoundactions.cpp).
     void attachSlotMenu(QWidget* widget, int slot);
+    // A slot's context menu (its sound box and its "..." button), deleted when it closes.
+    [[nodiscard]] QMenu* slotMenu(int slot);
+    // A sound for the slot: an .ogg file as "..." takes it, anything else converted to match
+    // the archive's own sound on the sound worker.
+    void importAnySound(int slot, const QString& path);
+    // Sounds for the slots their file names point to ("Sound 07.ogg", "07 bell.wav").
+    void importSlotFiles(const QStringList& paths);
+    // True while a conversion or speech runs on the sound worker.
+    [[nodiscard]] bool soundWorkBusy() const;
     [[nodiscard]] bool needsListedArchive();
     void importConvertedSound(int slot);
     void speakMenuText(int slot);

@@ -46,11 +46,6 @@ public:
     // BassTime; valid until shutdown().
     [[nodiscard]] CBASS_TIME& bassTime() { return *BassTime; }
 
-    // For tests and the benchmark: the channel of the last preview, and whether a block is held.
-    // Only meaningful while no worker runs.
-    [[nodiscard]] tvb_handle previewChannel() const { return PreviewChannel; }
-    [[nodiscard]] bool holdsBlock() const { return PreviewBlock != nullptr; }
-
 private:
     struct BoxGate;
 
