@@ -53,9 +53,7 @@ void frmmemory::loadNavigatorFrom(const QString& path)
     m_label1->setText(build.caption.toString());
     m_label1->show();
     showDevicePicture(build.picture);
-    m_text3->setReadOnly(false);
     m_text3->setText(nav.workingCopyPath);
-    m_text3->setReadOnly(true);
     m_command7->show();
 }
 
@@ -80,9 +78,7 @@ void frmmemory::Command7_Click()
         texts[static_cast<std::size_t>(slot)] = Text1(slot)->text();
     NavigatorState& nav = m_state->navigator;
     (void)saveModifiedNavigator(nav, texts, programFolder(), *this);
-    m_text3->setReadOnly(false);
     m_text3->setText(nav.workingCopyPath);
-    m_text3->setReadOnly(true);
 }
 
 void frmmemory::Load2_Click()
@@ -108,9 +104,7 @@ void frmmemory::loadArchiveFrom(const QString& path)
         return;
     }
     m_state->baseArchiveName = loaded->baseArchiveName;
-    m_text2->setReadOnly(false);
     m_text2->setText(loaded->workingPath);
-    m_text2->setReadOnly(true);
     applyListing(loaded->listing);
     m_command5->show();
 }
@@ -167,9 +161,7 @@ void frmmemory::Command5_Click()
     const Result<BuiltChk> built = data_chk_reload(input, *this);
     if (!built)
         return;
-    m_text2->setReadOnly(false);
     m_text2->setText(built->workingPath);
-    m_text2->setReadOnly(true);
     if (built->listing)
         applyListing(built->listing.value());
 }
