@@ -21,6 +21,19 @@ FileDialogBackend& frmmemory::fileDialogs() const
     return m_state->context.dialogs ? *m_state->context.dialogs : defaultFileDialogBackend();
 }
 
+std::optional<QString> frmmemory::chooseFileToOpen(const QString& name, const QString& filter)
+{
+    cCommonDialog dialog(fileDialogs());
+    OpenFileArgs args;
+    args.Filename = name;
+    if (!filter.isEmpty())
+        args.Filter = filter;
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args))
+        return std::nullopt;
+    return args.Filename;
+}
+
 void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 {
     // A failure has been logged; the given texts stay.
@@ -31,12 +44,8 @@ void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 
 void frmmemory::Load1_Click()
 {
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = QStringLiteral("*.*");
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        loadNavigatorFrom(args.Filename);
+    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.*")))
+        loadNavigatorFrom(*chosen);
 }
 
 void frmmemory::loadNavigatorFrom(const QString& path)
@@ -83,12 +92,8 @@ void frmmemory::Command7_Click()
 
 void frmmemory::Load2_Click()
 {
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = QStringLiteral("*.chk");
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        loadArchiveFrom(args.Filename);
+    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.chk")))
+        loadArchiveFrom(*chosen);
 }
 
 void frmmemory::loadArchiveFrom(const QString& path)
@@ -123,12 +128,9 @@ void frmmemory::applyListing(const ChkListing& listing)
 void frmmemory::Command3_Click(int slot)
 {
     const QString current = Text1(slot + kSlotCount)->text();
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = importInitialName(current, programFolder());
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        takeSlotSound(slot, args.Filename, importLogLine(args.Filename, slot));
+    if (const std::optional<QString> chosen =
+            chooseFileToOpen(importInitialName(current, programFolder())))
+        takeSlotSound(slot, *chosen, importLogLine(*chosen, slot));
 }
 
 void frmmemory::Command4_Click(int slot)

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -137,6 +138,10 @@ private:
     void setSoundBoxText(int slot, const QString& text);
     void applyListing(const ChkListing& listing);
     [[nodiscard]] FileDialogBackend& fileDialogs() const;
+    // The file the user picks in the open dialog that starts on `name` (a pattern, a file or
+    // nothing) and offers `filter` (empty: all files); none when cancelled.
+    [[nodiscard]] std::optional<QString> chooseFileToOpen(const QString& name,
+                                                          const QString& filter = QString());
     void loadNavigatorFrom(const QString& path);
     void showDevicePicture(DevicePicture picture);
     void loadArchiveFrom(const QString& path);
