@@ -23,7 +23,7 @@ namespace {
 class TimingUi : public PreviewUi
 {
 public:
-    void setLabel3(int index, const QString&) override
+    void showFigure(int index, const QString&) override
     {
         if (index != 3)
             return;

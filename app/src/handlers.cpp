@@ -199,10 +199,10 @@ void frmmemory::Command1_Click(int slot)
         beep();
 }
 
-void frmmemory::setLabel3(int index, const QString& text)
+void frmmemory::showFigure(int line, const QString& text)
 {
     QMetaObject::invokeMethod(
-        this, [this, index, text] { Label3(index)->setText(text); }, Qt::QueuedConnection);
+        this, [this, line, text] { Label3(line)->setText(text); }, Qt::QueuedConnection);
 }
 
 void frmmemory::ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed)

@@ -22,7 +22,7 @@ namespace {
 // (it is still starting), for at most 10 s; a box stays open until the test closes it.
 struct FakeUi : PreviewUi
 {
-    void setLabel3(int index, const QString& text) override
+    void showFigure(int index, const QString& text) override
     {
         std::unique_lock lock(mutex);
         labels.append(QString::number(index) + u'=' + text);

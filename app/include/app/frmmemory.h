@@ -71,7 +71,7 @@ public:
     void attachAudio(AudioPreview* preview);
 
     // What the preview worker hands over; both post the work to the window's thread.
-    void setLabel3(int index, const QString& text) override;
+    void showFigure(int line, const QString& text) override;
     void ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed) override;
 
     // A modal message box owned by the window (or the context's stand-in).

@@ -50,7 +50,7 @@ private:
     struct BoxGate;
 
     void PlayFromMemory(std::uint32_t size);
-    void fillLabels(std::uint32_t size);
+    void showFigures(std::uint32_t size);
     void showAudioErrorAndWait(const QString& message);
 
     const BassApi& m_api;
