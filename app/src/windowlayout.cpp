@@ -32,7 +32,7 @@ const std::array kSlotRowControls = {
     Control{"Command1_%1", IconButton, 2700,   0,  255,  255, Inherited,    None,         None,       nullptr,                  nullptr,  false, false},
     Control{"Text1_%1",    TextBox,    3000,   0, 1800,  285, Arial9Bold,   SoundBox,     SoundText,  nullptr,                  nullptr,  false, false},
     Control{"Command3_%1", Button,     4860,   0,  300,  255, Inherited,    None,         None,       "...",                    "Get .Ogg file", false, false},
-    // "oGG" as users know the tool tip.
+    // The tool tip's "oGG" as users know it.
     Control{"Command4_%1", Button,     5220,   0,  255,  255, Arial825Bold, None,         None,       "S",                      "Save Sound as oGG", false, false},
 };
 

@@ -128,6 +128,7 @@ void AudioPreview::showFigures(std::uint32_t size)
                            QString::number(BassTime->GetBytesPerSecond(PreviewChannel)));
     const auto fileLength = static_cast<std::int32_t>(
         std::min<std::uint32_t>(size, std::numeric_limits<std::int32_t>::max()));
+    // "Kbp/s" and "kbp/s" as users know the line.
     m_ui.showFigure(3, QStringLiteral("Kbp/s: ") +
                            QString::number(BassTime->GetBitsPerSecond(PreviewChannel, fileLength)) +
                            QStringLiteral(" [avg kbp/s]"));
