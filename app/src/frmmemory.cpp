@@ -198,24 +198,6 @@ void frmmemory::AddText(const QString& text)
     m_text4->ensureCursorVisible();
 }
 
-QStringList frmmemory::logLines() const
-{
-    QStringList lines = m_text4->toPlainText().split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-bool frmmemory::archiveLoaded() const
-{
-    return m_state->archiveLoaded;
-}
-
-qint16 frmmemory::HighlightedSlot() const
-{
-    return m_state->HighlightedSlot;
-}
-
 QString frmmemory::programFolder() const
 {
     return m_state->context.programFolder;

@@ -91,7 +91,8 @@ private Q_SLOTS:
         drop(f.window->Text2(), {chk});
         const auto before = filesUnder(f.folder.path());
         drop(f.window->Text1(31), {wav});
-        QVERIFY(f.window->logLines().constLast().startsWith(u"The sound converter cannot be"_s));
+        QVERIFY(
+            test::logLines(*f.window).constLast().startsWith(u"The sound converter cannot be"_s));
         QCOMPARE(filesUnder(f.folder.path()), before);
         f.close();
         f.converterModule = QStringLiteral(TOLLVIK_CONVERT_MODULE);
@@ -111,7 +112,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!QApplication::overrideCursor()); // the busy cursor goes with the job
         const QString converted = f.folder.temp(u"Converted 02.ogg"_s);
         QCOMPARE(w.Text1(31)->text(), converted);
-        QVERIFY(w.logLines().constLast().startsWith(u"Converted horn.wav: 22050 Hz"_s));
+        QVERIFY(test::logLines(w).constLast().startsWith(u"Converted horn.wav: 22050 Hz"_s));
         verifySlotSound(converted);
 
         drop(w.Text1(34), {ogg});

@@ -100,12 +100,6 @@ public:
     [[nodiscard]] QPushButton* Load2() const { return m_load2; }
     [[nodiscard]] QFrame* Frame1() const { return m_frame1; }
 
-    // Window-level state.
-    [[nodiscard]] bool archiveLoaded() const;
-    [[nodiscard]] qint16 HighlightedSlot() const;
-    [[nodiscard]] QString programFolder() const;
-    [[nodiscard]] QStringList logLines() const;
-
 public Q_SLOTS:
     void Load1_Click();
     void Command7_Click();
@@ -127,6 +121,7 @@ protected:
 private:
     struct State;
 
+    [[nodiscard]] QString programFolder() const;
     void buildControls();
     void buildSlot(int slot);
     void setTabOrder();
