@@ -16,45 +16,46 @@ namespace tollvik::layout {
 using enum Kind;
 using enum Face;
 using enum Colour;
+using enum Show;
 
 namespace {
 
 // clang-format off
-// name         kind            left   top  width height face          background    text        caption                   tool tip  filled hidden
-const std::array kArchiveRowControls = {
-    Control{"Command5", CaptionButton, 1320,  480, 2415,  285, Arial9Bold,   HighlightBox, None,       "Build CUSTOM .Chk",      nullptr,  false, false},
-    Control{"Text2",    TextBox,       3720,  480, 5595,  285, Arial9Bold,   SoundBox,     SoundText,  nullptr,                  nullptr,  false, false},
-    Control{"Load2",    Button,        9300,  480,  795,  315, SansSerif825, None,         None,       "Load",                   nullptr,  false, false},
-};
+//   name           kind            left   top  wide  high  face             background      text            show     caption, tool tip
+const std::array<Control, 3> kArchiveRowControls = {{
+    {"Command5",    CaptionButton,  1320,  480, 2415,  285, Arial9Bold,      HighlightBox,   None,           Plain,   "Build CUSTOM .Chk", ""},
+    {"Text2",       TextBox,        3720,  480, 5595,  285, Arial9Bold,      SoundBox,       SoundText,      Plain,   "", ""},
+    {"Load2",       Button,         9300,  480,  795,  315, SansSerif825,    None,           None,           Plain,   "Load", ""},
+}};
 
-const std::array kSlotRowControls = {
-    Control{"Text1_%1",    TextBox,    120,    0, 2500,  285, Arial9Bold,   MenuBox,      MenuText,   nullptr,                  nullptr,  false, false},
-    Control{"Command1_%1", IconButton, 2700,   0,  255,  255, Inherited,    None,         None,       nullptr,                  nullptr,  false, false},
-    Control{"Text1_%1",    TextBox,    3000,   0, 1800,  285, Arial9Bold,   SoundBox,     SoundText,  nullptr,                  nullptr,  false, false},
-    Control{"Command3_%1", Button,     4860,   0,  300,  255, Inherited,    None,         None,       "...",                    "Get .Ogg file", false, false},
+const std::array<Control, 5> kSlotRowControls = {{
+    {"Text1_%1",    TextBox,         120,    0, 2500,  285, Arial9Bold,      MenuBox,        MenuText,       Plain,   "", ""},
+    {"Command1_%1", IconButton,     2700,    0,  255,  255, Inherited,       None,           None,           Plain,   "", ""},
+    {"Text1_%1",    TextBox,        3000,    0, 1800,  285, Arial9Bold,      SoundBox,       SoundText,      Plain,   "", ""},
+    {"Command3_%1", Button,         4860,    0,  300,  255, Inherited,       None,           None,           Plain,   "...", "Get .Ogg file"},
     // The tool tip's "oGG" as users know it.
-    Control{"Command4_%1", Button,     5220,   0,  255,  255, Arial825Bold, None,         None,       "S",                      "Save Sound as oGG", false, false},
-};
+    {"Command4_%1", Button,         5220,    0,  255,  255, Arial825Bold,    None,           None,           Plain,   "S", "Save Sound as oGG"},
+}};
 
-const std::array kLowerRowControls = {
-    Control{"Load1",    Button,         360, 6600,  795,  255, SansSerif825, None,         None,       "Load",                   nullptr,  false, false},
-    Control{"Text3",    TextBox,       1200, 6600, 5655,  285, Arial9Bold,   MenuBox,      MenuText,   nullptr,                  nullptr,  false, false},
-    Control{"Command7", CaptionButton, 6840, 6600, 2655,  315, Arial9Bold,   MenuText,     None,       "Save modified TTN file", nullptr,  false, false},
-    Control{"Text4",    LogBox,         180, 6900, 6075, 2055, Arial825,     LogBackground, HighlightText, nullptr,               nullptr,  false, false},
-    Control{"Frame1",   Frame,         6300, 6900, 4575, 2115, Inherited,    SystemMenu,   SystemText, nullptr,                  nullptr,  true,  false},
-};
+const std::array<Control, 5> kLowerRowControls = {{
+    {"Load1",       Button,          360, 6600,  795,  255, SansSerif825,    None,           None,           Plain,   "Load", ""},
+    {"Text3",       TextBox,        1200, 6600, 5655,  285, Arial9Bold,      MenuBox,        MenuText,       Plain,   "", ""},
+    {"Command7",    CaptionButton,  6840, 6600, 2655,  315, Arial9Bold,      MenuText,       None,           Plain,   "Save modified TTN file", ""},
+    {"Text4",       LogBox,          180, 6900, 6075, 2055, Arial825,        LogBackground,  HighlightText,  Plain,   "", ""},
+    {"Frame1",      Frame,          6300, 6900, 4575, 2115, Inherited,       SystemMenu,     SystemText,     Filled,  "", ""},
+}};
 
-const std::array kInformationControls = {
-    Control{"Label3_0", Label,          120,  660, 4215,  255, Arial825Bold, SystemMenu,   SoundText,  nullptr,                  nullptr,  true,  false},
-    Control{"Label3_1", Label,          120, 1260, 4215,  255, Arial825Bold, SystemMenu,   SoundText,  nullptr,                  nullptr,  true,  false},
-    Control{"Label3_2", Label,          120, 1560, 4215,  255, Arial825Bold, SystemMenu,   SoundText,  nullptr,                  nullptr,  true,  false},
-    Control{"Label3_3", Label,          120,  960, 4215,  255, Arial825Bold, SystemMenu,   SoundText,  nullptr,                  nullptr,  true,  false},
-    Control{"Label3_4", Label,          120,  360, 4215,  255, Arial825Bold, SystemMenu,   SoundText,  nullptr,                  nullptr,  true,  false},
-    Control{"Image2",   Picture,       2520,  180, 1950, 1500, Inherited,    None,         None,       nullptr,                  nullptr,  false, true},
-    Control{"Image3",   Picture,       3060,  180, 1065, 1815, Inherited,    None,         None,       nullptr,                  nullptr,  false, true},
-    Control{"Image4",   Picture,       3060,  180, 1065, 1815, Inherited,    None,         None,       nullptr,                  nullptr,  false, true},
-    Control{"Label1",   Label,          420, 1800, 4095,  255, Arial975BoldItalic, SystemMenu, MenuText, nullptr,               nullptr,  false, true},
-};
+const std::array<Control, 9> kInformationControls = {{
+    {"Label3_0",    Label,           120,  660, 4215,  255, Arial825Bold,    SystemMenu,     SoundText,      Filled,  "", ""},
+    {"Label3_1",    Label,           120, 1260, 4215,  255, Arial825Bold,    SystemMenu,     SoundText,      Filled,  "", ""},
+    {"Label3_2",    Label,           120, 1560, 4215,  255, Arial825Bold,    SystemMenu,     SoundText,      Filled,  "", ""},
+    {"Label3_3",    Label,           120,  960, 4215,  255, Arial825Bold,    SystemMenu,     SoundText,      Filled,  "", ""},
+    {"Label3_4",    Label,           120,  360, 4215,  255, Arial825Bold,    SystemMenu,     SoundText,      Filled,  "", ""},
+    {"Image2",      Picture,        2520,  180, 1950, 1500, Inherited,       None,           None,           Hidden,  "", ""},
+    {"Image3",      Picture,        3060,  180, 1065, 1815, Inherited,       None,           None,           Hidden,  "", ""},
+    {"Image4",      Picture,        3060,  180, 1065, 1815, Inherited,       None,           None,           Hidden,  "", ""},
+    {"Label1",      Label,           420, 1800, 4095,  255, ItalicArial975,  SystemMenu,     MenuText,       Hidden,  "", ""},
+}};
 // clang-format on
 
 struct Legend
@@ -64,15 +65,42 @@ struct Legend
 };
 
 const std::array<Legend, kLegendCount> kLegend = {{
-    {"TTGO 5.201", QColor(0x00, 0x00, 0xC0)},
-    {"TTGO 5.0", QColor(0x80, 0x00, 0x80)},
-    {"TTN 5.1", QColor(0x00, 0x80, 0x00)},
-    {"TTGO 5.202", QColor(0xC0, 0x00, 0x00)},
-    {"TTGO 5.1", QColor(0x00, 0x80, 0x80)},
-    {"TTGO 5.2", QColor(0x80, 0x40, 0x00)},
-    {"TTN 5.0", QColor(0x40, 0x40, 0x40)},
-    {"TTN 5.21", QColor(0x00, 0x40, 0x80)},
-    {"TTN 5.21a", QColor(0x80, 0x00, 0x40)},
+    {
+        "TTGO 5.201",
+        QColor(0x00, 0x00, 0xC0),
+    },
+    {
+        "TTGO 5.0",
+        QColor(0x80, 0x00, 0x80),
+    },
+    {
+        "TTN 5.1",
+        QColor(0x00, 0x80, 0x00),
+    },
+    {
+        "TTGO 5.202",
+        QColor(0xC0, 0x00, 0x00),
+    },
+    {
+        "TTGO 5.1",
+        QColor(0x00, 0x80, 0x80),
+    },
+    {
+        "TTGO 5.2",
+        QColor(0x80, 0x40, 0x00),
+    },
+    {
+        "TTN 5.0",
+        QColor(0x40, 0x40, 0x40),
+    },
+    {
+        "TTN 5.21",
+        QColor(0x00, 0x40, 0x80),
+    },
+    {
+        "TTN 5.21a",
+        QColor(0x80, 0x00, 0x40),
+    },
 }};
 
 QWidget* make(const Control& control, QWidget* parent)
@@ -196,7 +224,7 @@ QFont font(Face face)
         return arial(9, true, false);
     case Arial975Bold:
         return arial(9.75, true, false);
-    case Arial975BoldItalic:
+    case ItalicArial975:
         return arial(9.75, true, true);
     case SansSerif825: {
         QFont font(QStringLiteral("MS Sans Serif"));
@@ -242,13 +270,13 @@ QList<QWidget*> build(std::span<const Control> controls, QWidget* parent, int le
             twips(left + control.left, top + control.top, control.width, control.height));
         if (control.face != Inherited)
             widget->setFont(font(control.face));
-        if (control.toolTip)
+        if (*control.toolTip != '\0')
             widget->setToolTip(QString::fromLatin1(control.toolTip));
-        if (control.filled)
+        if (control.show == Filled)
             widget->setAutoFillBackground(true);
         if (control.text != None)
             setColours(widget, control.background, control.text);
-        if (control.hidden)
+        if (control.show == Hidden)
             widget->hide();
         made.append(widget);
     }

@@ -49,7 +49,7 @@ enum class Face
     Arial825Bold,
     Arial9Bold,
     Arial975Bold,
-    Arial975BoldItalic,
+    ItalicArial975, // bold too
     SansSerif825,
 };
 [[nodiscard]] QFont font(Face face);
@@ -66,6 +66,13 @@ enum class Kind
     Picture, // a label that shows a picture, hidden until it has one
 };
 
+enum class Show
+{
+    Plain,
+    Filled, // paints its own background
+    Hidden, // until the window shows it
+};
+
 // One control. A slot's controls are placed from the slot's corner.
 struct Control
 {
@@ -73,11 +80,10 @@ struct Control
     Kind kind;
     int left, top, width, height; // twips
     Face face;
-    Colour background, text;
-    const char* caption;
-    const char* toolTip;
-    bool filled; // paints its own background
-    bool hidden;
+    Colour background, text; // text None: the control keeps its palette
+    Show show;
+    const char* caption; // "" for none
+    const char* toolTip; // "" for none
 };
 
 // The archive row above the slots; the navigator row, the log and the information frame below
