@@ -65,42 +65,15 @@ struct Legend
 };
 
 const std::array<Legend, kLegendCount> kLegend = {{
-    {
-        "TTGO 5.201",
-        QColor(0x00, 0x00, 0xC0),
-    },
-    {
-        "TTGO 5.0",
-        QColor(0x80, 0x00, 0x80),
-    },
-    {
-        "TTN 5.1",
-        QColor(0x00, 0x80, 0x00),
-    },
-    {
-        "TTGO 5.202",
-        QColor(0xC0, 0x00, 0x00),
-    },
-    {
-        "TTGO 5.1",
-        QColor(0x00, 0x80, 0x80),
-    },
-    {
-        "TTGO 5.2",
-        QColor(0x80, 0x40, 0x00),
-    },
-    {
-        "TTN 5.0",
-        QColor(0x40, 0x40, 0x40),
-    },
-    {
-        "TTN 5.21",
-        QColor(0x00, 0x40, 0x80),
-    },
-    {
-        "TTN 5.21a",
-        QColor(0x80, 0x00, 0x40),
-    },
+    {"TTGO 5.201", QColor(0x00, 0x00, 0xC0)},
+    {"TTGO 5.0", QColor(0x80, 0x00, 0x80)},
+    {"TTN 5.1", QColor(0x00, 0x80, 0x00)},
+    {"TTGO 5.202", QColor(0xC0, 0x00, 0x00)},
+    {"TTGO 5.1", QColor(0x00, 0x80, 0x80)},
+    {"TTGO 5.2", QColor(0x80, 0x40, 0x00)},
+    {"TTN 5.0", QColor(0x40, 0x40, 0x40)},
+    {"TTN 5.21", QColor(0x00, 0x40, 0x80)},
+    {"TTN 5.21a", QColor(0x80, 0x00, 0x40)},
 }};
 
 QWidget* make(const Control& control, QWidget* parent)
