@@ -43,9 +43,6 @@ public:
     // BASS_Free, the release of PreviewBlock and the end of BassTime. Idempotent.
     void shutdown();
 
-    // BassTime; valid until shutdown().
-    [[nodiscard]] CBASS_TIME& bassTime() { return *BassTime; }
-
 private:
     struct BoxGate;
 
