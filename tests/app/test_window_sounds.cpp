@@ -45,6 +45,7 @@ QMenu* slotMenu(frmmemory& window, int slot)
 
 void trigger(QMenu* menu, const QString& text)
 {
+    QVERIFY(menu != nullptr);
     for (QAction* action : menu->actions()) {
         if (action->text() == text)
             action->trigger();
