@@ -1,4 +1,5 @@
-// The preview on our library with real Ogg sounds, on SDL's disk output.
+// The preview on our library with real Ogg sounds, on SDL's disk output, and the library's
+// refusals.
 
 #include "audio/audiopreview.h"
 #include "playedchannel.h"
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <array>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -54,6 +56,55 @@ struct FakeUi : PreviewUi
 };
 
 const QByteArray kNotPlayable = "OggS"_ba + QByteArray(64, '\0');
+
+// The library's calls on a channel, each true when it gave its failure value.
+struct ChannelCall
+{
+    const char* name;
+    bool (*fails)(const BassApi& api, tvb_handle handle);
+};
+const std::array<ChannelCall, 9> kChannelCalls = {{
+    {"StreamFree",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_StreamFree(h), true;
+     }},
+    {"MusicFree",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_MusicFree(h), true;
+     }},
+    {"ChannelPlay",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelPlay(h, 1) == 0;
+     }},
+    {"StreamGetLength",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_StreamGetLength(h) == ~tvb_qword{0};
+     }},
+    {"MusicGetLength",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_MusicGetLength(h, 1) == ~tvb_qword{0};
+     }},
+    {"ChannelBytes2Seconds",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelBytes2Seconds(h, 4, 0) == -1.0f;
+     }},
+    {"ChannelGetPosition",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelGetPosition(h) == ~tvb_qword{0};
+     }},
+    {"ChannelGetAttributes",
+     [](const BassApi& a, tvb_handle h) {
+         tvb_dword frequency = 7, volume = 7;
+         std::int32_t pan = 7;
+         return a.BASS_ChannelGetAttributes(h, &frequency, &volume, &pan) == 0 && frequency == 7 &&
+                volume == 7 && pan == 7;
+     }},
+    // The handle is checked before the missing record.
+    {"ChannelGetInfo",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelGetInfo(h, nullptr) == 0;
+     }},
+}};
 
 } // namespace
 
@@ -135,6 +186,34 @@ private Q_SLOTS:
             lateClose = m_ui->read(m_ui->pending);
         }
         lateClose();
+    }
+
+    // Every call on a channel refuses a handle that names none (never made, or freed) with its
+    // failure value and the handle error, and changes nothing it was given.
+    void unknownChannelsAreRefused_data()
+    {
+        QTest::addColumn<int>("call");
+        QTest::addColumn<bool>("freed");
+        for (std::size_t i = 0; i < kChannelCalls.size(); ++i) {
+            QTest::addRow("%s never made", kChannelCalls[i].name) << int(i) << false;
+            QTest::addRow("%s freed", kChannelCalls[i].name) << int(i) << true;
+        }
+    }
+    void unknownChannelsAreRefused()
+    {
+        QFETCH(int, call);
+        QFETCH(bool, freed);
+        tvb_handle handle = 0x7FFF;
+        if (freed) {
+            const QByteArray sound = test::makeOggSine(440.0, 0.1);
+            handle = m_api.BASS_StreamCreateFile(1, sound.constData(), 0, 0,
+                                                 tvb_dword(sound.size()), 0, 0);
+            QVERIFY(handle != 0);
+            m_api.BASS_StreamFree(handle);
+        }
+        (void)m_api.BASS_GetVersion(); // the last code is TVB_OK again
+        QVERIFY(kChannelCalls[std::size_t(call)].fails(m_api, handle));
+        QCOMPARE(m_api.BASS_ErrorGetCode(), TVB_ERROR_HANDLE);
     }
 
     // Six channels count as two; a decimal comma; 2.5 s rounds to the even second; the bit rate
