@@ -2,6 +2,7 @@
 
 #include "audio/audiopreview.h"
 #include "audio/audiostartup.h"
+#include "playedchannel.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ namespace {
 class TimingUi : public PreviewUi
 {
 public:
-    void setLabel3(int index, const QString&) override
+    void showFigure(int index, const QString&) override
     {
         if (index != 3)
             return;
@@ -68,7 +69,7 @@ int main(int argc, char** argv)
     };
     if (!checkAudioLibrary(folder, library, print) || !openOutput(library.api(), nullptr, print))
         return 1;
-    const BassApi& api = library.api();
+    const BassApi api = test::PlayedChannel::watch(library.api());
 
     // About 100 KB of Ogg Vorbis, stereo at 44100 Hz.
     QByteArray sound;
@@ -95,7 +96,7 @@ int main(int argc, char** argv)
         }
         while (preview.isStarting())
             std::this_thread::sleep_for(std::chrono::microseconds(100));
-        const tvb_handle channel = preview.previewChannel();
+        const tvb_handle channel = test::PlayedChannel::last();
         // The output callback has played part of the sound once the position moves.
         while (static_cast<std::uint32_t>(api.BASS_ChannelGetPosition(channel)) == 0)
             std::this_thread::sleep_for(std::chrono::microseconds(100));

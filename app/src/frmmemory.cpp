@@ -5,6 +5,7 @@
 #include "artwork.h"
 #include "core/paths.h"
 #include "soundworker.h"
+#include "windowlayout.h"
 #include "windowstate.h"
 
 #include <QApplication>
@@ -24,86 +25,6 @@
 namespace tollvik {
 namespace {
 
-// 15 twips are one pixel. Edges are rounded separately so that neighbours stay aligned.
-int px(int twips)
-{
-    return (twips * 2 + 15) / 30;
-}
-
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(left + width) - px(left), px(top + height) - px(top));
-}
-
-QFont arial(qreal points, bool bold, bool italic = false)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
-
-QFont msSansSerif(qreal points)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(points);
-    return font;
-}
-
-void setColours(QWidget* widget, const QColor& background, const QColor& text)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, background);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Window, background);
-    palette.setColor(QPalette::WindowText, text);
-    widget->setPalette(palette);
-}
-
-const QColor kWindowBackground(0xC0, 0x40, 0x00);
-const QColor kMenuBox(0xC0, 0xFF, 0xC0);
-const QColor kMenuText(0x00, 0x40, 0x00);
-const QColor kHighlightBox(0x00, 0x00, 0xC0);
-const QColor kHighlightText(0xFF, 0xFF, 0x00);
-const QColor kSoundBox(0xFF, 0xFF, 0xC0);
-const QColor kSoundText(0x00, 0x00, 0xC0);
-const QColor kSoundHighlightBox(0xC0, 0xFF, 0xFF);
-const QColor kLogBox(0x40, 0x40, 0x40);
-
-// The system colours the window's design refers to.
-QColor systemWindowText()
-{
-    return QApplication::palette().color(QPalette::WindowText);
-}
-QColor systemWindowBackground()
-{
-    return QApplication::palette().color(QPalette::Base);
-}
-QColor systemMenu()
-{
-    return QApplication::palette().color(QPalette::Window);
-}
-
-struct Legend
-{
-    const char* text;
-    QColor colour;
-};
-
-// The supported navigator versions, left to right as the legend row shows them.
-const std::array<Legend, 9> kLegend = {{
-    {"TTGO 5.201", QColor(0x00, 0x00, 0xC0)},
-    {"TTGO 5.0", QColor(0x80, 0x00, 0x80)},
-    {"TTN 5.1", QColor(0x00, 0x80, 0x00)},
-    {"TTGO 5.202", QColor(0xC0, 0x00, 0x00)},
-    {"TTGO 5.1", QColor(0x00, 0x80, 0x80)},
-    {"TTGO 5.2", QColor(0x80, 0x40, 0x00)},
-    {"TTN 5.0", QColor(0x40, 0x40, 0x40)},
-    {"TTN 5.21", QColor(0x00, 0x40, 0x80)},
-    {"TTN 5.21a", QColor(0x80, 0x00, 0x40)},
-}};
-
 // Default menu texts of slots 0 to 18; the others start empty.
 const std::array<const char*, 19> kDefaultMenuTexts = {
     "Gatso",     "Gatso 20",   "Gatso 30",  "Gatso 40",  "Gatso 50",  "Gatso 60",  "Gatso 70",
@@ -119,16 +40,16 @@ frmmemory::frmmemory(AppContext context, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Tollvik Alerts 1.0f"));
     setWindowIcon(windowIcon());
-    setFixedSize(728, 601);
+    setFixedSize(layout::kWindowWidth, layout::kWindowHeight);
     // The boxes' font while the controls are made, so that no box lays out its text twice; the
     // window's own font (for the controls without one of their own, none shown at start) last.
-    setFont(arial(9, true));
+    setFont(layout::font(layout::Face::Arial9Bold));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, kWindowBackground);
+    palette.setColor(QPalette::Window, layout::colour(layout::Colour::WindowBackground));
     setPalette(palette);
     buildControls();
-    setFont(arial(9.75, true));
+    setFont(layout::font(layout::Face::Arial975Bold));
     setTabOrder();
     setAcceptDrops(true);
     for (QWidget* row : {static_cast<QWidget*>(m_text2), static_cast<QWidget*>(m_load2),
@@ -139,163 +60,54 @@ frmmemory::frmmemory(AppContext context, QWidget* parent)
 
 frmmemory::~frmmemory() = default;
 
+// The controls, made from the window's layout and wired to what they do.
 void frmmemory::buildControls()
 {
-    m_command5 = new GraphicalButton(QStringLiteral("Build CUSTOM .Chk"), kHighlightBox, this);
-    m_command5->setObjectName(QStringLiteral("Command5"));
-    m_command5->setGeometry(twips(1320, 480, 2415, 285));
-    m_command5->setFont(arial(9, true));
-    m_command5->setCursor(actionCursor());
-    connect(m_command5, &QPushButton::clicked, this, &frmmemory::Command5_Click);
-
-    m_text2 = new QLineEdit(this);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setGeometry(twips(3720, 480, 5595, 285));
-    m_text2->setFont(arial(9, true));
-    setColours(m_text2, kSoundBox, kSoundText);
-
-    m_load2 = new QPushButton(QStringLiteral("Load"), this);
-    m_load2->setObjectName(QStringLiteral("Load2"));
-    m_load2->setGeometry(twips(9300, 480, 795, 315));
-    m_load2->setFont(msSansSerif(8.25));
-    connect(m_load2, &QPushButton::clicked, this, &frmmemory::Load2_Click);
-
+    const auto take = [](QList<QWidget*> widgets, auto*&... members) {
+        qsizetype i = 0;
+        ((members = qobject_cast<std::remove_reference_t<decltype(members)>>(widgets[i++])), ...);
+    };
+    take(layout::build(layout::kArchiveRow, this), m_command5, m_text2, m_load2);
     for (int slot = 0; slot < kSlotCount; ++slot)
         buildSlot(slot);
+    const QList<QWidget*> legend = layout::buildLegend(this);
+    for (std::size_t i = 0; i < m_label2.size(); ++i)
+        m_label2[i] = qobject_cast<QLabel*>(legend[static_cast<qsizetype>(i)]);
+    take(layout::build(layout::kLowerRows, this), m_load1, m_text3, m_command7, m_text4, m_frame1);
+    const QList<QWidget*> information = layout::build(layout::kInformation, m_frame1);
+    for (std::size_t i = 0; i < m_label3.size(); ++i)
+        m_label3[i] = qobject_cast<QLabel*>(information[static_cast<qsizetype>(i)]);
+    take(information.mid(static_cast<qsizetype>(m_label3.size())), m_image2, m_image3, m_image4,
+         m_label1);
 
-    const QFont legendFont = arial(8.25, true);
-    const int legendWidth = 728 / static_cast<int>(kLegend.size());
-    for (std::size_t i = 0; i < kLegend.size(); ++i) {
-        auto* label = new QLabel(QString::fromLatin1(kLegend[i].text), this);
-        label->setObjectName(QStringLiteral("Label2_%1").arg(i));
-        label->setFont(legendFont);
-        label->setAlignment(Qt::AlignCenter);
-        label->setAutoFillBackground(true);
-        setColours(label, systemWindowBackground(), kLegend[i].colour);
-        const int left = static_cast<int>(i) * legendWidth + 4;
-        // The labels stand in one row, staggered by a few twips between 6300 and 6360.
-        const int top = px(6300 + static_cast<int>(i % 2) * 60);
-        label->setGeometry(left, top, legendWidth - 8, 15);
-        m_label2[i] = label;
-    }
-
-    m_load1 = new QPushButton(QStringLiteral("Load"), this);
-    m_load1->setObjectName(QStringLiteral("Load1"));
-    m_load1->setGeometry(twips(360, 6600, 795, 255));
-    m_load1->setFont(msSansSerif(8.25));
+    connect(m_command5, &QPushButton::clicked, this, &frmmemory::Command5_Click);
+    connect(m_load2, &QPushButton::clicked, this, &frmmemory::Load2_Click);
     connect(m_load1, &QPushButton::clicked, this, &frmmemory::Load1_Click);
-
-    m_text3 = new QLineEdit(this);
-    m_text3->setObjectName(QStringLiteral("Text3"));
-    m_text3->setGeometry(twips(1200, 6600, 5655, 285));
-    m_text3->setFont(arial(9, true));
-    setColours(m_text3, kMenuBox, kMenuText);
-
-    m_command7 = new GraphicalButton(QStringLiteral("Save modified TTN file"), kMenuText, this);
-    m_command7->setObjectName(QStringLiteral("Command7"));
-    m_command7->setGeometry(twips(6840, 6600, 2655, 315));
-    m_command7->setFont(arial(9, true));
-    m_command7->setCursor(actionCursor());
     connect(m_command7, &QPushButton::clicked, this, &frmmemory::Command7_Click);
-
-    m_text4 = new QPlainTextEdit(this);
-    m_text4->setObjectName(QStringLiteral("Text4"));
-    m_text4->setGeometry(twips(180, 6900, 6075, 2055));
-    m_text4->setFont(arial(8.25, false));
-    m_text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setColours(m_text4, kLogBox, kHighlightText);
-
-    // A caption-less group box: an etched frame, drawn without the group box's style machinery.
-    m_frame1 = new QFrame(this);
-    m_frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(twips(6300, 6900, 4575, 2115));
-    m_frame1->setAutoFillBackground(true);
-    setColours(m_frame1, systemMenu(), systemWindowText());
-
-    // Tops of the information labels by index: duration, format, byte rate, bit rate, file.
-    const std::array<int, 5> labelTops = {660, 1260, 1560, 960, 360};
-    for (int i = 0; i < 5; ++i) {
-        auto* label = new QLabel(m_frame1);
-        label->setObjectName(QStringLiteral("Label3_%1").arg(i));
-        label->setGeometry(twips(120, labelTops[static_cast<std::size_t>(i)], 4215, 255));
-        label->setFont(arial(8.25, true));
-        label->setAutoFillBackground(true);
-        setColours(label, systemMenu(), kSoundText);
-        m_label3[static_cast<std::size_t>(i)] = label;
-    }
-
-    m_image2 = new QLabel(m_frame1);
-    m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setGeometry(twips(2520, 180, 1950, 1500));
-    m_image3 = new QLabel(m_frame1);
-    m_image3->setObjectName(QStringLiteral("Image3"));
-    m_image3->setGeometry(twips(3060, 180, 1065, 1815));
-    m_image4 = new QLabel(m_frame1);
-    m_image4->setObjectName(QStringLiteral("Image4"));
-    m_image4->setGeometry(twips(3060, 180, 1065, 1815));
-    // The pictures are drawn when a navigator file first shows one (showDevicePicture).
-    for (QLabel* image : {m_image2, m_image3, m_image4})
-        image->hide();
-
-    m_label1 = new QLabel(m_frame1);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setGeometry(twips(420, 1800, 4095, 255));
-    m_label1->setFont(arial(9.75, true, true));
-    setColours(m_label1, systemMenu(), kMenuText);
-    m_label1->hide();
 }
 
 void frmmemory::buildSlot(int slot)
 {
-    const int column = slot / 15;
-    const int row = slot % 15;
-    const int top = 960 + 360 * row;
-    const int x0 = column * 5400;
+    const int left = slot / 15 * layout::kSlotColumnWidth;
+    const int top = layout::kFirstSlotTop + layout::kSlotRowHeight * (slot % 15);
     const auto index = static_cast<std::size_t>(slot);
-
-    auto* menu = new QLineEdit(this);
-    menu->setObjectName(QStringLiteral("Text1_%1").arg(slot));
-    menu->setGeometry(twips(x0 + 120, top, 2500, 285));
-    menu->setFont(arial(9, true));
+    const QList<QWidget*> made = layout::build(layout::kSlotControls, this, left, top,
+                                               {slot, slot, slot + kSlotCount, slot, slot});
+    QLineEdit* menu = m_text1[index] = qobject_cast<QLineEdit*>(made[0]);
+    QPushButton* play = m_command1[index] = qobject_cast<QPushButton*>(made[1]);
+    QLineEdit* sound = m_text1[index + kSlotCount] = qobject_cast<QLineEdit*>(made[2]);
+    QPushButton* import = m_command3[index] = qobject_cast<QPushButton*>(made[3]);
+    QPushButton* exportButton = m_command4[index] = qobject_cast<QPushButton*>(made[4]);
     // Until a slot has been highlighted once, the left column shows the system text colour.
-    setColours(menu, kMenuBox, slot < 15 ? systemWindowText() : kMenuText);
+    if (slot < 15)
+        layout::setColours(menu, layout::Colour::MenuBox, layout::Colour::SystemText);
+
     menu->installEventFilter(this);
-    m_text1[index] = menu;
-
-    auto* play = new QPushButton(this);
-    play->setObjectName(QStringLiteral("Command1_%1").arg(slot));
-    play->setGeometry(twips(x0 + 2700, top, 255, 255));
-    play->setIconSize(QSize(16, 16));
-    connect(play, &QPushButton::clicked, this, [this, slot] { Command1_Click(slot); });
-    m_command1[index] = play;
-
-    auto* sound = new QLineEdit(this);
-    sound->setObjectName(QStringLiteral("Text1_%1").arg(slot + kSlotCount));
-    sound->setGeometry(twips(x0 + 3000, top, 1800, 285));
-    sound->setFont(arial(9, true));
-    setColours(sound, kSoundBox, kSoundText);
     sound->installEventFilter(this);
-    m_text1[index + kSlotCount] = sound;
-
-    auto* import = new QPushButton(QStringLiteral("..."), this);
-    import->setObjectName(QStringLiteral("Command3_%1").arg(slot));
-    import->setGeometry(twips(x0 + 4860, top, 300, 255));
-    import->setToolTip(QStringLiteral("Get .Ogg file"));
+    connect(play, &QPushButton::clicked, this, [this, slot] { Command1_Click(slot); });
     connect(import, &QPushButton::clicked, this, [this, slot] { Command3_Click(slot); });
-    m_command3[index] = import;
-
-    auto* exportButton = new QPushButton(QStringLiteral("S"), this);
-    exportButton->setObjectName(QStringLiteral("Command4_%1").arg(slot));
-    exportButton->setGeometry(twips(x0 + 5220, top, 255, 255));
-    exportButton->setFont(arial(8.25, true));
-    exportButton->setToolTip(QStringLiteral("Save Sound as oGG"));
     connect(exportButton, &QPushButton::clicked, this, [this, slot] { Command4_Click(slot); });
-    m_command4[index] = exportButton;
-
-    for (QWidget* widget :
-         {static_cast<QWidget*>(menu), static_cast<QWidget*>(play), static_cast<QWidget*>(sound),
-          static_cast<QWidget*>(import), static_cast<QWidget*>(exportButton)})
+    for (QWidget* widget : made)
         acceptDropsOn(widget);
     attachSlotMenu(sound, slot);
     attachSlotMenu(import, slot);
@@ -326,8 +138,8 @@ void frmmemory::Form_Load()
 {
     m_state->archiveLoaded = false;
     m_text2->clear();
-    SetCaptionColour(m_command5, kSoundBox, 4);
-    SetCaptionColour(m_command7, kMenuBox, 4);
+    SetCaptionColour(m_command5, layout::colour(layout::Colour::SoundBox), 4);
+    SetCaptionColour(m_command7, layout::colour(layout::Colour::MenuBox), 4);
     // The default texts, as far as the settings file does not replace them; each box is set once.
     QStringList texts;
     for (std::size_t index = 0; index < std::size_t{kSlotCount}; ++index)
@@ -386,24 +198,6 @@ void frmmemory::AddText(const QString& text)
     m_text4->ensureCursorVisible();
 }
 
-QStringList frmmemory::logLines() const
-{
-    QStringList lines = m_text4->toPlainText().split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-bool frmmemory::archiveLoaded() const
-{
-    return m_state->archiveLoaded;
-}
-
-qint16 frmmemory::HighlightedSlot() const
-{
-    return m_state->HighlightedSlot;
-}
-
 QString frmmemory::programFolder() const
 {
     return m_state->context.programFolder;
@@ -434,8 +228,9 @@ bool frmmemory::eventFilter(QObject* watched, QEvent* event)
 
 void frmmemory::restoreSlot(int slot)
 {
-    setColours(Text1(slot), kMenuBox, kMenuText);
-    setColours(Text1(slot + kSlotCount), kSoundBox, kSoundText);
+    layout::setColours(Text1(slot), layout::Colour::MenuBox, layout::Colour::MenuText);
+    layout::setColours(Text1(slot + kSlotCount), layout::Colour::SoundBox,
+                       layout::Colour::SoundText);
     Command1(slot)->hide();
     Command3(slot)->hide();
     Command4(slot)->hide();
@@ -452,8 +247,9 @@ void frmmemory::Hilight(int slot)
 {
     if (m_state->HighlightedSlot >= 0)
         restoreSlot(m_state->HighlightedSlot);
-    setColours(Text1(slot), kHighlightBox, kHighlightText);
-    setColours(Text1(slot + kSlotCount), kSoundHighlightBox, systemWindowText());
+    layout::setColours(Text1(slot), layout::Colour::HighlightBox, layout::Colour::HighlightText);
+    layout::setColours(Text1(slot + kSlotCount), layout::Colour::SoundHighlightBox,
+                       layout::Colour::SystemText);
     if (m_state->archiveLoaded)
         showSlotButtons(slot);
     m_state->HighlightedSlot = static_cast<qint16>(slot);
@@ -461,10 +257,7 @@ void frmmemory::Hilight(int slot)
 
 void frmmemory::setSoundBoxText(int slot, const QString& text)
 {
-    QLineEdit* box = Text1(slot + kSlotCount);
-    box->setReadOnly(false);
-    box->setText(text);
-    box->setReadOnly(true);
+    Text1(slot + kSlotCount)->setText(text);
 }
 
 void frmmemory::beep()
@@ -479,12 +272,12 @@ void frmmemory::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(kMenuBox);
+    painter.setPen(layout::colour(layout::Colour::MenuBox));
     for (const int x : {1320, 6780})
-        painter.drawLine(px(x), px(1080), px(x), px(6720));
-    painter.setPen(kSoundBox);
+        painter.drawLine(layout::px(x), layout::px(1080), layout::px(x), layout::px(6720));
+    painter.setPen(layout::colour(layout::Colour::SoundBox));
     for (const int x : {3840, 9240})
-        painter.drawLine(px(x), px(600), px(x), px(6180));
+        painter.drawLine(layout::px(x), layout::px(600), layout::px(x), layout::px(6180));
 }
 
 void frmmemory::showEvent(QShowEvent* event)

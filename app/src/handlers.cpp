@@ -21,6 +21,19 @@ FileDialogBackend& frmmemory::fileDialogs() const
     return m_state->context.dialogs ? *m_state->context.dialogs : defaultFileDialogBackend();
 }
 
+std::optional<QString> frmmemory::chooseFileToOpen(const QString& name, const QString& filter)
+{
+    cCommonDialog dialog(fileDialogs());
+    OpenFileArgs args;
+    args.Filename = name;
+    if (!filter.isEmpty())
+        args.Filter = filter;
+    args.Owner = this;
+    if (!dialog.VBGetOpenFileName(args))
+        return std::nullopt;
+    return args.Filename;
+}
+
 void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 {
     // A failure has been logged; the given texts stay.
@@ -31,12 +44,8 @@ void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 
 void frmmemory::Load1_Click()
 {
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = QStringLiteral("*.*");
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        loadNavigatorFrom(args.Filename);
+    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.*")))
+        loadNavigatorFrom(*chosen);
 }
 
 void frmmemory::loadNavigatorFrom(const QString& path)
@@ -53,9 +62,7 @@ void frmmemory::loadNavigatorFrom(const QString& path)
     m_label1->setText(build.caption.toString());
     m_label1->show();
     showDevicePicture(build.picture);
-    m_text3->setReadOnly(false);
     m_text3->setText(nav.workingCopyPath);
-    m_text3->setReadOnly(true);
     m_command7->show();
 }
 
@@ -80,19 +87,13 @@ void frmmemory::Command7_Click()
         texts[static_cast<std::size_t>(slot)] = Text1(slot)->text();
     NavigatorState& nav = m_state->navigator;
     (void)saveModifiedNavigator(nav, texts, programFolder(), *this);
-    m_text3->setReadOnly(false);
     m_text3->setText(nav.workingCopyPath);
-    m_text3->setReadOnly(true);
 }
 
 void frmmemory::Load2_Click()
 {
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = QStringLiteral("*.chk");
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        loadArchiveFrom(args.Filename);
+    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.chk")))
+        loadArchiveFrom(*chosen);
 }
 
 void frmmemory::loadArchiveFrom(const QString& path)
@@ -108,9 +109,7 @@ void frmmemory::loadArchiveFrom(const QString& path)
         return;
     }
     m_state->baseArchiveName = loaded->baseArchiveName;
-    m_text2->setReadOnly(false);
     m_text2->setText(loaded->workingPath);
-    m_text2->setReadOnly(true);
     applyListing(loaded->listing);
     m_command5->show();
 }
@@ -129,12 +128,9 @@ void frmmemory::applyListing(const ChkListing& listing)
 void frmmemory::Command3_Click(int slot)
 {
     const QString current = Text1(slot + kSlotCount)->text();
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filename = importInitialName(current, programFolder());
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        takeSlotSound(slot, args.Filename, importLogLine(args.Filename, slot));
+    if (const std::optional<QString> chosen =
+            chooseFileToOpen(importInitialName(current, programFolder())))
+        takeSlotSound(slot, *chosen, importLogLine(*chosen, slot));
 }
 
 void frmmemory::Command4_Click(int slot)
@@ -167,9 +163,7 @@ void frmmemory::Command5_Click()
     const Result<BuiltChk> built = data_chk_reload(input, *this);
     if (!built)
         return;
-    m_text2->setReadOnly(false);
     m_text2->setText(built->workingPath);
-    m_text2->setReadOnly(true);
     if (built->listing)
         applyListing(built->listing.value());
 }
@@ -205,10 +199,10 @@ void frmmemory::Command1_Click(int slot)
         beep();
 }
 
-void frmmemory::setLabel3(int index, const QString& text)
+void frmmemory::showFigure(int line, const QString& text)
 {
     QMetaObject::invokeMethod(
-        this, [this, index, text] { Label3(index)->setText(text); }, Qt::QueuedConnection);
+        this, [this, line, text] { Label3(line)->setText(text); }, Qt::QueuedConnection);
 }
 
 void frmmemory::ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed)

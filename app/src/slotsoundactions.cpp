@@ -3,7 +3,6 @@
 #include "app/frmmemory.h"
 #include "converter.h"
 #include "core/paths.h"
-#include "dialogs/commondialog.h"
 #include "settings/ini.h"
 #include "soundworker.h"
 #include "windowstate.h"
@@ -95,12 +94,8 @@ bool frmmemory::needsListedArchive()
 
 void frmmemory::importConvertedSound(int slot)
 {
-    cCommonDialog dialog(fileDialogs());
-    OpenFileArgs args;
-    args.Filter = kSoundFilter;
-    args.Owner = this;
-    if (dialog.VBGetOpenFileName(args))
-        runSlotJob({{slot, args.Filename, SlotWork::Kind::Convert}});
+    if (const std::optional<QString> chosen = chooseFileToOpen(QString(), kSoundFilter))
+        runSlotJob({{slot, *chosen, SlotWork::Kind::Convert}});
 }
 
 void frmmemory::importAnySound(int slot, const QString& path)

@@ -83,28 +83,25 @@ Status AudioPreview::startPreview(QByteArray bytes)
 void AudioPreview::PlayFromMemory(std::uint32_t size)
 {
     try {
-        if (size != 0) {
-            // Cut the previous preview (only one of the two applies) before its block goes.
-            m_api.BASS_StreamFree(PreviewChannel);
-            m_api.BASS_MusicFree(PreviewChannel);
-            PreviewChannel = 0;
-            PreviewBlock.reset();
+        // Cut the previous preview (only one of the two applies) before its block goes.
+        m_api.BASS_StreamFree(PreviewChannel);
+        m_api.BASS_MusicFree(PreviewChannel);
+        PreviewChannel = 0;
+        PreviewBlock.reset();
 
-            PreviewBlock.reset(new (std::nothrow) std::byte[size]);
-            if (PreviewBlock) {
-                std::memcpy(PreviewBlock.get(), PreviewBuffer.constData(), size);
+        PreviewBlock.reset(new (std::nothrow) std::byte[size]);
+        if (PreviewBlock) {
+            std::memcpy(PreviewBlock.get(), PreviewBuffer.constData(), size);
+            PreviewChannel = m_api.BASS_StreamCreateFile(1, PreviewBlock.get(), 0, 0, size, 0, 0);
+            if (PreviewChannel == 0)
                 PreviewChannel =
-                    m_api.BASS_StreamCreateFile(1, PreviewBlock.get(), 0, 0, size, 0, 0);
-                if (PreviewChannel == 0)
-                    PreviewChannel =
-                        m_api.BASS_MusicLoad(1, PreviewBlock.get(), 0, 0, size, 0, kMusicFlags, 0);
-                if (PreviewChannel == 0) {
-                    PreviewBlock.reset();
-                    showAudioErrorAndWait(QStringLiteral("Couldn't Get Data from Memory"));
-                } else {
-                    fillLabels(size);
-                    m_api.BASS_ChannelPlay(PreviewChannel, 0);
-                }
+                    m_api.BASS_MusicLoad(1, PreviewBlock.get(), 0, 0, size, 0, kMusicFlags, 0);
+            if (PreviewChannel == 0) {
+                PreviewBlock.reset();
+                showAudioErrorAndWait(QStringLiteral("Couldn't Get Data from Memory"));
+            } else {
+                showFigures(size);
+                m_api.BASS_ChannelPlay(PreviewChannel, 0);
             }
         }
     } catch (...) {
@@ -113,27 +110,28 @@ void AudioPreview::PlayFromMemory(std::uint32_t size)
     PreviewThread.store(0, std::memory_order_release);
 }
 
-void AudioPreview::fillLabels(std::uint32_t size)
+void AudioPreview::showFigures(std::uint32_t size)
 {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     const float duration = BassTime->GetDuration(PreviewChannel);
-    m_ui.setLabel3(0, QStringLiteral("Duration: ") +
-                          locale.toString(static_cast<double>(duration), 'f', 1) +
-                          QStringLiteral(" seconds / ") +
-                          BassTime->GetTime(clampToInt32(roundHalfEven(duration))));
+    m_ui.showFigure(0, QStringLiteral("Duration: ") +
+                           locale.toString(static_cast<double>(duration), 'f', 1) +
+                           QStringLiteral(" seconds / ") +
+                           BassTime->GetTime(clampToInt32(roundHalfEven(duration))));
     const std::int32_t frequency = BassTime->GetFrequency(PreviewChannel);
     const int bits = BassTime->GetBits(PreviewChannel);
-    m_ui.setLabel3(1, QStringLiteral("Frequency: ") + QString::number(frequency) +
-                          QStringLiteral(" Hz, ") + QString::number(bits) +
-                          QStringLiteral(" bits, ") + BassTime->GetMode(PreviewChannel));
-    m_ui.setLabel3(2, QStringLiteral("Bytes/s: ") +
-                          QString::number(BassTime->GetBytesPerSecond(PreviewChannel)));
+    m_ui.showFigure(1, QStringLiteral("Frequency: ") + QString::number(frequency) +
+                           QStringLiteral(" Hz, ") + QString::number(bits) +
+                           QStringLiteral(" bits, ") + BassTime->GetMode(PreviewChannel));
+    m_ui.showFigure(2, QStringLiteral("Bytes/s: ") +
+                           QString::number(BassTime->GetBytesPerSecond(PreviewChannel)));
     const auto fileLength = static_cast<std::int32_t>(
         std::min<std::uint32_t>(size, std::numeric_limits<std::int32_t>::max()));
-    m_ui.setLabel3(3, QStringLiteral("Kbp/s: ") +
-                          QString::number(BassTime->GetBitsPerSecond(PreviewChannel, fileLength)) +
-                          QStringLiteral(" [avg kbp/s]"));
+    // "Kbp/s" and "kbp/s" as users know the line.
+    m_ui.showFigure(3, QStringLiteral("Kbp/s: ") +
+                           QString::number(BassTime->GetBitsPerSecond(PreviewChannel, fileLength)) +
+                           QStringLiteral(" [avg kbp/s]"));
 }
 
 void AudioPreview::showAudioErrorAndWait(const QString& message)

@@ -33,6 +33,7 @@ Status checkAudioLibrary(const QString& programFolder, AudioLibrary& library,
                          const ShowMessage& show)
 {
     const QString path = RPP(programFolder) + audioLibraryFileName();
+    // "does not exists" as users know the message.
     if (!FileExists(path))
         return refuse({QStringLiteral("BASS.DLL does not exists"), QStringLiteral("BASS.DLL"),
                        AudioMessage::Icon::Critical},

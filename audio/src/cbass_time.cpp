@@ -39,12 +39,6 @@ QString CBASS_TIME::GetTime(std::int32_t seconds) const
     return seconds < 0 ? QLatin1Char('-') + clock : clock;
 }
 
-float CBASS_TIME::GetPlayingPos(tvb_handle handle)
-{
-    const auto position = static_cast<std::uint32_t>(m_api.BASS_ChannelGetPosition(handle));
-    return Bytes2Seconds(m_api, handle, position);
-}
-
 float CBASS_TIME::GetDuration(tvb_handle handle)
 {
     auto length = static_cast<std::uint32_t>(m_api.BASS_StreamGetLength(handle));
@@ -105,14 +99,6 @@ std::int32_t CBASS_TIME::GetFrequency(tvb_handle handle)
     std::int32_t pan = 0;
     m_api.BASS_ChannelGetAttributes(handle, &frequency, &volume, &pan);
     return static_cast<std::int32_t>(frequency);
-}
-
-std::uint8_t CBASS_TIME::GetDXver()
-{
-    TvbInfo info{};
-    info.size = TVB_INFO_SIZE;
-    m_api.BASS_GetInfo(&info);
-    return info.directSoundVer <= 255 ? static_cast<std::uint8_t>(info.directSoundVer) : 0;
 }
 
 void CBASS_TIME::refreshInfo(tvb_handle handle)

@@ -71,7 +71,8 @@ private Q_SLOTS:
         f.dialogs.answers << f.folder.path() + u"Modified/../Temp/ttn"_s;
         QTest::mouseClick(w.Load1(), Qt::LeftButton);
         QCOMPARE(f.beeps, 1);
-        QCOMPARE(w.logLines().constLast(), u"Connot load file from the working Temp directory!"_s);
+        QCOMPARE(test::logLines(w).constLast(),
+                 u"Connot load file from the working Temp directory!"_s);
         f.close();
     }
 
@@ -92,18 +93,17 @@ private Q_SLOTS:
         QCOMPARE(f.dialogs.requests.last().fileName, u"*.chk"_s);
         const QString working = f.folder.temp(u"data.chk"_s);
         QCOMPARE(w.Text2()->text(), working);
-        QVERIFY(w.archiveLoaded());
         QVERIFY(w.Command5()->isVisible());
         QCOMPARE(w.Text1(30)->text(), u"Sound 01"_s);
         QCOMPARE(w.Text1(59)->text(), u"Sound 30"_s);
         // Slot 0 is highlighted: its three buttons appear with the listing.
         QVERIFY(w.Command1(0)->isVisible() && w.Command3(0)->isVisible() &&
                 w.Command4(0)->isVisible());
-        QCOMPARE(w.logLines().size(), 1 + 4 + 31);
+        QCOMPARE(test::logLines(w).size(), 1 + 4 + 31);
 
         // Import into slot 4.
         w.Text1(34)->setFocus();
-        QCOMPARE(w.HighlightedSlot(), qint16(4));
+        QCOMPARE(test::highlightedSlot(w), 4);
         QVERIFY(!w.Command1(0)->isVisible());
         f.dialogs.answers << radarPath;
         QTest::mouseClick(w.Command3(4), Qt::LeftButton);
@@ -111,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(w.Text1(34)->text(), radarPath);
         QVERIFY(!w.Command4(4)->isVisible());
         QVERIFY(w.Command3(4)->isVisible());
-        QCOMPARE(w.logLines().constLast(), u"Load "_s + radarPath + u" to position 5"_s);
+        QCOMPARE(test::logLines(w).constLast(), u"Load "_s + radarPath + u" to position 5"_s);
         // A second import opens on the chosen file.
         f.dialogs.answers << QString();
         QTest::mouseClick(w.Command3(4), Qt::LeftButton);
@@ -136,7 +136,7 @@ private Q_SLOTS:
         expected.entries[173] = test::slotEntry(radar);
         QCOMPARE(test::readAll(f.folder.modified(u"data.chk"_s)), expected.bytes());
         QCOMPARE(w.Text1(34)->text(), u"Sound 05"_s);
-        QVERIFY(w.logLines().contains(u"....Including "_s + radarPath + u" for Gatso 50"_s));
+        QVERIFY(test::logLines(w).contains(u"....Including "_s + radarPath + u" for Gatso 50"_s));
         // The highlighted slot shows its export button again: the box holds a label.
         QVERIFY(w.Command4(0)->isVisible());
         // Loading the working copy itself is refused with a beep; the archive stays listed.
@@ -164,10 +164,10 @@ private Q_SLOTS:
         focusIn(33, Qt::ActiveWindowFocusReason);
         focusIn(33, Qt::PopupFocusReason);
         QCOMPARE(w.Label3(0)->text(), u"Duration: 1.0 seconds / 00:00:01"_s);
-        QCOMPARE(w.HighlightedSlot(), qint16(3));
+        QCOMPARE(test::highlightedSlot(w), 3);
         focusIn(4, Qt::TabFocusReason);
         QCOMPARE(w.Label3(0)->text(), QString());
-        QCOMPARE(w.HighlightedSlot(), qint16(4));
+        QCOMPARE(test::highlightedSlot(w), 4);
 
         // The boxes' panels are drawn once and copied: the very pixels Fusion itself draws, for
         // the box with the focus and the highlighted slot as well.

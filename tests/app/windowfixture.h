@@ -7,7 +7,9 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QList>
+#include <QPlainTextEdit>
 #include <memory>
 
 namespace tollvik::test {
@@ -35,6 +37,27 @@ public:
     QStringList answers;
     QList<FileDialogRequest> requests;
 };
+
+// The lines of the window's progress log, as it shows them.
+inline QStringList logLines(const frmmemory& window)
+{
+    QStringList lines = window.Text4()->toPlainText().split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// The slot whose menu box shows the highlight colours; -1 for none.
+inline int highlightedSlot(const frmmemory& window)
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const QPalette palette = window.Text1(slot)->palette();
+        if (palette.color(QPalette::Base) == QColor(0x00, 0x00, 0xC0) &&
+            palette.color(QPalette::Text) == QColor(0xFF, 0xFF, 0x00))
+            return slot;
+    }
+    return -1;
+}
 
 // A real main window on a temporary program folder, loaded and shown offscreen.
 struct WindowFixture

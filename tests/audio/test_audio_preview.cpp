@@ -1,6 +1,8 @@
-// The preview on our library with real Ogg sounds, on SDL's disk output.
+// The preview on our library with real Ogg sounds, on SDL's disk output, and the library's
+// refusals.
 
 #include "audio/audiopreview.h"
+#include "playedchannel.h"
 #include "testsupport.h"
 
 #include <QLocale>
@@ -8,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <array>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -21,7 +24,7 @@ namespace {
 // (it is still starting), for at most 10 s; a box stays open until the test closes it.
 struct FakeUi : PreviewUi
 {
-    void setLabel3(int index, const QString& text) override
+    void showFigure(int index, const QString& text) override
     {
         std::unique_lock lock(mutex);
         labels.append(QString::number(index) + u'=' + text);
@@ -54,6 +57,55 @@ struct FakeUi : PreviewUi
 
 const QByteArray kNotPlayable = "OggS"_ba + QByteArray(64, '\0');
 
+// The library's calls on a channel, each true when it gave its failure value.
+struct ChannelCall
+{
+    const char* name;
+    bool (*fails)(const BassApi& api, tvb_handle handle);
+};
+const std::array<ChannelCall, 9> kChannelCalls = {{
+    {"StreamFree",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_StreamFree(h), true;
+     }},
+    {"MusicFree",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_MusicFree(h), true;
+     }},
+    {"ChannelPlay",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelPlay(h, 1) == 0;
+     }},
+    {"StreamGetLength",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_StreamGetLength(h) == ~tvb_qword{0};
+     }},
+    {"MusicGetLength",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_MusicGetLength(h, 1) == ~tvb_qword{0};
+     }},
+    {"ChannelBytes2Seconds",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelBytes2Seconds(h, 4, 0) == -1.0f;
+     }},
+    {"ChannelGetPosition",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelGetPosition(h) == ~tvb_qword{0};
+     }},
+    {"ChannelGetAttributes",
+     [](const BassApi& a, tvb_handle h) {
+         tvb_dword frequency = 7, volume = 7;
+         std::int32_t pan = 7;
+         return a.BASS_ChannelGetAttributes(h, &frequency, &volume, &pan) == 0 && frequency == 7 &&
+                volume == 7 && pan == 7;
+     }},
+    // The handle is checked before the missing record.
+    {"ChannelGetInfo",
+     [](const BassApi& a, tvb_handle h) {
+         return a.BASS_ChannelGetInfo(h, nullptr) == 0;
+     }},
+}};
+
 } // namespace
 
 class TestAudioPreview : public QObject
@@ -70,7 +122,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_library.load(QStringLiteral(TOLLVIK_BASS_PATH)).ok());
-        m_api = m_library.api();
+        m_api = test::PlayedChannel::watch(m_library.api());
     }
     void init() // on SDL's disk output, which captures every sample
     {
@@ -96,7 +148,7 @@ private Q_SLOTS:
         m_ui->hold(false);
         QTRY_VERIFY(!preview.isStarting());
         QCOMPARE(m_ui->read(m_ui->labels).value(0), u"0=Duration: 3.0 seconds / 00:00:03"_s);
-        const tvb_handle first = preview.previewChannel();
+        const tvb_handle first = test::PlayedChannel::last();
         QTRY_VERIFY(m_api.BASS_ChannelGetPosition(first) > 0);
         m_ui->hold(true);
         QVERIFY(preview.startPreview(test::makeOggSine(440.0, 0.5)).ok());
@@ -109,7 +161,6 @@ private Q_SLOTS:
         releaser.join();
         QCOMPARE(m_api.BASS_StreamGetLength(first), ~tvb_qword{0});
         QCOMPARE(m_ui->read(m_ui->labels).size(), 8);
-        QVERIFY(!preview.holdsBlock());
         QCOMPARE(preview.startPreview(test::makeOggSine()).refusal(), Refusal::Busy);
     }
 
@@ -127,7 +178,7 @@ private Q_SLOTS:
             QCOMPARE(preview.startPreview(kNotPlayable).refusal(), Refusal::Busy);
             m_ui->read(m_ui->pending)();
             QTRY_VERIFY(!preview.isStarting());
-            QVERIFY(m_ui->read(m_ui->labels).isEmpty() && !preview.holdsBlock());
+            QVERIFY(m_ui->read(m_ui->labels).isEmpty());
             QVERIFY(preview.startPreview(kNotPlayable).ok());
             QTRY_COMPARE(m_ui->read(m_ui->boxes).size(), 2);
             preview.shutdown();
@@ -135,6 +186,34 @@ private Q_SLOTS:
             lateClose = m_ui->read(m_ui->pending);
         }
         lateClose();
+    }
+
+    // Every call on a channel refuses a handle that names none (never made, or freed) with its
+    // failure value and the handle error, and changes nothing it was given.
+    void unknownChannelsAreRefused_data()
+    {
+        QTest::addColumn<int>("call");
+        QTest::addColumn<bool>("freed");
+        for (std::size_t i = 0; i < kChannelCalls.size(); ++i) {
+            QTest::addRow("%s never made", kChannelCalls[i].name) << int(i) << false;
+            QTest::addRow("%s freed", kChannelCalls[i].name) << int(i) << true;
+        }
+    }
+    void unknownChannelsAreRefused()
+    {
+        QFETCH(int, call);
+        QFETCH(bool, freed);
+        tvb_handle handle = 0x7FFF;
+        if (freed) {
+            const QByteArray sound = test::makeOggSine(440.0, 0.1);
+            handle = m_api.BASS_StreamCreateFile(1, sound.constData(), 0, 0,
+                                                 tvb_dword(sound.size()), 0, 0);
+            QVERIFY(handle != 0);
+            m_api.BASS_StreamFree(handle);
+        }
+        (void)m_api.BASS_GetVersion(); // the last code is TVB_OK again
+        QVERIFY(kChannelCalls[std::size_t(call)].fails(m_api, handle));
+        QCOMPARE(m_api.BASS_ErrorGetCode(), TVB_ERROR_HANDLE);
     }
 
     // Six channels count as two; a decimal comma; 2.5 s rounds to the even second; the bit rate
@@ -165,7 +244,7 @@ private Q_SLOTS:
             QTRY_VERIFY(!preview.isStarting());
             QCOMPARE(m_ui->read(m_ui->labels).value(1),
                      u"1=Frequency: 22050 Hz, 16 bits, Stereo"_s);
-            const tvb_handle h = preview.previewChannel();
+            const tvb_handle h = test::PlayedChannel::last();
             QTRY_COMPARE_WITH_TIMEOUT(m_api.BASS_ChannelGetPosition(h),
                                       m_api.BASS_StreamGetLength(h), 20000);
             QTest::qWait(150); // the buffer holding the end reaches the file

@@ -1,19 +1,14 @@
 // The dialog classes over backends that answer at once, and the Qt file dialog shown offscreen
 // and answered as a user would.
 
-#include "dialogs/chooserdialogs.h"
 #include "dialogs/commondialog.h"
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
-#include <QPageSetupDialog>
-#include <QPrinter>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -33,21 +28,6 @@ struct FakeFiles : FileDialogBackend
     }
     QList<FileDialogRequest> requests;
     FileDialogAnswer answer;
-};
-
-// Every chooser is cancelled after the colour chooser changed custom colour 0; the system
-// colours are their own indexes.
-struct CancelledChooser : ChooserBackend
-{
-    qint32 systemColor(int index) override { return index; }
-    qint32 show(ChooseColorArgs&, CustomColors& custom) override
-    {
-        custom[0] = 99;
-        return 0;
-    }
-    qint32 show(ChooseFontArgs&) override { return 0; }
-    qint32 show(PrintDlgArgs&) override { return 0; }
-    qint32 show(PageSetupDlgArgs&) override { return 0; }
 };
 
 } // namespace
@@ -97,34 +77,15 @@ private Q_SLOTS:
             QVERIFY(request.flags == (saving ? 0x6u : 0x1000u) && request.fileName == name);
     }
 
-    // A cancelled chooser gives nothing back; the custom colours are filled from the system
-    // colours on first use and keep the dialog's changes either way.
-    void cancelledChoosersGiveNothingBack()
-    {
-        CancelledChooser backend;
-        ChooserDialogs dialogs(backend);
-        ChooseColorArgs colour;
-        ChooseFontArgs font;
-        PrintDlgArgs print;
-        PageSetupDlgArgs page;
-        for (const Status& shown : {dialogs.VBChooseColor(colour), dialogs.VBChooseFont(font),
-                                    dialogs.VBPrintDlg(print), dialogs.VBPageSetupDlg(page)})
-            QCOMPARE(shown.refusal(), Refusal::Cancelled);
-        QCOMPARE(colour.Color, -1);
-        QVERIFY(dialogs.CustomColor(0) == 99 && dialogs.CustomColor(15) == 15);
-    }
-
-    // The real dialogs, shown offscreen and answered as a user would. The name given (in the
-    // program folder) starts the file dialog: its pattern filters the list; the filter
-    // "Sounds|*.ogg|All:*.*" is offered after it; accepting gives the full path. The colour comes
-    // back as 0x00BBGGRR; the page set-up starts from the arguments and gives back the change.
-    void qtDialogsAnswerAsAUserWould()
+    // The real file dialog, shown offscreen and answered as a user would. The name given (in the
+    // program folder) starts it: its pattern filters the list; the filter "Sounds|*.ogg|All:*.*"
+    // is offered after it; accepting gives the full path.
+    void qtFileDialogAnswersAsAUserWould()
     {
         test::ProgramFolder folder;
         QVERIFY(test::writeAll(folder.file(u"a.ogg"_s), "x"));
         QStringList seen;
-        QPageLayout shown;
-        QTimer timer; // until each dialog shows
+        QTimer timer; // until the dialog shows
         connect(&timer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
@@ -133,11 +94,6 @@ private Q_SLOTS:
                      << files->nameFilters().mid(files->nameFilters().size() - 2)
                      << files->directory().absolutePath();
                 files->selectFile(u"a.ogg"_s);
-            } else if (auto* colour = qobject_cast<QColorDialog*>(dialog)) {
-                colour->setCurrentColor(QColor(0x12, 0x34, 0x56));
-            } else if (auto* page = qobject_cast<QPageSetupDialog*>(dialog)) {
-                shown = page->printer()->pageLayout();
-                page->findChild<QRadioButton*>(u"portrait"_s)->click();
             }
             if (dialog)
                 dialog->accept();
@@ -151,13 +107,6 @@ private Q_SLOTS:
         QCOMPARE(seen,
                  (QStringList{u"*.ogg"_s, u"*.ogg"_s, u"Sounds (*.ogg)"_s, u"All (*)"_s, dir}));
         QCOMPARE(open.Filename, QDir::toNativeSeparators(dir + u"/a.ogg"_s));
-        ChooserDialogs dialogs;
-        ChooseColorArgs colour;
-        PageSetupDlgArgs page;
-        page.Orientation = 2;
-        QVERIFY(dialogs.VBChooseColor(colour) && dialogs.VBPageSetupDlg(page));
-        QCOMPARE(colour.Color, 0x563412);
-        QVERIFY(shown.orientation() == QPageLayout::Landscape && page.Orientation == 1);
     }
 };
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -70,7 +71,7 @@ public:
     void attachAudio(AudioPreview* preview);
 
     // What the preview worker hands over; both post the work to the window's thread.
-    void setLabel3(int index, const QString& text) override;
+    void showFigure(int line, const QString& text) override;
     void ShowAudioError(const AudioMessage& box, std::function<void()> boxClosed) override;
 
     // A modal message box owned by the window (or the context's stand-in).
@@ -99,12 +100,6 @@ public:
     [[nodiscard]] QPushButton* Load2() const { return m_load2; }
     [[nodiscard]] QFrame* Frame1() const { return m_frame1; }
 
-    // Window-level state.
-    [[nodiscard]] bool archiveLoaded() const;
-    [[nodiscard]] qint16 HighlightedSlot() const;
-    [[nodiscard]] QString programFolder() const;
-    [[nodiscard]] QStringList logLines() const;
-
 public Q_SLOTS:
     void Load1_Click();
     void Command7_Click();
@@ -113,16 +108,6 @@ public Q_SLOTS:
     void Command1_Click(int slot);
     void Command3_Click(int slot);
     void Command4_Click(int slot);
-
-    // A slot's context menu (its sound box and its "..." button), deleted when it closes.
-    [[nodiscard]] QMenu* slotMenu(int slot);
-    // A sound for the slot: an .ogg file as "..." takes it, anything else converted to match
-    // the archive's own sound on the sound worker.
-    void importAnySound(int slot, const QString& path);
-    // Sounds for the slots their file names point to ("Sound 07.ogg", "07 bell.wav").
-    void importSlotFiles(const QStringList& paths);
-    // True while a conversion or speech runs on the sound worker.
-    [[nodiscard]] bool soundWorkBusy() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -136,6 +121,7 @@ protected:
 private:
     struct State;
 
+    [[nodiscard]] QString programFolder() const;
     void buildControls();
     void buildSlot(int slot);
     void setTabOrder();
@@ -147,12 +133,25 @@ private:
     void setSoundBoxText(int slot, const QString& text);
     void applyListing(const ChkListing& listing);
     [[nodiscard]] FileDialogBackend& fileDialogs() const;
+    // The file the user picks in the open dialog that starts on `name` (a pattern, a file or
+    // nothing) and offers `filter` (empty: all files); none when cancelled.
+    [[nodiscard]] std::optional<QString> chooseFileToOpen(const QString& name,
+                                                          const QString& filter = QString());
     void loadNavigatorFrom(const QString& path);
     void showDevicePicture(DevicePicture picture);
     void loadArchiveFrom(const QString& path);
 
     // Converted and spoken slot sounds (slotsoundactions.cpp).
     void attachSlotMenu(QWidget* widget, int slot);
+    // A slot's context menu (its sound box and its "..." button), deleted when it closes.
+    [[nodiscard]] QMenu* slotMenu(int slot);
+    // A sound for the slot: an .ogg file as "..." takes it, anything else converted to match
+    // the archive's own sound on the sound worker.
+    void importAnySound(int slot, const QString& path);
+    // Sounds for the slots their file names point to ("Sound 07.ogg", "07 bell.wav").
+    void importSlotFiles(const QStringList& paths);
+    // True while a conversion or speech runs on the sound worker.
+    [[nodiscard]] bool soundWorkBusy() const;
     [[nodiscard]] bool needsListedArchive();
     void importConvertedSound(int slot);
     void speakMenuText(int slot);

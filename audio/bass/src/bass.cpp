@@ -272,10 +272,18 @@ template <typename T, typename F> T guarded(T onFailure, F&& body)
     return onFailure;
 }
 
-Stream* findStream(Engine& e, tvb_handle handle)
+// Runs `body` on the stream that `handle` names, under the state lock. Without such a stream
+// the call fails with TVB_ERROR_HANDLE and gives `onMissing`; `body` sets the code otherwise.
+template <typename T, typename F> T withStream(tvb_handle handle, T onMissing, F&& body)
 {
+    Engine& e = engine();
+    std::lock_guard lock(e.state);
     const auto it = e.streams.find(handle);
-    return it == e.streams.end() ? nullptr : it->second.get();
+    if (it == e.streams.end()) {
+        setError(TVB_ERROR_HANDLE);
+        return onMissing;
+    }
+    return body(*it->second);
 }
 
 constexpr tvb_qword kNoLength = ~tvb_qword{0};
@@ -425,16 +433,11 @@ TVB_API tvb_handle TVB_CALL BASS_MusicLoad(tvb_bool, const void*, tvb_dword, tvb
 TVB_API void TVB_CALL BASS_StreamFree(tvb_handle handle)
 {
     std::unique_ptr<Stream> released; // freed outside the lock
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const auto it = e.streams.find(handle);
-    if (it == e.streams.end()) {
-        setError(TVB_ERROR_HANDLE);
-        return;
-    }
-    released = std::move(it->second);
-    e.streams.erase(it);
-    setError(TVB_OK);
+    (void)withStream(handle, false, [&](Stream&) {
+        released = std::move(engine().streams.extract(handle).mapped());
+        setError(TVB_OK);
+        return true;
+    });
 }
 
 TVB_API void TVB_CALL BASS_MusicFree(tvb_handle)
@@ -444,31 +447,21 @@ TVB_API void TVB_CALL BASS_MusicFree(tvb_handle)
 
 TVB_API tvb_bool TVB_CALL BASS_ChannelPlay(tvb_handle handle, tvb_bool restart)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return 0;
-    }
-    if (restart || s->outputPos >= s->outputFrames())
-        s->outputPos = 0;
-    s->playing = s->outputFrames() > 0;
-    setError(TVB_OK);
-    return 1;
+    return withStream<tvb_bool>(handle, 0, [&](Stream& s) {
+        if (restart || s.outputPos >= s.outputFrames())
+            s.outputPos = 0;
+        s.playing = s.outputFrames() > 0;
+        setError(TVB_OK);
+        return 1;
+    });
 }
 
 TVB_API tvb_qword TVB_CALL BASS_StreamGetLength(tvb_handle handle)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return kNoLength;
-    }
-    setError(TVB_OK);
-    return s->sourceFrames * s->bytesPerFrame();
+    return withStream<tvb_qword>(handle, kNoLength, [&](const Stream& s) {
+        setError(TVB_OK);
+        return s.sourceFrames * s.bytesPerFrame();
+    });
 }
 
 TVB_API tvb_qword TVB_CALL BASS_MusicGetLength(tvb_handle, tvb_bool)
@@ -480,74 +473,54 @@ TVB_API tvb_qword TVB_CALL BASS_MusicGetLength(tvb_handle, tvb_bool)
 TVB_API float TVB_CALL BASS_ChannelBytes2Seconds(tvb_handle handle, tvb_dword posLo,
                                                  tvb_dword posHi)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return -1.0f;
-    }
-    setError(TVB_OK);
-    const double bytesPerSecond =
-        static_cast<double>(s->rate) * static_cast<double>(s->bytesPerFrame());
-    return static_cast<float>(static_cast<double>(join64(posLo, posHi)) / bytesPerSecond);
+    return withStream<float>(handle, -1.0f, [&](const Stream& s) {
+        setError(TVB_OK);
+        const double bytesPerSecond =
+            static_cast<double>(s.rate) * static_cast<double>(s.bytesPerFrame());
+        return static_cast<float>(static_cast<double>(join64(posLo, posHi)) / bytesPerSecond);
+    });
 }
 
 TVB_API tvb_qword TVB_CALL BASS_ChannelGetPosition(tvb_handle handle)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return kNoLength;
-    }
-    setError(TVB_OK);
-    const std::size_t total = s->outputFrames();
-    std::uint64_t frames = s->sourceFrames;
-    if (s->outputPos < total)
-        frames = static_cast<std::uint64_t>(static_cast<double>(s->outputPos) *
-                                            static_cast<double>(s->sourceFrames) /
-                                            static_cast<double>(total));
-    return std::min(frames, s->sourceFrames) * s->bytesPerFrame();
+    return withStream<tvb_qword>(handle, kNoLength, [&](const Stream& s) {
+        setError(TVB_OK);
+        const std::size_t total = s.outputFrames();
+        std::uint64_t frames = s.sourceFrames;
+        if (s.outputPos < total)
+            frames = static_cast<std::uint64_t>(static_cast<double>(s.outputPos) *
+                                                static_cast<double>(s.sourceFrames) /
+                                                static_cast<double>(total));
+        return std::min(frames, s.sourceFrames) * s.bytesPerFrame();
+    });
 }
 
 TVB_API tvb_bool TVB_CALL BASS_ChannelGetAttributes(tvb_handle handle, tvb_dword* freq,
                                                     tvb_dword* volume, int32_t* pan)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return 0;
-    }
-    if (freq != nullptr)
-        *freq = s->rate;
-    if (volume != nullptr)
-        *volume = 100;
-    if (pan != nullptr)
-        *pan = 0;
-    setError(TVB_OK);
-    return 1;
+    return withStream<tvb_bool>(handle, 0, [&](const Stream& s) {
+        if (freq != nullptr)
+            *freq = s.rate;
+        if (volume != nullptr)
+            *volume = 100;
+        if (pan != nullptr)
+            *pan = 0;
+        setError(TVB_OK);
+        return 1;
+    });
 }
 
 TVB_API tvb_bool TVB_CALL BASS_ChannelGetInfo(tvb_handle handle, TvbChannelInfo* info)
 {
-    Engine& e = engine();
-    std::lock_guard lock(e.state);
-    const Stream* s = findStream(e, handle);
-    if (s == nullptr) {
-        setError(TVB_ERROR_HANDLE);
-        return 0;
-    }
-    if (info == nullptr) {
-        setError(TVB_ERROR_ARGUMENT);
-        return 0;
-    }
-    *info = TvbChannelInfo{s->rate, s->channels, 0, TVB_CHANNEL_TYPE_OGG};
-    setError(TVB_OK);
-    return 1;
+    return withStream<tvb_bool>(handle, 0, [&](const Stream& s) {
+        if (info == nullptr) {
+            setError(TVB_ERROR_ARGUMENT);
+            return 0;
+        }
+        *info = TvbChannelInfo{s.rate, s.channels, 0, TVB_CHANNEL_TYPE_OGG};
+        setError(TVB_OK);
+        return 1;
+    });
 }
 
 TVB_API tvb_bool TVB_CALL BASS_GetInfo(TvbInfo* info)

@@ -43,19 +43,11 @@ public:
     // BASS_Free, the release of PreviewBlock and the end of BassTime. Idempotent.
     void shutdown();
 
-    // BassTime; valid until shutdown().
-    [[nodiscard]] CBASS_TIME& bassTime() { return *BassTime; }
-
-    // For tests and the benchmark: the channel of the last preview, and whether a block is held.
-    // Only meaningful while no worker runs.
-    [[nodiscard]] tvb_handle previewChannel() const { return PreviewChannel; }
-    [[nodiscard]] bool holdsBlock() const { return PreviewBlock != nullptr; }
-
 private:
     struct BoxGate;
 
     void PlayFromMemory(std::uint32_t size);
-    void fillLabels(std::uint32_t size);
+    void showFigures(std::uint32_t size);
     void showAudioErrorAndWait(const QString& message);
 
     const BassApi& m_api;

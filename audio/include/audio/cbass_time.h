@@ -16,7 +16,6 @@ public:
 
     // "hh:mm:ss", each part at least two digits.
     [[nodiscard]] QString GetTime(std::int32_t seconds) const;
-    [[nodiscard]] float GetPlayingPos(tvb_handle handle);
     [[nodiscard]] float GetDuration(tvb_handle handle);
     [[nodiscard]] std::int32_t GetBytesPerSecond(tvb_handle handle);
     // Average kilobits per second of a sound of FileLength bytes. A duration of 0 (or less)
@@ -25,8 +24,6 @@ public:
     [[nodiscard]] QString GetMode(tvb_handle handle);
     [[nodiscard]] std::uint8_t GetBits(tvb_handle handle);
     [[nodiscard]] std::int32_t GetFrequency(tvb_handle handle);
-    // Our library reports 0; a value beyond a byte also gives 0.
-    [[nodiscard]] std::uint8_t GetDXver();
 
 private:
     void refreshInfo(tvb_handle handle);

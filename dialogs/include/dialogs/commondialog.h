@@ -10,7 +10,8 @@ class QWidget;
 
 namespace tollvik {
 
-// Arguments of VBGetOpenFileName; the fields marked in/out are written back.
+// Arguments of VBGetOpenFileName; the fields marked in/out are written back. The default filter
+// keeps the space before its pattern ("| *.*") as users know it.
 struct OpenFileArgs
 {
     QString Filename;  // in/out; at most 260 characters
