@@ -4,6 +4,7 @@
 #include "archive/slotfiles.h"
 #include "artwork.h"
 #include "core/paths.h"
+#include "settings/ini.h"
 #include "soundworker.h"
 #include "windowlayout.h"
 #include "windowstate.h"
@@ -147,6 +148,7 @@ void frmmemory::Form_Load()
                          ? QString::fromLatin1(kDefaultMenuTexts[index])
                          : QString());
     m_state->loadMenuTexts(*this, std::move(texts));
+    m_state->loaded = true;
     const QPixmap speaker = speakerPicture();
     for (int row = 0; row < 15; ++row) {
         for (const int slot : {row, row + 15}) {
@@ -304,6 +306,28 @@ void frmmemory::Form_Unload()
     m_state->releaseAudio();
     ClearCaptionColour(m_command7);
     ClearCaptionColour(m_command5);
+    keepMenuTexts();
+    removeWorkingCopies();
+    convert::removeConvertedSounds(programFolder());
+}
+
+// The texts typed since the last save are kept for the next start (the save stores them too).
+void frmmemory::keepMenuTexts()
+{
+    if (!m_state->loaded)
+        return;
+    std::array<QString, kSlotCount> texts;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        texts[static_cast<std::size_t>(slot)] = Text1(slot)->text();
+    const Result<std::array<QString, kSlotCount>> stored =
+        readMenuTexts(settingsFilePath(programFolder()));
+    if (stored && stored.value() == texts)
+        return;
+    (void)PutINIData(programFolder(), texts, *this); // a failure has logged its line
+}
+
+void frmmemory::removeWorkingCopies()
+{
     const QString temp = programFolder() + QStringLiteral("Temp") + nativeSeparator();
     const QString navigatorCopy = temp + m_state->navigatorWorkingName();
     if (Exists(navigatorCopy))
@@ -316,12 +340,26 @@ void frmmemory::Form_Unload()
             Exists(temp + entry))
             QFile::remove(temp + entry);
     }
-    convert::removeConvertedSounds(programFolder());
+    // Those of every archive loaded, whatever their names: only files in Temp/ itself.
+    for (const QString& copy : std::as_const(m_state->archiveWorkingCopies)) {
+        const QFileInfo info(copy);
+        if (QFileInfo(info.absolutePath()) == QFileInfo(temp) && Exists(copy))
+            QFile::remove(copy);
+    }
 }
 
 bool frmmemory::soundWorkBusy() const
 {
     return m_worker->busy();
+}
+
+bool frmmemory::refusedWhileConverting()
+{
+    if (!soundWorkBusy())
+        return false;
+    AddText(QStringLiteral("....A sound is being converted; try again when it is done."));
+    beep();
+    return true;
 }
 
 } // namespace tollvik

@@ -98,10 +98,8 @@ void frmmemory::Load2_Click()
 
 void frmmemory::loadArchiveFrom(const QString& path)
 {
-    if (soundWorkBusy()) { // a conversion reads the listed archive's working copy
-        beep();
+    if (refusedWhileConverting()) // a conversion reads the listed archive's working copy
         return;
-    }
     const Result<LoadedChk> loaded = LoadBaseChk(path, programFolder(), *this);
     if (!loaded) {
         if (loaded.refusal() == Refusal::SameFile)
@@ -109,6 +107,8 @@ void frmmemory::loadArchiveFrom(const QString& path)
         return;
     }
     m_state->baseArchiveName = loaded->baseArchiveName;
+    if (!m_state->archiveWorkingCopies.contains(loaded->workingPath))
+        m_state->archiveWorkingCopies.append(loaded->workingPath);
     m_text2->setText(loaded->workingPath);
     applyListing(loaded->listing);
     m_command5->show();
@@ -147,10 +147,8 @@ void frmmemory::Command4_Click(int slot)
 
 void frmmemory::Command5_Click()
 {
-    if (soundWorkBusy()) { // a conversion reads the working copy the build replaces
-        beep();
+    if (refusedWhileConverting()) // a conversion reads the working copy the build replaces
         return;
-    }
     BuildInput input;
     input.programFolder = programFolder();
     input.workingPath = m_text2->text();
@@ -226,6 +224,14 @@ void frmmemory::showMessage(const AudioMessage& box)
                                                                  : QMessageBox::Warning,
                         box.caption, box.text, QMessageBox::Ok, this);
     message.exec();
+}
+
+bool frmmemory::confirm(const QString& question)
+{
+    if (m_state->context.confirm)
+        return m_state->context.confirm(question);
+    return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace tollvik

@@ -2,6 +2,7 @@
 // window, and the conversion and speech jobs that run on the sound worker.
 #include "app/frmmemory.h"
 #include "converter.h"
+#include "core/fileio.h"
 #include "core/paths.h"
 #include "settings/ini.h"
 #include "soundworker.h"
@@ -29,6 +30,7 @@ struct SlotWork
         Convert,
         Speak
     } kind = Kind::Convert;
+    QString note; // logged when the job starts: why the file is converted
 };
 
 namespace {
@@ -95,22 +97,61 @@ bool frmmemory::needsListedArchive()
 void frmmemory::importConvertedSound(int slot)
 {
     if (const std::optional<QString> chosen = chooseFileToOpen(QString(), kSoundFilter))
-        runSlotJob({{slot, *chosen, SlotWork::Kind::Convert}});
+        runSlotJob({{slot, *chosen, SlotWork::Kind::Convert, {}}});
 }
 
 void frmmemory::importAnySound(int slot, const QString& path)
 {
     if (!needsListedArchive())
         return;
-    if (isExternalSound(path)) // an .ogg file is taken as the "..." button takes it
-        takeSlotSound(slot, path, importLogLine(path, slot));
-    else
-        runSlotJob({{slot, path, SlotWork::Kind::Convert}});
+    QString note;
+    if (isExternalSound(path)) { // an .ogg file the navigator plays is taken as "..." takes it
+        const std::optional<QString> why = whyConverted(path);
+        if (!why)
+            return;
+        if (why->isEmpty()) {
+            takeSlotSound(slot, path, importLogLine(path, slot));
+            return;
+        }
+        note = *why;
+    }
+    runSlotJob({{slot, path, SlotWork::Kind::Convert, note}});
+}
+
+std::optional<QString> frmmemory::whyConverted(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (fileLength(path) > kMaxExternalSoundBytes)
+        return QStringLiteral("%1 is larger than a slot holds (%2 bytes): it is converted.")
+            .arg(name)
+            .arg(kMaxExternalSoundBytes);
+    const Result<QByteArray> ogg = readWholeFile(path, kMaxExternalSoundBytes);
+    if (!ogg) {
+        AddText(QStringLiteral("Cannot read %1: %2").arg(path, ogg.error()));
+        beep();
+        return std::nullopt;
+    }
+    const Result<const convert::ModuleCalls*> calls = converter();
+    if (!calls)
+        return std::nullopt;
+    Status playable;
+    try {
+        playable = calls.value()->checkPlayable(ogg.value(), nullptr);
+    } catch (...) {
+        AddText(calls.value()->failureOfException(std::current_exception()).error);
+        beep();
+        return std::nullopt;
+    }
+    if (playable)
+        return QString();
+    return QStringLiteral("%1 is not an Ogg Vorbis sound the navigator can play (%2): it is "
+                          "converted.")
+        .arg(name, playable.error());
 }
 
 void frmmemory::speakMenuText(int slot)
 {
-    runSlotJob({{slot, Text1(slot)->text(), SlotWork::Kind::Speak}});
+    runSlotJob({{slot, Text1(slot)->text(), SlotWork::Kind::Speak, {}}});
 }
 
 void frmmemory::importSlotFiles(const QStringList& paths)
@@ -124,13 +165,16 @@ void frmmemory::importSlotFiles(const QStringList& paths)
         beep();
         return;
     }
-    // Files that fit a slot as they are go in at once; the others are converted.
+    // Sounds the navigator plays as they are go in at once; the others are converted.
     QList<SlotWork> work;
     for (auto it = matched.cbegin(); it != matched.cend(); ++it) {
-        if (convert::takesAsItIs(it.value()))
+        std::optional<QString> why = QString(); // a sound of another kind is always converted
+        if (isExternalSound(it.value()) && !(why = whyConverted(it.value())))
+            continue;
+        if (isExternalSound(it.value()) && why->isEmpty())
             takeSlotSound(it.key(), it.value(), importLogLine(it.value(), it.key()));
         else
-            work.append({it.key(), it.value(), SlotWork::Kind::Convert});
+            work.append({it.key(), it.value(), SlotWork::Kind::Convert, *why});
     }
     if (!work.isEmpty())
         runSlotJob(work);
@@ -138,6 +182,8 @@ void frmmemory::importSlotFiles(const QStringList& paths)
 
 void frmmemory::runSlotJob(const QList<SlotWork>& work)
 {
+    if (refusedWhileConverting())
+        return;
     const Result<const convert::ModuleCalls*> loaded = converter();
     if (!loaded)
         return;
@@ -170,9 +216,18 @@ void frmmemory::runSlotJob(const QList<SlotWork>& work)
             });
         }
     };
-    if (!m_worker->start(std::move(job), [] { QApplication::restoreOverrideCursor(); })) {
+    const auto failed = [this, calls](std::exception_ptr error) {
+        AddText(calls->failureOfException(std::move(error)).error);
+        beep();
+    };
+    if (!m_worker->start(
+            std::move(job), [] { QApplication::restoreOverrideCursor(); }, failed)) {
         beep();
         return;
+    }
+    for (const SlotWork& w : work) {
+        if (!w.note.isEmpty())
+            AddText(w.note);
     }
     QApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -237,8 +292,9 @@ void frmmemory::chooseVoice()
     QStringList names;
     for (const convert::Voice& voice : voices.value())
         names.append(voice.name);
-    QString current = storedVoice();
-    if (!names.contains(current))
+    // The setting may name the voice as `espeak-ng --voices` prints it: by language or file.
+    QString current = loaded.value()->findVoice(voices.value(), storedVoice());
+    if (current.isEmpty())
         current = loaded.value()->defaultVoice(voices.value(), QLocale::system());
     const QString chosen = m_state->context.chooseVoice
                                ? m_state->context.chooseVoice(names, current)
@@ -272,6 +328,16 @@ void frmmemory::exportAllSounds()
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlotCount; ++slot)
         boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlotCount)->text();
+    const QString shown = QDir::toNativeSeparators(folder);
+    if (const int present = convert::exportFilesPresent(boxes, folder);
+        present > 0 && !confirm(QStringLiteral("Replace the %1 sound file%2 already in %3?")
+                                    .arg(present)
+                                    .arg(present == 1 ? QString() : QStringLiteral("s"), shown))) {
+        AddText(QStringLiteral("Nothing was exported: %1 already holds %2 of the sound files.")
+                    .arg(shown)
+                    .arg(present));
+        return;
+    }
     const convert::ListedArchive archive{programFolder(), m_text2->text(), m_state->SlotSoundTable};
     if (const Status saved = convert::exportAllSounds(archive, boxes, folder); !saved) {
         AddText(saved.error());
@@ -279,7 +345,7 @@ void frmmemory::exportAllSounds()
         return;
     }
     AddText(QStringLiteral("Saved the 30 sounds into %1 as \"Sound 01.ogg\" to \"Sound 30.ogg\".")
-                .arg(QDir::toNativeSeparators(folder)));
+                .arg(shown));
 }
 
 void frmmemory::importFolder()

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <thread>
 
@@ -24,19 +25,26 @@ public:
     [[nodiscard]] bool busy() const { return m_busy.load(); }
 
     // Starts the job; false, starting nothing, while another one runs. `finished` runs on the
-    // window's thread after the job's last result.
-    bool start(Job job, std::function<void()> finished)
+    // window's thread after the job's last result; `failed` before it, with what the job threw
+    // (the job ends there: no exception leaves the thread).
+    bool start(Job job, std::function<void()> finished,
+               std::function<void(std::exception_ptr)> failed)
     {
         if (m_busy.exchange(true))
             return false;
         if (m_thread.joinable())
             m_thread.join();
         m_stop = false;
-        m_thread = std::thread([this, job = std::move(job), finished = std::move(finished)] {
+        m_thread = std::thread([this, job = std::move(job), finished = std::move(finished),
+                                failed = std::move(failed)] {
             const Post post = [receiver = m_receiver](std::function<void()> work) {
                 QMetaObject::invokeMethod(receiver, std::move(work), Qt::QueuedConnection);
             };
-            job(&m_stop, post);
+            try {
+                job(&m_stop, post);
+            } catch (...) {
+                post([failed, error = std::current_exception()] { failed(error); });
+            }
             post([this, finished] {
                 if (m_thread.joinable())
                     m_thread.join();

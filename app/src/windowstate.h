@@ -22,6 +22,7 @@ struct frmmemory::State
     AppContext context;
     bool archiveLoaded = false;
     qint16 HighlightedSlot = -1;
+    bool loaded = false; // Form_Load ran: the menu boxes hold the settings file's texts
     bool unloaded = false;
 
     // Sound archive side.
@@ -29,6 +30,8 @@ struct frmmemory::State
     // Measured by the first conversion or speech job after a listing.
     std::optional<SlotTargets> slotTargets;
     QString baseArchiveName;
+    // The working copies of the archives loaded while the window is open, removed at shutdown.
+    QStringList archiveWorkingCopies;
 
     // Navigator side.
     NavigatorState navigator;

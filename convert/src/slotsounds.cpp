@@ -3,6 +3,7 @@
 #include "convert/speech.h"
 #include "internal.h"
 
+#include <QFileInfo>
 #include <QLocale>
 #include <map>
 
@@ -39,12 +40,14 @@ commonFormat(const std::array<std::optional<SoundFormat>, kSlotCount>& formats)
     return best;
 }
 
-Result<SlotSoundMade> written(const ListedArchive& archive, int slot,
-                              const Result<Converted>& converted)
+// Writes the sound into Temp/ under a name made of the slot's number and `sourceName`.
+Result<SlotSoundMade> written(const ListedArchive& archive, int slot, const QString& sourceName,
+                              const Result<Converted>& converted, const QString& readFrom = {})
 {
     if (!converted)
         return converted.failure();
-    const Result<QString> path = writeConvertedSound(archive.programFolder, slot, converted->ogg);
+    const Result<QString> path =
+        writeConvertedSound(archive.programFolder, slot, sourceName, converted->ogg, readFrom);
     if (!path)
         return path.failure();
     return SlotSoundMade{slot, path.value(), describe(converted.value())};
@@ -90,7 +93,8 @@ Result<std::array<Target, kSlotCount>> slotTargets(const ListedArchive& archive,
 Result<SlotSoundMade> convertIntoSlot(const ListedArchive& archive, int slot, const Target& target,
                                       const QString& source, StopFlag stop)
 {
-    return written(archive, slot, convertFile(source, target, stop));
+    return written(archive, slot, QFileInfo(source).completeBaseName(),
+                   convertFile(source, target, stop), source);
 }
 
 Result<SlotSoundMade> speakIntoSlot(const ListedArchive& archive, int slot, const Target& target,
@@ -101,7 +105,7 @@ Result<SlotSoundMade> speakIntoSlot(const ListedArchive& archive, int slot, cons
     const Result<Pcm> spoken = speak(text, voice, stop);
     if (!spoken)
         return spoken.failure();
-    return written(archive, slot,
+    return written(archive, slot, text + QStringLiteral(" (spoken)"),
                    convertPcm(spoken.value(), QStringLiteral("\"%1\"").arg(text), target, stop));
 }
 

@@ -5,6 +5,7 @@
 
 #include "internal.h"
 
+#include <algorithm>
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 #include <mutex>
@@ -82,8 +83,12 @@ QList<Voice> listVoices()
             QByteArrayView(voice.identifier).startsWith("mb/"))
             continue;
         // Each language is a priority byte followed by its zero-terminated tag.
-        out.append({QString::fromUtf8(voice.name), QString::fromUtf8(voice.languages + 1)});
+        out.append({QString::fromUtf8(voice.name), QString::fromUtf8(voice.languages + 1),
+                    QString::fromUtf8(voice.identifier != nullptr ? voice.identifier : "")});
     }
+    std::stable_sort(out.begin(), out.end(), [](const Voice& a, const Voice& b) {
+        return QString::localeAwareCompare(a.name, b.name) < 0;
+    });
     return out;
 }
 
@@ -126,6 +131,27 @@ QString defaultVoice(const QList<Voice>& voices, const QLocale& locale)
     return {};
 }
 
+QString findVoice(const QList<Voice>& voices, const QString& given)
+{
+    const QString wanted = given.trimmed();
+    QString printed = wanted; // the name as `espeak-ng --voices` prints it
+    printed.replace(QLatin1Char('_'), QLatin1Char(' '));
+    const auto same = [](const QString& a, const QString& b) {
+        return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+    };
+    // A name first, then a language code, then a voice file.
+    for (int pass = 0; pass < 3 && !wanted.isEmpty(); ++pass) {
+        for (const Voice& voice : voices) {
+            const bool matches = pass == 0   ? same(voice.name, wanted) || same(voice.name, printed)
+                                 : pass == 1 ? same(voice.language, wanted)
+                                             : same(voice.file, wanted);
+            if (matches)
+                return voice.name;
+        }
+    }
+    return {};
+}
+
 Result<QList<Voice>> voices()
 {
     Espeak& state = espeak();
@@ -141,9 +167,12 @@ Result<Pcm> speak(const QString& text, const QString& voiceName, StopFlag stop)
     const std::lock_guard lock(state.mutex);
     if (const Status ready = initialise(state); !ready)
         return ready.failure();
-    const QString name = voiceName.isEmpty() ? defaultVoice(listVoices()) : voiceName;
-    if (espeak_SetVoiceByName(name.toUtf8().constData()) != EE_OK)
-        return fail(QStringLiteral("espeak-ng has no voice named %1.").arg(name));
+    const QList<Voice> list = listVoices();
+    const QString name =
+        voiceName.trimmed().isEmpty() ? defaultVoice(list) : findVoice(list, voiceName);
+    if (name.isEmpty() || espeak_SetVoiceByName(name.toUtf8().constData()) != EE_OK)
+        return fail(QStringLiteral("espeak-ng has no voice named %1.")
+                        .arg(voiceName.trimmed().isEmpty() ? name : voiceName));
     Collector collector{{}, stop};
     state.collector = &collector;
     const QByteArray utf8 = text.toUtf8();

@@ -140,8 +140,8 @@ private Q_SLOTS:
         QCOMPARE(test::filesUnder(folder.path()), before);
         if (!c)
             return;
-        const Pcm decoded =
-            test::decodeWithVorbisfile(writeConvertedSound(folder.path(), 6, c->ogg).value());
+        const Pcm decoded = test::decodeWithVorbisfile(
+            writeConvertedSound(folder.path(), 6, u"bell"_s, c->ogg).value());
         QVERIFY(decoded.format() == slot && std::abs(decoded.seconds() - source.seconds()) < 0.02);
         QVERIFY(c->ogg.size() <= kSlotBytes && c->peakLimited == (archivePeak > 0.5));
         QVERIFY(checkPlayable(c->ogg));

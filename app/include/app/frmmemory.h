@@ -46,6 +46,8 @@ struct AppContext
     std::function<QString(const QString& caption)> chooseFolder;
     // null: Qt's list dialog; the voice chosen among `voices`, empty when cancelled
     std::function<QString(const QStringList& voices, const QString& current)> chooseVoice;
+    // null: a Yes/No message box owned by the window, No the default; true for Yes
+    std::function<bool(const QString& question)> confirm;
     // empty: the sound converter module beside the program (a path without the platform's
     // prefix and suffix)
     QString converterModule;
@@ -152,6 +154,15 @@ private:
     void importSlotFiles(const QStringList& paths);
     // True while a conversion or speech runs on the sound worker.
     [[nodiscard]] bool soundWorkBusy() const;
+    // True, with a line and a beep, while a conversion runs: the click is refused.
+    [[nodiscard]] bool refusedWhileConverting();
+    // Why the .ogg file must be converted before a slot takes it (a line for the log), empty
+    // when the navigator plays it as it is; none when it cannot be checked (the line is logged).
+    [[nodiscard]] std::optional<QString> whyConverted(const QString& path);
+    [[nodiscard]] bool confirm(const QString& question);
+    // Stores the menu texts in the settings file when they differ from those it holds.
+    void keepMenuTexts();
+    void removeWorkingCopies();
     [[nodiscard]] bool needsListedArchive();
     void importConvertedSound(int slot);
     void speakMenuText(int slot);

@@ -18,6 +18,7 @@ struct ModuleCalls
     decltype(&convert::defaultVoice) defaultVoice = nullptr;
     decltype(&convert::checkPlayable) checkPlayable = nullptr;
     decltype(&convert::failureOfException) failureOfException = nullptr;
+    decltype(&convert::findVoice) findVoice = nullptr;
 };
 
 // The module's file name without prefix and suffix (QLibrary adds the platform's), and the one
