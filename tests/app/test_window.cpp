@@ -151,6 +151,38 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(chosen), archive.bytes());
     }
 
+    void typedMenuTextsSurviveAClose_data()
+    {
+        QTest::addColumn<QString>("typed"); // into slot 19; slot 2 is cleared as well
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("typed without a navigator file") << u"Caf\u00e9 \u20ac"_s << true;
+        QTest::newRow("nothing typed") << QString() << false;
+        // Windows-1252 has no such characters: the file is left as it was, with a line.
+        QTest::newRow("a text the file cannot hold") << u"\u65e5\u672c"_s << false;
+    }
+    void typedMenuTextsSurviveAClose()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, kept);
+        WindowFixture f;
+        f.open();
+        const QString ini = f.folder.file(u"Tollvik.ini"_s);
+        const QByteArray before = test::readAll(ini);
+        QVERIFY(before.contains("\r\nItem03=Gatso 30\r\n"));
+        if (!typed.isEmpty()) {
+            f.window->Text1(19)->setText(typed);
+            f.window->Text1(2)->clear();
+        }
+        f.close();
+        QCOMPARE(test::readAll(ini) != before, kept);
+        if (!typed.isEmpty() && !kept)
+            QVERIFY(test::logLines(*f.window).constLast().contains(u"Tollvik.ini"_s));
+        f.open();
+        QCOMPARE(f.window->Text1(19)->text(), kept ? typed : QString());
+        QCOMPARE(f.window->Text1(2)->text(), kept ? QString() : u"Gatso 30"_s);
+        f.close();
+    }
+
     void figuresStayWhenTheFocusOnlyReturnsToASlot()
     {
         WindowFixture f;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 #include <sndfile.h>
 
@@ -61,6 +62,22 @@ void verifySlotSound(const QString& path)
     const auto format = convert::oggFormat(ogg);
     QVERIFY(format.ok());
     QCOMPARE(format.value(), (convert::SoundFormat{22050, 1}));
+}
+
+// Opens the window and lists a generated archive of 40 entries in it.
+void openWithArchive(WindowFixture& f)
+{
+    const QString chk = f.folder.file(u"device/voice.chk"_s);
+    QVERIFY(writeAll(chk, makeChk(40).bytes()));
+    f.open();
+    drop(f.window->Text2(), {chk});
+    QCOMPARE(f.window->Text2()->text(), f.folder.temp(u"voice.chk"_s));
+}
+
+// Waits for the sound worker's job to end.
+void waitForJob()
+{
+    QTRY_VERIFY(!QApplication::overrideCursor()); // the busy cursor goes with the job
 }
 
 } // namespace
@@ -148,6 +165,175 @@ private Q_SLOTS:
         f.close();
         // Shutdown removes the converted sounds and the working copy, whatever its name.
         QCOMPARE(QDir(f.folder.temp()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A dropped .ogg file goes in as it is only when the navigator can play it.
+    void droppedOggFilesAreChecked_data()
+    {
+        QTest::addColumn<QByteArray>("ogg");
+        QTest::addColumn<bool>("onGrid");  // dropped in a folder on the grid, as "04 x.ogg"
+        QTest::addColumn<QString>("box");  // "as is", "converted" or "refused"
+        QTest::addColumn<QString>("line"); // the start of a log line the drop leaves
+        const QByteArray opus = oggOpus(QDir::temp().filePath(u"tollvik-window-opus.opus"_s));
+        QTest::newRow("playable") << makeOggSine(600, 0.3) << false << "as is"
+                                  << "Load ";
+        QTest::newRow("playable, in a folder") << makeOggSine(600, 0.3) << true << "as is"
+                                               << "Load ";
+        QTest::newRow("Opus")
+            << opus << false << "converted"
+            << "x.ogg is not an Ogg Vorbis sound the navigator can play (it holds an Opus stream)";
+        QTest::newRow("Opus, in a folder") << opus << true << "converted"
+                                           << "Converted ";
+        QTest::newRow("15 bytes of OggS") << QByteArray("OggS\0\x02"
+                                                        "123456789")
+                                          << false << "refused"
+                                          << "x.ogg is not an Ogg Vorbis";
+        QTest::newRow("too big to take as it is")
+            << makeOggSine(600, 0.3) + QByteArray(kMaxExternalSoundBytes, 0) << false << "converted"
+            << "x.ogg is larger than a slot holds";
+    }
+    void droppedOggFilesAreChecked()
+    {
+        QFETCH(QByteArray, ogg);
+        QFETCH(bool, onGrid);
+        QFETCH(QString, box);
+        QFETCH(QString, line);
+        QVERIFY(!ogg.isEmpty());
+        WindowFixture f;
+        openWithArchive(f);
+        frmmemory& w = *f.window;
+        const QString folder = f.folder.file(u"sounds"_s);
+        const QString path = folder + (onGrid ? u"/04 x.ogg"_s : u"/x.ogg"_s);
+        QVERIFY(writeAll(path, ogg));
+        const int beeps = f.beeps;
+        drop(onGrid ? static_cast<QWidget*>(&w) : w.Text1(33), {onGrid ? folder : path});
+        waitForJob();
+        const QString expected = box == "as is"_L1       ? path
+                                 : box == "converted"_L1 ? f.folder.temp(u"04 x.ogg"_s)
+                                                         : u"Sound 04"_s;
+        QCOMPARE(w.Text1(33)->text(), expected);
+        QVERIFY2(!logLines(w)
+                      .filter(QRegularExpression(u"^"_s + QRegularExpression::escape(line)))
+                      .isEmpty(),
+                 qPrintable(logLines(w).join(u'\n')));
+        QCOMPARE(f.beeps - beeps, box == "refused"_L1 ? 1 : 0);
+        if (box == "converted"_L1)
+            verifySlotSound(expected);
+        QCOMPARE(readAll(path), ogg);
+        f.close();
+    }
+
+    void convertedSoundsAreNamedForWhatTheyHold_data()
+    {
+        QTest::addColumn<QString>("source"); // a file converted into slot 1, or a text spoken
+        QTest::addColumn<bool>("spoken");
+        QTest::addColumn<QString>("usersFile"); // already in Temp/, not ours
+        QTest::addColumn<QString>("name");
+        QTest::newRow("file") << u"horn.wav"_s << false << QString() << u"02 horn.ogg"_s;
+        QTest::newRow("numbered for the slot")
+            << u"2 horn.wav"_s << false << QString() << u"02 horn.ogg"_s;
+        QTest::newRow("a user's file of that name")
+            << u"horn.wav"_s << false << u"02 horn.ogg"_s << u"02 horn (2).ogg"_s;
+        QTest::newRow("characters a name cannot take")
+            << u"a:b?*.wav"_s << false << QString() << u"02 a_b__.ogg"_s;
+        QTest::newRow("spoken") << u"Speed camera"_s << true << QString()
+                                << u"02 Speed camera (spoken).ogg"_s;
+        QTest::newRow("spoken, with a slash")
+            << u"Bus/lane "_s << true << QString() << u"02 Bus_lane (spoken).ogg"_s;
+    }
+    void convertedSoundsAreNamedForWhatTheyHold()
+    {
+        QFETCH(QString, source);
+        QFETCH(bool, spoken);
+        QFETCH(QString, usersFile);
+        QFETCH(QString, name);
+        WindowFixture f;
+        const QString wav = f.folder.file(u"sounds/"_s + source);
+        QVERIFY(QDir().mkpath(f.folder.file(u"sounds"_s)));
+        if (!spoken)
+            QVERIFY(
+                writeSoundFile(wav, toneInNoise(0.5, 22050, 1), SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+        if (!usersFile.isEmpty())
+            QVERIFY(writeAll(f.folder.temp(usersFile), "mine"));
+        openWithArchive(f);
+        frmmemory& w = *f.window;
+        if (spoken) {
+            w.Text1(1)->setText(source);
+            trigger(slotMenu(w, 1), u"Speak the menu text"_s);
+        } else {
+            drop(w.Text1(31), {wav});
+        }
+        waitForJob();
+        QCOMPARE(w.Text1(31)->text(), f.folder.temp(name));
+        verifySlotSound(f.folder.temp(name));
+        f.close();
+        // Shutdown removes what was converted, and only that.
+        const QStringList left = QDir(f.folder.temp()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, usersFile.isEmpty() ? QStringList() : QStringList{usersFile});
+        if (!usersFile.isEmpty())
+            QCOMPARE(readAll(f.folder.temp(usersFile)), "mine");
+    }
+
+    void exportAllAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<QStringList>("present"); // in the folder before
+        QTest::addColumn<int>("slot3Plays");      // the index of the file slot 3 plays, or -1
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("written");
+        QStringList twelve;
+        for (int i = 1; i <= 12; ++i)
+            twelve.append(u"Sound %1.ogg"_s.arg(i, 2, 10, QLatin1Char('0')));
+        QTest::newRow("none there") << QStringList() << -1 << QList<bool>() << QString() << true;
+        QTest::newRow("twelve there, No") << twelve << -1 << QList<bool>{false}
+                                          << u"Replace the 12 sound files already in "_s << false;
+        QTest::newRow("twelve there, Yes") << twelve << -1 << QList<bool>{true}
+                                           << u"Replace the 12 sound files already in "_s << true;
+        QTest::newRow("one there") << QStringList{u"Sound 30.ogg"_s} << -1 << QList<bool>{true}
+                                   << u"Replace the 1 sound file already in "_s << true;
+        // Slot 3 plays the folder's own "Sound 04.ogg": left as it is, not asked about.
+        QTest::newRow("a slot's own file")
+            << QStringList{u"Sound 04.ogg"_s} << 0 << QList<bool>() << QString() << true;
+        // Slot 3 plays "Sound 05.ogg", which slot 4's export would replace: refused.
+        QTest::newRow("another slot's file")
+            << QStringList{u"Sound 05.ogg"_s} << 0 << QList<bool>{true}
+            << u"Replace the 1 sound file already in "_s << false;
+    }
+    void exportAllAsksBeforeReplacing()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(int, slot3Plays);
+        QFETCH(QList<bool>, answers);
+        QFETCH(QString, question);
+        QFETCH(bool, written);
+        WindowFixture f;
+        const QString folder = f.folder.file(u"exported"_s);
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& name : std::as_const(present))
+            QVERIFY(writeAll(folder + u'/' + name, makeOggSine(900, 0.2)));
+        openWithArchive(f);
+        frmmemory& w = *f.window;
+        if (slot3Plays >= 0) {
+            f.dialogs.answers << folder + u'/' + present[slot3Plays];
+            w.Text1(3)->setFocus();
+            QTest::mouseClick(w.Command3(3), Qt::LeftButton);
+        }
+        const auto before = filesUnder(f.folder.path());
+        f.answers << folder;
+        f.confirmations = answers;
+        trigger(slotMenu(w, 0), u"Export all sounds\u2026"_s);
+        QCOMPARE(f.questions.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty())
+            QCOMPARE(f.questions.constFirst(), question + QDir::toNativeSeparators(folder) + u'?');
+        if (!written) {
+            QCOMPARE(filesUnder(f.folder.path()), before);
+            QVERIFY(!logLines(w).constLast().startsWith(u"Saved"_s));
+        } else {
+            QVERIFY(logLines(w).constLast().startsWith(u"Saved the 30 sounds"_s));
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 30);
+            QCOMPARE(readAll(folder + u"/Sound 01.ogg"_s).left(4), "OggS");
+        }
+        f.close();
     }
 };
 

@@ -69,6 +69,8 @@ struct WindowFixture
 
     QList<AudioMessage> messages;
     QStringList answers; // of the folder chooser: a name accepts, none cancels
+    QStringList questions;
+    QList<bool> confirmations; // Yes or No to each question; none left answers No
     QString converterModule = QStringLiteral(TOLLVIK_CONVERT_MODULE);
 
     void open(AudioPreview* audio = nullptr)
@@ -85,6 +87,10 @@ struct WindowFixture
         };
         context.chooseFolder = [this](const QString&) {
             return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+        context.confirm = [this](const QString& question) {
+            questions.append(question);
+            return !confirmations.isEmpty() && confirmations.takeFirst();
         };
         window = std::make_unique<frmmemory>(std::move(context));
         window->Form_Load();
