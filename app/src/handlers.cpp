@@ -175,26 +175,32 @@ void frmmemory::Command1_Click(int slot)
 {
     const QString soundText = Text1(slot + kSlotCount)->text();
     Label3(4)->setText(QStringLiteral("File: ") + soundText);
-    AudioPreview* preview = m_state->preview;
-    if (!preview || preview->isStarting()) {
+    const bool external = isExternalSound(soundText);
+    const QString what =
+        external ? soundText : slotLabel(slot) + QStringLiteral(" from ") + m_text2->text();
+    const auto refuse = [&](const QString& why) {
+        AddText(QStringLiteral("Cannot play ") + what + QStringLiteral(": ") + why);
         beep();
+    };
+    AudioPreview* preview = m_state->preview;
+    if (!preview) {
+        refuse(QStringLiteral("the sound output is not open."));
         return;
     }
-    const bool external = isExternalSound(soundText);
+    if (preview->isStarting()) {
+        refuse(QStringLiteral("the sound before it is still starting; try again."));
+        return;
+    }
     Result<QByteArray> read =
         external ? readWholeFile(soundText)
                  : readSlotSound(m_text2->text(),
                                  m_state->SlotSoundTable[static_cast<std::size_t>(slot)]);
     if (!read) {
-        AddText(
-            QStringLiteral("Cannot play ") +
-            (external ? soundText : slotLabel(slot) + QStringLiteral(" from ") + m_text2->text()) +
-            QStringLiteral(": ") + read.error());
-        beep();
+        refuse(read.error());
         return;
     }
-    if (!preview->startPreview(std::move(read).value()))
-        beep();
+    if (const Status started = preview->startPreview(std::move(read).value()); !started)
+        refuse(started.error());
 }
 
 void frmmemory::showFigure(int line, const QString& text)
