@@ -39,7 +39,7 @@ SoundCheck acceptingCheck()
 struct Fixture
 {
     ProgramFolder folder;
-    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}};
+    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}, {}};
 
     explicit Fixture(const QByteArray& archive)
     {
