@@ -8,16 +8,25 @@
 // up to 199 bytes) or begins like Ogg, and its size (up to 139,999 bytes). The empty input is a
 // whole archive of 40 entries.
 //
-// Invariants: every sound the listing names reads back as the bytes at its offset; the load
+// Invariants: the split into entries accepts exactly the archives within the limits whose table
+// describes the bytes exactly, gives views of the archive that join back to it byte for byte, and
+// every Ogg entry's length (the converter's bounded read, as `chk list --all` shows it) is a
+// finite, non-negative number of seconds or a refusal; every sound the listing names reads back
+// as the bytes at its offset; the load
 // copies the file byte for byte exactly when the listing accepts it, and changes nothing
 // otherwise; the build writes exactly the archive the factory lays out from the old entries and
 // the external files, to Modified/ and Temp/, exactly when the archive and the files allow it,
-// and otherwise changes nothing.
+// and otherwise changes nothing. The build's sound check is a stand-in that refuses every sound
+// whose length leaves 1 when divided by 5 (the converter's own check has its harness); the
+// formats it compares are the converter's.
 #include "archive/archive.h"
+#include "archive/entries.h"
 #include "chkfactory.h"
+#include "convert/module.h"
 #include "fuzzsupport.h"
 
 #include <QDir>
+#include <cmath>
 #include <optional>
 
 using namespace tollvik;
@@ -32,6 +41,49 @@ struct External
     QByteArray bytes;
     int kind = 0;
 };
+
+// Whether the stand-in check takes a sound.
+bool playable(QByteArrayView ogg)
+{
+    return ogg.size() % 5 != 1;
+}
+
+// Whether the split must take the archive: within the limits, offsets rising from the table's
+// end to the file's end.
+bool splits(const QByteArray& a)
+{
+    const qint64 n = a.size() >= 4 ? be32(a, 0) : -1;
+    if (n < 0 || n > 65536 || 4 * (n + 2) > a.size())
+        return false;
+    qint64 previous = 4 * (n + 2);
+    for (qint64 i = 1; i <= n + 1; ++i) {
+        if (be32(a, 4 * i) < previous || be32(a, 4 * i) > a.size())
+            return false;
+        previous = be32(a, 4 * i);
+    }
+    return previous == a.size();
+}
+
+// The split and the listing with entry lengths.
+void splitAndMeasure(const QByteArray& archive)
+{
+    const Result<ChkParts> parts = splitChk(archive);
+    FUZZ_CHECK(parts.ok() == splits(archive));
+    if (!parts)
+        return;
+    ChkContents contents{parts->gap.toByteArray(), {}};
+    for (const QByteArrayView entry : parts->entries) {
+        FUZZ_CHECK(entry.data() >= archive.constData() &&
+                   entry.data() + entry.size() <= archive.constEnd());
+        contents.entries.append(entry.toByteArray());
+        const QByteArrayView ogg = oggOfEntry(entry);
+        if (ogg.isEmpty())
+            continue;
+        const Result<double> seconds = convert::oggSeconds(ogg);
+        FUZZ_CHECK(!seconds || (std::isfinite(seconds.value()) && seconds.value() >= 0));
+    }
+    FUZZ_CHECK(joinChk(contents).value() == archive);
+}
 
 // The archive the build must write, laid out by the factory; nothing when it must refuse.
 std::optional<QByteArray> expectedBuild(const QByteArray& old, const QList<External>& slots)
@@ -51,7 +103,8 @@ std::optional<QByteArray> expectedBuild(const QByteArray& old, const QList<Exter
         const External& ext = slots[int(entry - first)];
         if (ext.path.isEmpty() || ext.kind == 4) // no external sound
             continue;
-        if (ext.kind > 2 || ext.bytes.size() > 131056 || !ext.bytes.startsWith("OggS"))
+        if (ext.kind > 2 || ext.bytes.size() > 131056 || !ext.bytes.startsWith("OggS") ||
+            !playable(ext.bytes))
             return std::nullopt;
         archive.entries[int(entry - 1)] = test::slotEntry(ext.bytes);
     }
@@ -88,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                      : test::writeAll(ext.path, ext.bytes));
     }
 
+    splitAndMeasure(archive);
     test::RecordingLog log;
     const QString chosen = user.filePath(u"data.chk"_s);
     const QString working = folder.temp(u"data.chk"_s);
@@ -105,7 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                       : test::filesUnder(folder.path()) == empty);
 
     FUZZ_CHECK(test::writeAll(working, archive));
-    BuildInput build{folder.path(), working, u"data.chk"_s, {}, {}};
+    BuildInput build{folder.path(), working, u"data.chk"_s, {}, {}, {}};
+    build.check = convert::soundCheckOf(&convert::checkPlayable, &convert::oggFormat);
+    build.check.playable = [](QByteArrayView ogg) -> Status {
+        if (playable(ogg))
+            return {};
+        return fail(QStringLiteral("it is refused here"));
+    };
     for (int s = 0; s < kSlotCount; ++s)
         build.soundBoxes[std::size_t(s)] = slots[s].path.isEmpty() ? slotLabel(s) : slots[s].path;
     const std::optional<QByteArray> expected = expectedBuild(archive, slots);

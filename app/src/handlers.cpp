@@ -2,6 +2,7 @@
 // and shows the result.
 #include "app/frmmemory.h"
 #include "app/module2.h"
+#include "converter.h"
 #include "core/fileio.h"
 #include "devicepictures.h"
 #include "dialogs/commondialog.h"
@@ -158,6 +159,9 @@ void frmmemory::Command5_Click()
         input.soundBoxes[index] = Text1(slot + kSlotCount)->text();
         input.menuTexts[index] = Text1(slot)->text();
     }
+    // Without the converter the build refuses any .ogg, which it cannot check.
+    if (const auto calls = converterCalls(m_state->context.converterModule); calls)
+        input.check = convert::soundCheckOf(*calls.value());
     const Result<BuiltChk> built = data_chk_reload(input, *this);
     if (!built)
         return;

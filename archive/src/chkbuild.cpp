@@ -5,6 +5,7 @@
 #include "core/paths.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
 #include <vector>
 
@@ -60,7 +61,10 @@ Status readOffsets(BuildPlan& plan, const chk::OffsetTable& table, LogSink& log)
 Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
 {
     log.AddText(QStringLiteral("Sound file ") + P);
-    Result<QByteArray> read = readWholeFile(P, kMaxArchiveBytes);
+    if (const Status within = chk::checkArchiveLimits(P); !within)
+        return refuseUnwritten(
+            log, QStringLiteral("....The working copy cannot be built: %1").arg(within.error()));
+    Result<QByteArray> read = readWholeFile(P, chk::kArchiveSizeLimit);
     if (!read)
         return refuseUnwritten(
             log, QStringLiteral("....Cannot open the working copy (%1)").arg(read.error()));
@@ -71,6 +75,9 @@ Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
     if (!table.hasCount)
         return refuseUnwritten(
             log, QStringLiteral("....The working copy is too short to hold an entry count"));
+    if (!table.withinLimits)
+        return refuseUnwritten(log, QStringLiteral("....The working copy cannot be built: %1")
+                                        .arg(chk::limitRefusal(table)));
     const qint32 N = table.entryCount;
     log.AddText(QStringLiteral("....Number of modules: %1 File size: %2").arg(N).arg(Fsize));
     // The build needs at least one entry before the replaceable ones.
@@ -111,8 +118,55 @@ Status checkEntries(const BuildPlan& plan, LogSink& log)
     return {};
 }
 
-// Reads the external file of a slot into its entry, once, and sizes the entry for it.
-Status readExternal(ChkEntry& e, const QString& path, LogSink& log)
+QString describeShape(const SoundShape& shape)
+{
+    const QString channels = shape.channels == 1 ? QStringLiteral("mono")
+                             : shape.channels == 2
+                                 ? QStringLiteral("stereo")
+                                 : QStringLiteral("%1 channels").arg(shape.channels);
+    return QStringLiteral("%1 Hz %2")
+        .arg(QLocale(QLocale::English, QLocale::UnitedStates).toString(shape.sampleRate), channels);
+}
+
+// The navigator must play what goes into an entry: the sound is checked as it is.
+Status checkPlayable(QByteArrayView ogg, const QString& path, int slot, const SoundCheck& check,
+                     LogSink& log)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!check.playable)
+        return refuseUnwritten(log, QStringLiteral("....%1: %2 cannot be checked without the "
+                                                   "sound converter")
+                                        .arg(slotLabel(slot), name));
+    const Status playable = check.playable(ogg);
+    if (playable)
+        return {};
+    return logged(log, QStringLiteral("....%1: %2 is not an Ogg Vorbis sound the navigator can "
+                                      "play (%3). Use \"Import and convert a sound\u2026\" to "
+                                      "convert it.")
+                           .arg(slotLabel(slot), name, playable.error()));
+}
+
+// A sound of another rate or channel count than the slot sound it replaces is built in as it
+// is (the navigator takes it), with a line saying so.
+void noteShape(QByteArrayView ogg, QByteArrayView oldEntry, const QString& path, int slot,
+               const SoundCheck& check, LogSink& log)
+{
+    const QByteArrayView oldOgg = oggOfEntry(oldEntry);
+    if (!check.shape || oldOgg.isEmpty())
+        return;
+    const Result<SoundShape> now = check.shape(ogg);
+    const Result<SoundShape> was = check.shape(oldOgg);
+    if (!now || !was || now.value() == was.value())
+        return;
+    log.AddText(QStringLiteral("....%1: %2 is %3, the sound it replaces %4; it is built in as it "
+                               "is.")
+                    .arg(slotLabel(slot), QFileInfo(path).fileName(), describeShape(now.value()),
+                         describeShape(was.value())));
+}
+
+// Reads the external file of a slot into its entry, once, checks it and sizes the entry for it.
+Status readExternal(ChkEntry& e, const BuildPlan& plan, const QString& path, const BuildInput& in,
+                    LogSink& log)
 {
     log.AddText(QStringLiteral("....Verifying ") + path);
     if (const qint64 length = fileLength(path); length > kMaxExternalSoundBytes)
@@ -131,6 +185,10 @@ Status readExternal(ChkEntry& e, const QString& path, LogSink& log)
         return refuseUnwritten(
             log, QStringLiteral("....%1 is not an Ogg sound (it does not begin with \"OggS\")")
                      .arg(path));
+    if (Status playable = checkPlayable(read.value(), path, e.slot, in.check, log); !playable)
+        return playable;
+    noteShape(read.value(), QByteArrayView(plan.source).sliced(e.oldOffset, e.size), path, e.slot,
+              in.check, log);
     Result<QByteArray> entry = soundEntry(read.value());
     if (!entry)
         return refuseUnwritten(log, QStringLiteral("....%1: %2").arg(path, entry.error()));
@@ -147,9 +205,9 @@ Status readExternals(BuildPlan& plan, const BuildInput& in, LogSink& log)
         if (!isExternalSound(path))
             continue;
         ChkEntry& e = plan.entries[std::size_t(J)];
-        if (Status read = readExternal(e, path, log); !read)
-            return read;
         e.slot = k;
+        if (Status read = readExternal(e, plan, path, in, log); !read)
+            return read;
     }
     return {};
 }
@@ -195,8 +253,10 @@ QByteArray assemble(const BuildPlan& plan, const BuildInput& in, LogSink& log)
             continue;
         }
         const auto k = std::size_t(e.slot);
-        log.AddText(
-            QStringLiteral("....Including %1 for %2").arg(in.soundBoxes[k], in.menuTexts[k]));
+        // Without a menu text (the command line has none) the line names the slot.
+        const QString& text = in.menuTexts[k];
+        log.AddText(QStringLiteral("....Including %1 for %2")
+                        .arg(in.soundBoxes[k], text.isEmpty() ? slotLabel(e.slot) : text));
         out.append(e.entry);
     }
     return out;

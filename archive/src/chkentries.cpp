@@ -1,6 +1,7 @@
 #include "archive/entries.h"
 #include "chkformat.h"
 #include "chktable.h"
+#include "core/fileio.h"
 
 #include <algorithm>
 
@@ -11,12 +12,14 @@ using chk::OffsetTable;
 
 // The offsets of entries 1..N and the end offset. The split must join back to the very bytes,
 // so it takes only a table that describes them exactly.
-Result<OffsetTable> readOffsets(const QByteArray& archive)
+Result<OffsetTable> readOffsets(QByteArrayView archive)
 {
     const qint64 size = archive.size();
     OffsetTable table = chk::readOffsetTable(archive, size);
     if (!table.hasCount)
         return fail(QStringLiteral("the file is only %1 bytes long").arg(size));
+    if (!table.withinLimits)
+        return fail(chk::limitRefusal(table));
     const qint32 n = table.entryCount;
     if (n < 0)
         return fail(QStringLiteral("its entry count is 2^31 or more"));
@@ -41,18 +44,36 @@ Result<OffsetTable> readOffsets(const QByteArray& archive)
 
 } // namespace
 
-Result<ChkContents> splitChk(const QByteArray& archive)
+Result<ChkParts> splitChk(QByteArrayView archive)
 {
     const Result<OffsetTable> table = readOffsets(archive);
     if (!table)
         return table.failure();
     const std::vector<qint32>& at = table->offsets;
     const qint64 tableEnd = table->tableEnd();
-    ChkContents contents;
-    contents.gap = archive.mid(tableEnd, at.front() - tableEnd);
+    ChkParts parts;
+    parts.gap = archive.sliced(tableEnd, at.front() - tableEnd);
+    parts.entries.reserve(qsizetype(at.size()) - 1);
     for (std::size_t i = 0; i + 1 < at.size(); ++i)
-        contents.entries.append(archive.mid(at[i], qint64(at[i + 1]) - at[i]));
-    return contents;
+        parts.entries.append(archive.sliced(at[i], qint64(at[i + 1]) - at[i]));
+    return parts;
+}
+
+Result<SplitArchive> readSplitArchive(const QString& path)
+{
+    const auto notAnArchive = [&path](const QString& why) {
+        return fail(QStringLiteral("%1 is not a sound archive: %2").arg(path, why));
+    };
+    if (const Status within = chk::checkArchiveLimits(path); !within)
+        return notAnArchive(within.error());
+    Result<QByteArray> bytes = readWholeFile(path, chk::kArchiveSizeLimit);
+    if (!bytes)
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
+    const Result<ChkParts> parts = splitChk(bytes.value());
+    if (!parts)
+        return notAnArchive(parts.error());
+    // Moving the buffer keeps its data where it is, so the views stay valid.
+    return SplitArchive(std::move(bytes).value(), parts.value());
 }
 
 Result<QByteArray> joinChk(const ChkContents& contents)
@@ -78,14 +99,14 @@ Result<QByteArray> joinChk(const ChkContents& contents)
     return archive;
 }
 
-QByteArray oggOfEntry(const QByteArray& entry, bool canonicalOnly)
+QByteArrayView oggOfEntry(QByteArrayView entry, bool canonicalOnly)
 {
     if (entry.size() < chk::kEntryHeaderSize + 4)
         return {};
     const qint64 length = chk::get_long(entry, 12);
     if (length < 4 || length > entry.size() - chk::kEntryHeaderSize)
         return {};
-    QByteArray ogg = entry.mid(chk::kEntryHeaderSize, length);
+    const QByteArrayView ogg = entry.sliced(chk::kEntryHeaderSize, length);
     if (!ogg.startsWith("OggS"))
         return {};
     if (canonicalOnly) {
@@ -96,7 +117,7 @@ QByteArray oggOfEntry(const QByteArray& entry, bool canonicalOnly)
     return ogg;
 }
 
-Result<QByteArray> soundEntry(const QByteArray& ogg)
+Result<QByteArray> soundEntry(QByteArrayView ogg)
 {
     if (!ogg.startsWith("OggS"))
         return fail(QStringLiteral("it does not begin like an Ogg stream"));

@@ -59,6 +59,8 @@ Result<ChkDescription> parse(QByteArrayView bytes)
         return fail(QStringLiteral("the file is empty"));
     if (!table.hasCount)
         return fail(QStringLiteral("the file is only %1 bytes long").arg(size));
+    if (!table.withinLimits)
+        return fail(limitRefusal(table));
     const qint32 n = table.entryCount;
     if (n < 0)
         return fail(QStringLiteral("its entry count is 2^31 or more"));
@@ -112,7 +114,11 @@ Result<ChkListing> listBytes(const QString& name, QByteArrayView bytes, LogSink&
 
 Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log)
 {
-    const Result<QByteArray> bytes = readWholeFile(sFileName, kMaxArchiveBytes);
+    if (const Status within = chk::checkArchiveLimits(sFileName); !within) {
+        log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, within.error()));
+        return within.failure();
+    }
+    const Result<QByteArray> bytes = readWholeFile(sFileName, chk::kArchiveSizeLimit);
     if (!bytes) {
         const QString why = QStringLiteral("it cannot be read (%1)").arg(bytes.error());
         log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, why));

@@ -1,6 +1,9 @@
 #include "chktable.h"
 
 #include "chkformat.h"
+#include "core/fileio.h"
+
+#include <QLocale>
 
 namespace tollvik::chk {
 
@@ -12,6 +15,9 @@ OffsetTable readOffsetTable(QByteArrayView head, qint64 fileSize)
     if (!t.hasCount)
         return t;
     t.entryCount = get_long(head, 0);
+    t.withinLimits = fileSize <= kArchiveSizeLimit && t.entryCount <= kArchiveEntryLimit;
+    if (!t.withinLimits)
+        return t;
     // Written so that it cannot overflow: the table's end against the file's size.
     t.fits = t.entryCount >= 0 && 4 * (qint64(t.entryCount) + 1) <= fileSize - 4;
     if (!t.fits || head.size() < t.tableEnd())
@@ -29,6 +35,33 @@ OffsetTable readOffsetTable(QByteArrayView head, qint64 fileSize)
     }
     t.endIsLength = t.offsets.back() == fileSize;
     return t;
+}
+
+QString limitRefusal(const OffsetTable& table)
+{
+    const QLocale c(QLocale::English, QLocale::UnitedStates); // 65,536
+    if (table.fileSize > kArchiveSizeLimit)
+        return QStringLiteral("it is %1 bytes long; an archive is at most %2 bytes")
+            .arg(c.toString(table.fileSize), c.toString(kArchiveSizeLimit));
+    if (table.hasCount && table.entryCount > kArchiveEntryLimit)
+        return QStringLiteral("it holds %1 entries; an archive holds at most %2")
+            .arg(c.toString(table.entryCount), c.toString(kArchiveEntryLimit));
+    return {};
+}
+
+Status checkArchiveLimits(const QString& path)
+{
+    OffsetTable table;
+    table.fileSize = fileLength(path);
+    if (table.fileSize > kArchiveSizeLimit)
+        return fail(limitRefusal(table));
+    if (table.fileSize >= 4) {
+        if (const Result<QByteArray> count = readRange(path, 0, 4); count)
+            table = readOffsetTable(count.value(), table.fileSize);
+    }
+    if (const QString why = limitRefusal(table); !why.isEmpty())
+        return fail(why);
+    return {};
 }
 
 } // namespace tollvik::chk

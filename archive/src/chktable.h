@@ -1,10 +1,19 @@
 #pragma once
 
+#include "core/result.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 #include <vector>
 
 namespace tollvik::chk {
+
+// The largest archive and the most entries any reader takes. Real archives are a few megabytes
+// with under 200 entries; these bound what a downloaded file can make the program allocate.
+constexpr qint64 kArchiveSizeLimit = 512LL * 1024 * 1024;
+constexpr qint64 kArchiveEntryLimit = 65536;
 
 // The bytes from the start of an archive to the end of the offset table of n entries: the
 // count and n + 1 offsets.
@@ -22,6 +31,9 @@ struct OffsetTable
     bool hasCount = false; // the file holds the four bytes of the entry count
     qint32 entryCount = 0; // N as stored; negative when its top bit is set
     bool fits = false;     // N >= 0 and the whole table lies inside the file
+    // The file is no longer than kArchiveSizeLimit and N is at most kArchiveEntryLimit; when
+    // not, nothing past the count is read and limitRefusal() says why.
+    bool withinLimits = false;
     // When the table fits: the start offsets of entries 1..N, then the end offset, each as
     // stored (a negative value had its top bit set). Entry e starts at offsets[e - 1].
     std::vector<qint32> offsets;
@@ -40,5 +52,15 @@ struct OffsetTable
 // reads offsetTableEnd(entryCount) bytes and asks again. Nothing here allocates more than the
 // table's own size in the file.
 [[nodiscard]] OffsetTable readOffsetTable(QByteArrayView head, qint64 fileSize);
+
+// Why an archive passes the limits above, giving its figure ("it is 600,000,000 bytes long; an
+// archive is at most 536,870,912 bytes"); empty when it is within them.
+[[nodiscard]] QString limitRefusal(const OffsetTable& table);
+
+// Checks an archive file's length (from stat) and its entry count (from its first four bytes)
+// against the limits before anything reads it whole; the failure's text is limitRefusal()'s.
+// A file that cannot be asked or is too short for a count passes: the read and the readers
+// word those refusals themselves.
+[[nodiscard]] Status checkArchiveLimits(const QString& path);
 
 } // namespace tollvik::chk

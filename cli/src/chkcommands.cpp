@@ -3,6 +3,7 @@
 #include "archive/entries.h"
 #include "chkfolder.h"
 #include "command.h"
+#include "convert/module.h"
 #include "convert/slotsounds.h"
 #include "core/fileio.h"
 
@@ -15,15 +16,9 @@ namespace {
 
 const QCommandLineOption kAll(QStringLiteral("all"), QStringLiteral("Every entry of the archive."));
 
-Result<ChkContents> readArchive(const QString& path)
+Result<SplitArchive> readArchive(const QString& path)
 {
-    const Result<QByteArray> bytes = readWholeFile(path, kMaxArchiveBytes);
-    if (!bytes)
-        return fail(QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
-    Result<ChkContents> contents = splitChk(bytes.value());
-    if (!contents)
-        return fail(QStringLiteral("%1 is not a sound archive: %2").arg(path, contents.error()));
-    return contents;
+    return readSplitArchive(path);
 }
 
 QString entryName(qsizetype entry, qsizetype count, bool ogg)
@@ -36,17 +31,16 @@ QString entryName(qsizetype entry, qsizetype count, bool ogg)
 
 int listAll(const Call& call, const QString& path)
 {
-    const Result<ChkContents> contents = readArchive(path);
+    const Result<SplitArchive> contents = readArchive(path);
     if (!contents)
         return refuse(call, contents.failure());
-    const QList<QByteArray>& entries = contents->entries;
+    const auto& entries = contents->entries();
     call.out << QStringLiteral("Entry      Offset       Size  Kind  Seconds") << Qt::endl;
-    qint64 offset = 4 + 4 * (entries.size() + 1) + contents->gap.size();
+    qint64 offset = 4 + 4 * (entries.size() + 1) + contents->gap().size();
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QByteArray ogg = oggOfEntry(entries[i]);
-        const Result<convert::Pcm> sound =
-            ogg.isEmpty() ? fail(QString()) : convert::decodeMemory(ogg, path);
-        const double seconds = sound ? sound->seconds() : -1;
+        const QByteArrayView ogg = oggOfEntry(entries[i]);
+        const Result<double> length = ogg.isEmpty() ? fail(QString()) : convert::oggSeconds(ogg);
+        const double seconds = length ? length.value() : -1;
         call.out << QStringLiteral("%1 %2 %3  %4  %5")
                         .arg(i + 1, 5)
                         .arg(offset, 11)
@@ -95,20 +89,20 @@ Result<QList<NamedFile>> slotFiles(const QString& path)
 
 Result<QList<NamedFile>> entryFiles(const QString& path)
 {
-    const Result<ChkContents> contents = readArchive(path);
+    const Result<SplitArchive> contents = readArchive(path);
     if (!contents)
         return contents.failure();
     QList<NamedFile> files;
-    const QList<QByteArray>& entries = contents->entries;
+    const auto& entries = contents->entries();
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QByteArray ogg = oggOfEntry(entries[i], true);
-        files.append(
-            {entryName(i + 1, entries.size(), !ogg.isEmpty()), ogg.isEmpty() ? entries[i] : ogg});
+        const QByteArrayView ogg = oggOfEntry(entries[i], true);
+        files.append({entryName(i + 1, entries.size(), !ogg.isEmpty()),
+                      (ogg.isEmpty() ? entries[i] : ogg).toByteArray()});
     }
-    const bool hasGap = !contents->gap.isEmpty();
+    const bool hasGap = !contents->gap().isEmpty();
     const QByteArray index = indexOf(files, hasGap);
     if (hasGap)
-        files.append({kGapName, contents->gap});
+        files.append({kGapName, contents->gap().toByteArray()});
     files.append({kIndexName, index});
     return files;
 }
@@ -171,6 +165,11 @@ Result<ReadFolder> readFolder(const QString& folder)
             bytes = soundEntry(bytes.value());
             if (!bytes)
                 return fail(QStringLiteral("%1: %2").arg(dir.filePath(name), bytes.error()));
+            if (const Status playable = convert::checkPlayable(oggOfEntry(bytes.value()));
+                !playable)
+                return fail(QStringLiteral("%1 is not an Ogg Vorbis sound the navigator can play "
+                                           "(%2)")
+                                .arg(dir.filePath(name), playable.error()));
         }
         if (!bytes)
             return bytes.failure();
@@ -217,10 +216,10 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
         boxes[std::size_t(slot)] = slotLabel(slot);
     if (assignments.isEmpty())
         return boxes;
-    const Result<ChkContents> contents = readArchive(archive);
+    const Result<SplitArchive> contents = readArchive(archive);
     if (!contents)
         return contents.failure();
-    const auto entries = static_cast<qint32>(contents->entries.size());
+    const auto entries = static_cast<qint32>(contents->entries().size());
     std::optional<Result<SlotTargets>> targets;
     for (const QString& assignment : assignments) {
         const Result<SlotAssignment> assigned =
@@ -283,6 +282,7 @@ int build(const Call& call)
     BuildInput in;
     in.workingPath = path;
     in.soundBoxes = boxes.value();
+    in.check = convert::soundCheckOf(&convert::checkPlayable, &convert::oggFormat);
     StreamLog log(call.out);
     const Result<QByteArray> archive = assembleCustomChk(in, log);
     if (!archive)

@@ -7,8 +7,8 @@
 extern "C" Q_DECL_EXPORT const tollvik::convert::ModuleCalls* tollvik_convert_calls()
 {
     using namespace tollvik::convert;
-    static const ModuleCalls calls{
-        &slotTargets,  &convertIntoSlot, &speakIntoSlot,      &voices,
-        &defaultVoice, &checkPlayable,   &failureOfException, &findVoice};
+    static const ModuleCalls calls{&slotTargets,  &convertIntoSlot, &speakIntoSlot,      &voices,
+                                   &defaultVoice, &checkPlayable,   &failureOfException, &findVoice,
+                                   &oggFormat};
     return &calls;
 }

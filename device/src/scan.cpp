@@ -188,7 +188,7 @@ private:
         const Result<QByteArray> bytes = detail::readRegular(path, m_limits.maxFileSize);
         if (!bytes)
             return false;
-        const Result<ChkContents> contents = splitChk(bytes.value());
+        const Result<ChkParts> contents = splitChk(bytes.value());
         if (!contents || contents->entries.size() < kMinArchiveEntries)
             return false;
         found.kind = FoundKind::Archive;

@@ -1,9 +1,13 @@
 // Loading and listing a base archive, the custom build compared byte for byte with archives the
 // factory lays out itself, and the refusals of the load, the build and the export.
 #include "archive/archive.h"
+#include "archive/entries.h"
 #include "chkfactory.h"
+#include "convert/module.h"
+#include "soundfiles.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace tollvik;
@@ -14,12 +18,28 @@ namespace {
 
 const QByteArray kMissing = "(no file)";
 
+// The converter's own check, as the command line hands it in.
+SoundCheck converterCheck()
+{
+    return convert::soundCheckOf(&convert::checkPlayable, &convert::oggFormat);
+}
+
+// A check that takes every sound, for the layout rows whose sounds are bytes of a given size.
+SoundCheck acceptingCheck()
+{
+    SoundCheck check;
+    check.playable = [](QByteArrayView) {
+        return Status{};
+    };
+    return check;
+}
+
 // The chosen archive nav/data.chk, a working copy Temp/data.chk as the load leaves it, and the
 // window's sound and menu boxes.
 struct Fixture
 {
     ProgramFolder folder;
-    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}};
+    BuildInput in{folder.path(), folder.temp("data.chk"), "data.chk", {}, {}, {}};
 
     explicit Fixture(const QByteArray& archive)
     {
@@ -27,6 +47,7 @@ struct Fixture
             in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
             in.menuTexts[k] = u"Item %1"_s.arg(k + 1);
         }
+        in.check = acceptingCheck();
         writeAll(in.workingPath, archive);
         writeAll(folder.file("nav/data.chk"), archive);
     }
@@ -48,6 +69,9 @@ class TestChkBuild : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The hostile rows below must fail rather than take the machine.
+    void initTestCase() { limitAddressSpace(); }
+
     // The load replaces an earlier working copy, logs its hints and the listing; the build
     // writes the factory's archive, logs every step and reloads.
     void writesTheFactoryArchiveAndLogsEveryStep_data()
@@ -149,7 +173,7 @@ private Q_SLOTS:
         const char* problem = "Problem loading file";
         row("truncated header", good.left(3), ogg, problem, "too short");
         row("31 entries", makeChk(31).bytes(), ogg, "", "holds 31 entries");
-        row("count past the end", broken(0, 100000), ogg, problem, "table of 100000 entries");
+        row("count past the end", broken(0, 60000), ogg, problem, "table of 60000 entries");
         row("overflowing offset", broken(80, qint32(0x80000010)), ogg, problem, "Entry 19 starts");
         row("entry inside the offset table", broken(4, 100), ogg, "", "offset 100, inside the");
         row("oversized length", broken(makeChk(40).offsetOf(10) + 12, 100000), ogg, problem, "");
@@ -158,6 +182,22 @@ private Q_SLOTS:
         row("external sound not Ogg", good, QByteArray(9, 'v'), "", "is not an Ogg sound");
         row("external sound empty", good, "", "", "is empty");
         row("external sound missing", good, kMissing, "", "....Cannot read ");
+        // The navigator plays only a complete, single Ogg Vorbis stream.
+        const QString scratch = QDir::temp().filePath(u"tollvik-chkbuild-opus.ogg"_s);
+        const QByteArray opus = oggOpus(scratch);
+        QFile::remove(scratch);
+        const QByteArray fake = QByteArray("OggS").append(11, '\x01');
+        row("external sound Opus", good, opus, "",
+            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it holds "
+            "an Opus stream). Use \"Import and convert a sound\u2026\" to convert it.");
+        row("external sound cut short", good, ogg.left(ogg.size() * 2 / 3), "",
+            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it is cut "
+            "short)");
+        row("external sound of 15 bytes after OggS", good, fake, "",
+            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (");
+        row("external sound of 2 chained streams", good, ogg + oggSounds()[2], "",
+            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it holds "
+            "2 chained streams)");
         row("export from a shrunk working copy", good.chopped(200), ogg, "", "mismatch", "x.ogg");
         row("loading or exporting onto the working copy", good, ogg, "Connot load", "",
             "Temp/../Temp/data.chk");
@@ -171,6 +211,7 @@ private Q_SLOTS:
         QFETCH(QString, buildLine);
         QFETCH(QString, exportTo);
         Fixture f(archive);
+        f.in.check = converterCheck();
         f.external(5, sound);
         QVERIFY(writeAll(f.folder.modified("data.chk"), "the earlier custom archive"));
         const auto before = filesUnder(f.folder.path());
@@ -193,6 +234,96 @@ private Q_SLOTS:
                 refused(exportSlotSound(f.in.workingPath, last, f.folder.file(exportTo), log),
                         "Cannot save the sound"));
         QCOMPARE(filesUnder(f.folder.path()), before);
+    }
+
+    // An archive past the readers' limits is refused from its length and first bytes, before
+    // it is read whole: by the listing, the load, the build and the split.
+    void limitsRefuseBeforeReading_data()
+    {
+        QTest::addColumn<qint64>("size");  // the file is made this long, sparse past its count
+        QTest::addColumn<qint32>("count"); // the entry count its first bytes state
+        QTest::addColumn<QString>("why");
+        QTest::newRow("512 MB and a byte") << 536870913LL << 40
+                                           << "it is 536,870,913 bytes long; an archive is at most "
+                                              "536,870,912 bytes";
+        QTest::newRow("2 GiB, an offset's limit")
+            << 2147483647LL << 40
+            << "it is 2,147,483,647 bytes long; an archive is at most "
+               "536,870,912 bytes";
+        QTest::newRow("65,537 entries")
+            << 4096LL << 65537 << "it holds 65,537 entries; an archive holds at most 65,536";
+        QTest::newRow("2^31 - 1 entries")
+            << 4096LL << 0x7FFFFFFF
+            << "it holds 2,147,483,647 entries; an archive holds at most "
+               "65,536";
+    }
+    void limitsRefuseBeforeReading()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint32, count);
+        QFETCH(QString, why);
+        Fixture f(QByteArray{});
+        f.in.check = converterCheck();
+        const QString chosen = f.folder.file("nav/data.chk");
+        for (const QString& path : {chosen, f.in.workingPath}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(be32s({count})) == 4);
+            QVERIFY(file.resize(size)); // sparse: nothing past the count is stored
+        }
+        RecordingLog log;
+        QVERIFY(!Get_Chk_info(chosen, log));
+        QCOMPARE(log.lines, QStringList(u"Cannot list %1: %2."_s.arg(chosen, why)));
+        log.lines.clear();
+        QVERIFY(!LoadBaseChk(chosen, f.folder.path(), log));
+        QCOMPARE(log.lines, QStringList(u"Problem loading file %1: %2."_s.arg(chosen, why)));
+        log.lines.clear();
+        QVERIFY(!data_chk_reload(f.in, log));
+        QCOMPARE(log.lines, QStringList({"Sound file " + f.in.workingPath,
+                                         "....The working copy cannot be built: " + why +
+                                             "; nothing was written."}));
+        const Result<SplitArchive> split = readSplitArchive(chosen);
+        QCOMPARE(split.error(), chosen + " is not a sound archive: " + why);
+        QCOMPARE(QFileInfo(f.in.workingPath).size(), size);
+        QVERIFY(QDir(f.folder.modified()).isEmpty());
+    }
+
+    // A sound of another rate or channel count than the one it replaces is built in, with a
+    // line saying so; the command line, which has no menu texts, names the slot after "for".
+    void otherFormatIsBuiltInWithALine_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("the slot's own format") << 22050 << 1 << "";
+        QTest::newRow("44,100 Hz stereo")
+            << 44100 << 2
+            << "....Sound 04: slot3.ogg is 44,100 Hz stereo, the sound it replaces 22,050 Hz "
+               "mono; it is built in as it is.";
+        QTest::newRow("8,000 Hz mono")
+            << 8000 << 1
+            << "....Sound 04: slot3.ogg is 8,000 Hz mono, the sound it replaces 22,050 Hz mono; "
+               "it is built in as it is.";
+    }
+    void otherFormatIsBuiltInWithALine()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(QString, line);
+        ChkArchive expected = makeChk(40);
+        Fixture f(expected.bytes());
+        f.in.check = converterCheck();
+        f.in.menuTexts = {};
+        const QByteArray sound = makeOggSine(660.0, 0.4, rate, channels);
+        const QString path = f.external(3, sound);
+        RecordingLog log;
+        const Result<QByteArray> built = assembleCustomChk(f.in, log);
+        QVERIFY2(built, qPrintable(log.lines.join('\n')));
+        expected.entries[10 + 3 - 1] = slotEntry(sound);
+        QCOMPARE(built.value(), expected.bytes());
+        const qsizetype verifying = log.lines.indexOf("....Verifying " + path);
+        QCOMPARE(log.lines.value(verifying + 1) == line, !line.isEmpty());
+        QCOMPARE(log.lines.filter("the sound it replaces").size(), line.isEmpty() ? 0 : 1);
+        QVERIFY(log.lines.contains("....Including " + path + " for Sound 04"));
     }
 };
 

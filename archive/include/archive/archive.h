@@ -5,9 +5,11 @@
 #include "core/slots.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 namespace tollvik {
 
@@ -80,6 +82,25 @@ struct LoadedChk
 // The bytes of a slot's archive sound, read with bounds checks (for the preview).
 [[nodiscard]] Result<QByteArray> readSlotSound(const QString& workingPath, const SlotSound& row);
 
+// The sample rate and channel count of a sound.
+struct SoundShape
+{
+    int sampleRate = 0;
+    int channels = 0;
+    friend bool operator==(const SoundShape&, const SoundShape&) = default;
+};
+
+// What the build asks about each .ogg it takes as it is. The archive decodes no sound itself:
+// its callers hand in the converter's answers (convert/module.h makes them).
+struct SoundCheck
+{
+    // Whether the navigator can play the sound; the failure's text is the reason ("it holds an
+    // Opus stream").
+    std::function<Status(QByteArrayView ogg)> playable;
+    // The rate and channel count of an Ogg Vorbis sound.
+    std::function<Result<SoundShape>(QByteArrayView ogg)> shape;
+};
+
 struct BuildInput
 {
     QString programFolder;
@@ -87,6 +108,7 @@ struct BuildInput
     QString baseArchiveName;
     std::array<QString, kSlotCount> soundBoxes; // what each slot plays: its label or an .ogg path
     std::array<QString, kSlotCount> menuTexts;  // the slots' menu texts, for the log only
+    SoundCheck check; // without `playable`, every external sound is refused unchecked
 };
 
 struct BuiltChk
@@ -97,6 +119,10 @@ struct BuiltChk
 
 // The custom archive in memory, with the build's log lines up to its writing: every check of
 // the build, nothing written. For tools that write the result elsewhere.
+//
+// Every external sound must be one the navigator plays (in.check.playable): one that is not
+// is refused with a line naming its slot, its file and the reason, and nothing is written. One
+// whose rate or channels differ from the slot sound it replaces gets a line and is built in.
 [[nodiscard]] Result<QByteArray> assembleCustomChk(const BuildInput& in, LogSink& log);
 
 // Builds the custom archive into programFolder + "Modified/" + baseArchiveName, then replaces

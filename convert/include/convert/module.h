@@ -19,7 +19,30 @@ struct ModuleCalls
     decltype(&convert::checkPlayable) checkPlayable = nullptr;
     decltype(&convert::failureOfException) failureOfException = nullptr;
     decltype(&convert::findVoice) findVoice = nullptr;
+    decltype(&convert::oggFormat) oggFormat = nullptr;
 };
+
+// The archive build's checks of the .ogg files it takes as they are, made of these calls: of the
+// module's table in the window, of the converter linked in on the command line.
+[[nodiscard]] inline SoundCheck soundCheckOf(decltype(&convert::checkPlayable) checkPlayable,
+                                             decltype(&convert::oggFormat) oggFormat)
+{
+    SoundCheck check;
+    check.playable = [checkPlayable](QByteArrayView ogg) {
+        return checkPlayable(ogg, nullptr);
+    };
+    check.shape = [oggFormat](QByteArrayView ogg) -> Result<SoundShape> {
+        const Result<SoundFormat> format = oggFormat(ogg);
+        if (!format)
+            return format.failure();
+        return SoundShape{format->sampleRate, format->channels};
+    };
+    return check;
+}
+[[nodiscard]] inline SoundCheck soundCheckOf(const ModuleCalls& calls)
+{
+    return soundCheckOf(calls.checkPlayable, calls.oggFormat);
+}
 
 // The module's file name without prefix and suffix (QLibrary adds the platform's), and the one
 // symbol it exports: a function that returns its table.
