@@ -29,6 +29,7 @@ struct frmmemory::State
     // Measured by the first conversion or speech job after a listing.
     std::optional<SlotTargets> slotTargets;
     QString baseArchiveName;
+    QString archiveSourcePath; // the file the listed archive was loaded from
 
     // Navigator side.
     NavigatorState navigator;
