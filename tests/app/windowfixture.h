@@ -68,7 +68,11 @@ struct WindowFixture
     std::unique_ptr<frmmemory> window;
 
     QList<AudioMessage> messages;
-    QStringList answers; // of the folder chooser: a name accepts, none cancels
+    QStringList answers;             // of the folder chooser: a name accepts, none cancels
+    QStringList questions;           // asked with Yes and No
+    bool answerYes = true;           // the answer to every question
+    QList<QList<QStringList>> lists; // the rows of each list shown to pick from
+    QList<int> listAnswers;          // the row picked from each list; none left: -1
     QString converterModule = QStringLiteral(TOLLVIK_CONVERT_MODULE);
 
     void open(AudioPreview* audio = nullptr)
@@ -85,6 +89,14 @@ struct WindowFixture
         };
         context.chooseFolder = [this](const QString&) {
             return answers.isEmpty() ? QString() : answers.takeFirst();
+        };
+        context.ask = [this](const QString& question) {
+            questions.append(question);
+            return answerYes;
+        };
+        context.chooseFromList = [this](const QString&, const QList<QStringList>& rows) {
+            lists.append(rows);
+            return listAnswers.isEmpty() ? -1 : listAnswers.takeFirst();
         };
         window = std::make_unique<frmmemory>(std::move(context));
         window->Form_Load();
