@@ -371,6 +371,46 @@ private Q_SLOTS:
         f.dialogs.answers << QString();
         QTest::mouseClick(w.Load1(), Qt::LeftButton);
         QCOMPARE(f.dialogs.requests.constLast().initialDir, elsewhere.path() + u"/b"_s);
+        QCOMPARE(f.dialogs.requests.constLast().sideBar, device::deviceVolumes());
+        f.close();
+    }
+
+    // A slot's "..." and "S" start in the program folder until a file of their kind has been
+    // chosen elsewhere; a name the box already holds is kept.
+    void slotDialogsMoveIntoTheFolderLastUsed()
+    {
+        QTemporaryDir elsewhere;
+        const QString chk = elsewhere.path() + u"/data.chk"_s;
+        const QString radar = elsewhere.path() + u"/in/radar.ogg"_s;
+        const QString exported = elsewhere.path() + u"/out/Sound 01.ogg"_s;
+        QVERIFY(writeAll(chk, makeChk(200).bytes()) && writeAll(radar, makeOggSine(880.0, 0.3)));
+        QVERIFY(QDir().mkpath(elsewhere.path() + u"/out"_s));
+        WindowFixture f;
+        f.open();
+        frmmemory& w = *f.window;
+        f.dialogs.answers << chk;
+        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+
+        w.Text1(30)->setFocus();
+        f.dialogs.answers << exported;
+        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.constLast().fileName, f.folder.file(u"Sound 01.ogg"_s));
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.constLast().fileName, exported);
+
+        w.Text1(31)->setFocus();
+        f.dialogs.answers << radar;
+        QTest::mouseClick(w.Command3(1), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.constLast().fileName, f.folder.path() + u"*.ogg"_s);
+        w.Text1(32)->setFocus();
+        f.dialogs.answers << QString();
+        QTest::mouseClick(w.Command3(2), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.constLast().fileName, elsewhere.path() + u"/in/*.ogg"_s);
+        f.dialogs.answers << QString(); // slot 1's box holds the file: its name is kept
+        w.Text1(31)->setFocus();
+        QTest::mouseClick(w.Command3(1), Qt::LeftButton);
+        QCOMPARE(f.dialogs.requests.constLast().fileName, radar);
         f.close();
     }
 };
