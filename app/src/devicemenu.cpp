@@ -70,6 +70,16 @@ int pickRow(QWidget* owner, const QString& title, const QList<QStringList>& rows
     return list->indexOfTopLevelItem(list->currentItem());
 }
 
+// A result that was there before its row's file was loaded belongs to an earlier file, maybe of
+// another device, and is never offered for this one. The margin covers file systems whose
+// clock lags the program's by a tick.
+bool madeSince(const QString& result, const QDateTime& loadedAt)
+{
+    const QFileInfo info(result);
+    return info.isFile() && loadedAt.isValid() &&
+           info.lastModified().toUTC() >= loadedAt.addSecs(-2);
+}
+
 } // namespace
 
 void frmmemory::attachDeviceMenus()
@@ -90,9 +100,8 @@ QMenu* frmmemory::deviceMenu(DeviceRow row)
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const auto [result, original] = deviceFilesOf(row);
-    const bool writable = !result.isEmpty() && QFileInfo(result).isFile() && !original.isEmpty() &&
-                          QFileInfo::exists(original);
+    const bool writable = canWriteToDevice(row);
+    const QString original = deviceFilesOf(row).second;
     const bool restorable =
         !original.isEmpty() &&
         !device::newestBackup(original, device::backupRootOf(programFolder())).isEmpty();
@@ -189,6 +198,14 @@ void frmmemory::takeFoundFiles(const device::ScanResult& found, const QString& f
         loadArchiveFrom(archive);
 }
 
+bool frmmemory::canWriteToDevice(DeviceRow row) const
+{
+    const auto [result, original] = deviceFilesOf(row);
+    const QDateTime& loadedAt =
+        row == DeviceRow::Navigator ? m_state->navigatorLoadedAt : m_state->archiveLoadedAt;
+    return !result.isEmpty() && madeSince(result, loadedAt) && QFileInfo::exists(original);
+}
+
 std::pair<QString, QString> frmmemory::deviceFilesOf(DeviceRow row) const
 {
     const QString modified = programFolder() + QStringLiteral("Modified") + QDir::separator();
@@ -215,7 +232,7 @@ bool frmmemory::ask(const QString& question)
 void frmmemory::writeToDevice(DeviceRow row)
 {
     const auto [result, original] = deviceFilesOf(row);
-    if (result.isEmpty() || !QFileInfo(result).isFile() || !QFileInfo::exists(original)) {
+    if (!canWriteToDevice(row)) {
         beep();
         return;
     }

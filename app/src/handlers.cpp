@@ -68,6 +68,7 @@ void frmmemory::loadNavigatorFrom(const QString& path)
         return;
     }
     const NavigatorBuild& build = *loaded.value();
+    m_state->navigatorLoadedAt = QDateTime::currentDateTimeUtc();
     m_label1->setText(build.caption.toString());
     m_label1->show();
     showDevicePicture(build.picture);
@@ -120,6 +121,7 @@ void frmmemory::loadArchiveFrom(const QString& path)
     }
     m_state->baseArchiveName = loaded->baseArchiveName;
     m_state->archiveSourcePath = path;
+    m_state->archiveLoadedAt = QDateTime::currentDateTimeUtc();
     m_text2->setText(loaded->workingPath);
     applyListing(loaded->listing);
     m_command5->show();

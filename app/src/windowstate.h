@@ -6,6 +6,7 @@
 #include "convert/convert.h"
 #include "patcher/patcher.h"
 
+#include <QDateTime>
 #include <optional>
 
 namespace tollvik {
@@ -30,9 +31,11 @@ struct frmmemory::State
     std::optional<SlotTargets> slotTargets;
     QString baseArchiveName;
     QString archiveSourcePath; // the file the listed archive was loaded from
+    QDateTime archiveLoadedAt;
 
     // Navigator side.
     NavigatorState navigator;
+    QDateTime navigatorLoadedAt;
 
     [[nodiscard]] QString navigatorWorkingName() const
     {

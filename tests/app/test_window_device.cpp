@@ -279,15 +279,16 @@ private Q_SLOTS:
 
     void refusedWriteChangesNothing_data()
     {
-        QTest::addColumn<bool>("readOnly");
-        QTest::addRow("read-only mount") << true;
-        QTest::addRow("original vanished") << false;
+        QTest::addColumn<QString>("fault");
+        QTest::addRow("read-only mount") << u"read-only"_s;
+        QTest::addRow("original vanished") << u"vanished"_s;
+        QTest::addRow("result from before the load") << u"earlier result"_s;
     }
 
     void refusedWriteChangesNothing()
     {
         REQUIRE_FAT();
-        QFETCH(bool, readOnly);
+        QFETCH(QString, fault);
         FatImage fat(kImageBytes);
         QVERIFY(fat.made() && fat.mount());
         const DeviceFiles files;
@@ -298,18 +299,26 @@ private Q_SLOTS:
         WindowFixture f;
         f.open();
         frmmemory& w = *f.window;
+        if (fault == u"earlier result"_s) { // another device's result, saved a day ago
+            QFile earlier(f.folder.modified(u"ttn"_s));
+            QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("patched elsewhere") &&
+                    earlier.flush() &&
+                    earlier.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                        QFileDevice::FileModificationTime));
+        }
         QVERIFY(loadFromDevice(f, w.Load1(), fat.root()));
-        saveAndBuild(f, sound);
-        if (readOnly) {
+        if (fault == u"read-only"_s) {
+            saveAndBuild(f, sound);
             QVERIFY(fat.unmount() && fat.mount(false));
-        } else {
+        } else if (fault == u"vanished"_s) {
+            saveAndBuild(f, sound);
             QVERIFY(QFile::remove(fat.file(u"ttn"_s)));
         }
         const QMap<QString, QByteArray> device = treeOf(fat.root());
         const QMap<QString, QByteArray> program = treeOf(f.folder.path());
 
         const bool offered = trigger(w.Text3(), kWrite);
-        QCOMPARE(offered, readOnly); // a vanished original is not offered
+        QCOMPARE(offered, fault == u"read-only"_s); // the others are not offered
         if (offered)
             QCOMPARE(f.beeps, 1);
         QCOMPARE(treeOf(fat.root()), device);

@@ -193,6 +193,8 @@ private:
     void takeFoundFiles(const device::ScanResult& found, const QString& folder);
     // The row's result in Modified/ and the file it was loaded from; empty when there is none.
     [[nodiscard]] std::pair<QString, QString> deviceFilesOf(DeviceRow row) const;
+    // The result was made since the row's file was loaded, and that file is still there.
+    [[nodiscard]] bool canWriteToDevice(DeviceRow row) const;
     void writeToDevice(DeviceRow row);
     void restoreOnDevice(DeviceRow row);
     [[nodiscard]] bool ask(const QString& question);
