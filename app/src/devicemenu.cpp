@@ -123,11 +123,29 @@ void frmmemory::loadFromDevice()
         beep();
         return;
     }
-    QString start;
-    {
-        const BusyCursor busy; // the volumes are searched for the one that holds the files
-        start = device::deviceStartFolder();
-    }
+    // The volumes are searched for the one that holds the files on the worker, and the chooser
+    // opens once that search is over.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    (void)m_deviceSearch->start(
+        [this](const std::atomic<bool>*, const SoundWorker::Post& post) {
+            QString start;
+            try {
+                start = device::deviceStartFolder();
+            } catch (const std::exception&) { // the chooser opens on the home folder instead
+            }
+            post([this, start] { m_state->deviceStartFolder = start; });
+        },
+        [this] {
+            QApplication::restoreOverrideCursor();
+            if (!m_state->unloaded)
+                chooseDeviceFolder();
+        });
+}
+
+void frmmemory::chooseDeviceFolder()
+{
+    const QString start =
+        m_state->deviceStartFolder.isEmpty() ? QDir::homePath() : m_state->deviceStartFolder;
     const QString folder = chooseExistingFolder(
         fileDialogs(), this, QStringLiteral("Load from a device"), start, device::deviceVolumes());
     if (!folder.isEmpty())
@@ -143,6 +161,8 @@ void frmmemory::searchDeviceFolder(const QString& folder)
             try {
                 Result<device::ScanResult> found = device::scanFolder(folder, {}, stop);
                 post([this, folder, found = std::move(found)] {
+                    if (m_state->unloaded)
+                        return;
                     if (found)
                         takeFoundFiles(found.value(), folder);
                     else if (found.refusal() != Refusal::Cancelled)

@@ -32,6 +32,7 @@ struct frmmemory::State
     QString baseArchiveName;
     QString archiveSourcePath; // the file the listed archive was loaded from
     QDateTime archiveLoadedAt;
+    QString deviceStartFolder; // where the device's folder chooser opens; empty: home
 
     // Navigator side.
     NavigatorState navigator;

@@ -169,6 +169,9 @@ private Q_SLOTS:
         QVERIFY(loadFromDevice(f, f.window->Text2(), device.path()));
         QCOMPARE(f.dialogs.requests.size(), 1);
         QCOMPARE(f.dialogs.requests[0].kind, FileDialogRequest::Kind::Folder);
+        QCOMPARE(f.dialogs.requests[0].initialDir,
+                 QDir::toNativeSeparators(device::deviceStartFolder()));
+        QCOMPARE(f.dialogs.requests[0].sideBar, device::deviceVolumes());
         QCOMPARE(f.lists.size(), 0); // one of each: no list
         QCOMPARE(inProgramFolder(f), inProgramFolder(byButtons));
         QCOMPARE(f.window->Label1()->text(), byButtons.window->Label1()->text());
@@ -193,6 +196,9 @@ private Q_SLOTS:
         // A cancelled folder chooser searches nothing.
         f.dialogs.answers << QString();
         QVERIFY(trigger(f.window->Load1(), kLoad));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return f.dialogs.requests.size() == 2 && !QApplication::overrideCursor(); }));
+        QTest::qWait(20);
         QCOMPARE(logLines(*f.window).size(), before.size() + 1);
         f.close();
     }

@@ -188,6 +188,7 @@ private:
     void attachDeviceMenus();
     [[nodiscard]] QMenu* deviceMenu(DeviceRow row);
     void loadFromDevice();
+    void chooseDeviceFolder();
     // Searches the folder on the device search worker and loads what it finds.
     void searchDeviceFolder(const QString& folder);
     void takeFoundFiles(const device::ScanResult& found, const QString& folder);
