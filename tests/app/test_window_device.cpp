@@ -181,6 +181,23 @@ private Q_SLOTS:
         byButtons.close();
     }
 
+    // None picked from the list of archives: the navigator file still loads, no archive does.
+    void noneChosenAmongSeveralLoadsOnlyTheOtherKind()
+    {
+        QTemporaryDir device;
+        const DeviceFiles files;
+        QVERIFY(files.writeInto(device.path()));
+        WindowFixture f;
+        f.open();
+        QVERIFY(loadFromDevice(f, f.window->Load2(), device.path()));
+        QCOMPARE(f.lists.size(), 1);
+        QCOMPARE(f.lists[0].size(), 2);
+        QVERIFY(f.window->Command7()->isVisible());
+        QVERIFY(!f.window->Command5()->isVisible());
+        QVERIFY(f.window->Text2()->text().isEmpty());
+        f.close();
+    }
+
     void nothingFoundIsOneLineNamingTheFolder()
     {
         QTemporaryDir device;
