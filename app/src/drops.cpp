@@ -88,7 +88,9 @@ void frmmemory::dropFiles(const DropTarget& target, const QStringList& paths)
     switch (target.where) {
     case DropTarget::Where::ArchiveRow:
     case DropTarget::Where::NavigatorRow:
-        if (!single) {
+        if (paths.size() == 1 && QFileInfo(paths.first()).isDir()) {
+            searchDeviceFolder(paths.first()); // a device's folder: as "Load from a device…"
+        } else if (!single) {
             AddText(QStringLiteral("Drop one file on the row to load it."));
             beep();
         } else if (target.where == DropTarget::Where::ArchiveRow) {

@@ -37,7 +37,8 @@ const std::array<const char*, 19> kDefaultMenuTexts = {
 
 frmmemory::frmmemory(AppContext context, QWidget* parent)
     : QWidget(parent), m_state(std::make_unique<State>(std::move(context))),
-      m_worker(std::make_unique<SoundWorker>(this))
+      m_worker(std::make_unique<SoundWorker>(this)),
+      m_deviceSearch(std::make_unique<SoundWorker>(this))
 {
     setWindowTitle(QStringLiteral("Tollvik Alerts 1.0f"));
     setWindowIcon(windowIcon());
@@ -57,6 +58,7 @@ frmmemory::frmmemory(AppContext context, QWidget* parent)
                          static_cast<QWidget*>(m_command5), static_cast<QWidget*>(m_text3),
                          static_cast<QWidget*>(m_load1), static_cast<QWidget*>(m_command7)})
         acceptDropsOn(row);
+    attachDeviceMenus();
 }
 
 frmmemory::~frmmemory() = default;
@@ -303,6 +305,7 @@ void frmmemory::Form_Unload()
         return;
     m_state->unloaded = true;
     m_worker->stop();
+    m_deviceSearch->stop();
     m_state->releaseAudio();
     ClearCaptionColour(m_command7);
     ClearCaptionColour(m_command5);

@@ -4,11 +4,14 @@
 #include "app/module2.h"
 #include "converter.h"
 #include "core/fileio.h"
+#include "device/device.h"
 #include "devicepictures.h"
 #include "dialogs/commondialog.h"
+#include "recentfolders.h"
 #include "settings/ini.h"
 #include "windowstate.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,16 +25,21 @@ FileDialogBackend& frmmemory::fileDialogs() const
     return m_state->context.dialogs ? *m_state->context.dialogs : defaultFileDialogBackend();
 }
 
-std::optional<QString> frmmemory::chooseFileToOpen(const QString& name, const QString& filter)
+std::optional<QString> frmmemory::chooseFileToOpen(FolderKind kind, const QString& name,
+                                                   const QString& filter)
 {
     cCommonDialog dialog(fileDialogs());
     OpenFileArgs args;
-    args.Filename = name;
+    const DialogStart start = startInRememberedFolder(programFolder(), kind, name);
+    args.Filename = start.fileName;
+    args.InitDir = start.initialDir;
+    args.SideBar = device::deviceVolumes();
     if (!filter.isEmpty())
         args.Filter = filter;
     args.Owner = this;
     if (!dialog.VBGetOpenFileName(args))
         return std::nullopt;
+    rememberFolder(programFolder(), kind, QFileInfo(args.Filename).absolutePath());
     return args.Filename;
 }
 
@@ -45,7 +53,8 @@ void frmmemory::State::loadMenuTexts(frmmemory& window, QStringList texts)
 
 void frmmemory::Load1_Click()
 {
-    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.*")))
+    if (const std::optional<QString> chosen =
+            chooseFileToOpen(FolderKind::Navigator, QStringLiteral("*.*")))
         loadNavigatorFrom(*chosen);
 }
 
@@ -60,6 +69,7 @@ void frmmemory::loadNavigatorFrom(const QString& path)
         return;
     }
     const NavigatorBuild& build = *loaded.value();
+    m_state->navigatorLoadedAt = QDateTime::currentDateTimeUtc();
     m_label1->setText(build.caption.toString());
     m_label1->show();
     showDevicePicture(build.picture);
@@ -93,7 +103,8 @@ void frmmemory::Command7_Click()
 
 void frmmemory::Load2_Click()
 {
-    if (const std::optional<QString> chosen = chooseFileToOpen(QStringLiteral("*.chk")))
+    if (const std::optional<QString> chosen =
+            chooseFileToOpen(FolderKind::Archive, QStringLiteral("*.chk")))
         loadArchiveFrom(*chosen);
 }
 
@@ -110,6 +121,8 @@ void frmmemory::loadArchiveFrom(const QString& path)
     m_state->baseArchiveName = loaded->baseArchiveName;
     if (!m_state->archiveWorkingCopies.contains(loaded->workingPath))
         m_state->archiveWorkingCopies.append(loaded->workingPath);
+    m_state->archiveSourcePath = path;
+    m_state->archiveLoadedAt = QDateTime::currentDateTimeUtc();
     m_text2->setText(loaded->workingPath);
     applyListing(loaded->listing);
     m_command5->show();
@@ -130,7 +143,7 @@ void frmmemory::Command3_Click(int slot)
 {
     const QString current = Text1(slot + kSlotCount)->text();
     if (const std::optional<QString> chosen =
-            chooseFileToOpen(importInitialName(current, programFolder())))
+            chooseFileToOpen(FolderKind::SlotSound, importInitialName(current, programFolder())))
         takeSlotSound(slot, *chosen, importLogLine(*chosen, slot));
 }
 
@@ -138,10 +151,17 @@ void frmmemory::Command4_Click(int slot)
 {
     cCommonDialog dialog(fileDialogs());
     SaveFileArgs args;
-    args.Filename = exportSuggestedName(programFolder(), Text1(slot + kSlotCount)->text());
+    const DialogStart start = startInRememberedFolder(
+        programFolder(), FolderKind::SlotExport,
+        exportSuggestedName(programFolder(), Text1(slot + kSlotCount)->text()));
+    args.Filename = start.fileName;
+    args.InitDir = start.initialDir;
+    args.SideBar = device::deviceVolumes();
     args.Owner = this;
     if (!dialog.VBGetSaveFileName(args))
         return;
+    rememberFolder(programFolder(), FolderKind::SlotExport,
+                   QFileInfo(args.Filename).absolutePath());
     (void)exportSlotSound(m_text2->text(), m_state->SlotSoundTable[static_cast<std::size_t>(slot)],
                           args.Filename, *this);
 }
@@ -234,14 +254,6 @@ void frmmemory::showMessage(const AudioMessage& box)
                                                                  : QMessageBox::Warning,
                         box.caption, box.text, QMessageBox::Ok, this);
     message.exec();
-}
-
-bool frmmemory::confirm(const QString& question)
-{
-    if (m_state->context.confirm)
-        return m_state->context.confirm(question);
-    return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace tollvik

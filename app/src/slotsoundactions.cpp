@@ -4,13 +4,15 @@
 #include "converter.h"
 #include "core/fileio.h"
 #include "core/paths.h"
+#include "device/device.h"
+#include "dialogs/folderdialog.h"
+#include "recentfolders.h"
 #include "settings/ini.h"
 #include "soundworker.h"
 #include "windowstate.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -96,7 +98,8 @@ bool frmmemory::needsListedArchive()
 
 void frmmemory::importConvertedSound(int slot)
 {
-    if (const std::optional<QString> chosen = chooseFileToOpen(QString(), kSoundFilter))
+    if (const std::optional<QString> chosen =
+            chooseFileToOpen(FolderKind::SlotSound, QString(), kSoundFilter))
         runSlotJob({{slot, *chosen, SlotWork::Kind::Convert, {}}});
 }
 
@@ -313,16 +316,22 @@ void frmmemory::chooseVoice()
     AddText(QStringLiteral("Menu texts are spoken with the voice %1.").arg(chosen));
 }
 
-QString frmmemory::chooseFolder(const QString& caption)
+QString frmmemory::chooseFolder(FolderKind kind, const QString& caption)
 {
-    if (m_state->context.chooseFolder)
-        return m_state->context.chooseFolder(caption);
-    return QFileDialog::getExistingDirectory(this, caption);
+    const QString folder = m_state->context.chooseFolder
+                               ? m_state->context.chooseFolder(caption)
+                               : chooseExistingFolder(fileDialogs(), this, caption,
+                                                      rememberedFolder(programFolder(), kind),
+                                                      device::deviceVolumes());
+    if (!folder.isEmpty())
+        rememberFolder(programFolder(), kind, folder);
+    return folder;
 }
 
 void frmmemory::exportAllSounds()
 {
-    const QString folder = chooseFolder(QStringLiteral("Export all sounds into"));
+    const QString folder =
+        chooseFolder(FolderKind::ExportAll, QStringLiteral("Export all sounds into"));
     if (folder.isEmpty())
         return;
     std::array<QString, kSlotCount> boxes;
@@ -330,9 +339,10 @@ void frmmemory::exportAllSounds()
         boxes[static_cast<std::size_t>(slot)] = Text1(slot + kSlotCount)->text();
     const QString shown = QDir::toNativeSeparators(folder);
     if (const int present = convert::exportFilesPresent(boxes, folder);
-        present > 0 && !confirm(QStringLiteral("Replace the %1 sound file%2 already in %3?")
-                                    .arg(present)
-                                    .arg(present == 1 ? QString() : QStringLiteral("s"), shown))) {
+        present > 0 && !ask(QStringLiteral("Replace the %1 sound file%2 already in %3?")
+                                .arg(present)
+                                .arg(present == 1 ? QString() : QStringLiteral("s"), shown),
+                            false)) {
         AddText(QStringLiteral("Nothing was exported: %1 already holds %2 of the sound files.")
                     .arg(shown)
                     .arg(present));
@@ -350,7 +360,8 @@ void frmmemory::exportAllSounds()
 
 void frmmemory::importFolder()
 {
-    const QString folder = chooseFolder(QStringLiteral("Import the sounds of"));
+    const QString folder =
+        chooseFolder(FolderKind::ImportAll, QStringLiteral("Import the sounds of"));
     if (folder.isEmpty())
         return;
     dropFiles(DropTarget{DropTarget::Where::Grid}, {folder}); // as a folder dropped on the grid

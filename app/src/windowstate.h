@@ -6,6 +6,7 @@
 #include "convert/convert.h"
 #include "patcher/patcher.h"
 
+#include <QDateTime>
 #include <optional>
 
 namespace tollvik {
@@ -32,9 +33,13 @@ struct frmmemory::State
     QString baseArchiveName;
     // The working copies of the archives loaded while the window is open, removed at shutdown.
     QStringList archiveWorkingCopies;
+    QString archiveSourcePath; // the file the listed archive was loaded from
+    QDateTime archiveLoadedAt;
+    QString deviceStartFolder; // where the device's folder chooser opens; empty: home
 
     // Navigator side.
     NavigatorState navigator;
+    QDateTime navigatorLoadedAt;
 
     [[nodiscard]] QString navigatorWorkingName() const
     {

@@ -95,6 +95,7 @@ template <typename Args> Request fileRequest(Request::Kind kind, const Args& arg
     request.filterIndex = args.FilterIndex;
     request.flags = dialogFlags(args);
     request.fileName = TrimAtNull(args.Filename);
+    request.sideBar = args.SideBar;
     return request;
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace tollvik {
 namespace {
@@ -34,18 +35,50 @@ QString patternFilter(const QString& pattern)
     return qtNameFilters(pattern + nul + pattern + nul + nul).value(0);
 }
 
+// The dialog's own places, then the request's folders that exist and are not listed yet.
+void addSideBar(QFileDialog& dialog, const QStringList& folders)
+{
+    if (folders.isEmpty())
+        return;
+    QList<QUrl> urls = dialog.sidebarUrls();
+    for (const QString& folder : folders) {
+        const QUrl url = QUrl::fromLocalFile(QDir::fromNativeSeparators(folder));
+        if (QFileInfo(folder).isDir() && !urls.contains(url))
+            urls.append(url);
+    }
+    dialog.setSidebarUrls(urls);
+}
+
+FileDialogAnswer chooseFolder(QFileDialog& dialog, const FileDialogRequest& request)
+{
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (!request.initialDir.isEmpty())
+        dialog.setDirectory(QDir::fromNativeSeparators(request.initialDir));
+    FileDialogAnswer answer;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return answer;
+    answer.apiReturn = 1;
+    answer.fileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    answer.fileTitle = QFileInfo(dialog.selectedFiles().constFirst()).fileName();
+    return answer;
+}
+
 FileDialogAnswer QtFileDialogBackend::show(const FileDialogRequest& request)
 {
     QFileDialog dialog(request.owner);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setWindowModality(Qt::ApplicationModal);
+    if (!request.title.isEmpty())
+        dialog.setWindowTitle(request.title);
+    addSideBar(dialog, request.sideBar);
+    if (request.kind == FileDialogRequest::Kind::Folder)
+        return chooseFolder(dialog, request);
     const bool save = request.kind == FileDialogRequest::Kind::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(fileMode(request));
     if (save && (request.flags & FileDialogRequest::kOverwritePrompt) == 0)
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    if (!request.title.isEmpty())
-        dialog.setWindowTitle(request.title);
     QString suffix = request.defaultExt;
     while (suffix.startsWith(u'.'))
         suffix.remove(0, 1);

@@ -68,9 +68,11 @@ struct WindowFixture
     std::unique_ptr<frmmemory> window;
 
     QList<AudioMessage> messages;
-    QStringList answers; // of the folder chooser: a name accepts, none cancels
-    QStringList questions;
-    QList<bool> confirmations; // Yes or No to each question; none left answers No
+    QStringList answers;             // of the folder chooser: a name accepts, none cancels
+    QStringList questions;           // asked with Yes and No
+    QList<bool> confirmations;       // Yes or No to each question; none left: its default
+    QList<QList<QStringList>> lists; // the rows of each list shown to pick from
+    QList<int> listAnswers;          // the row picked from each list; none left: -1
     QString converterModule = QStringLiteral(TOLLVIK_CONVERT_MODULE);
 
     void open(AudioPreview* audio = nullptr)
@@ -88,9 +90,13 @@ struct WindowFixture
         context.chooseFolder = [this](const QString&) {
             return answers.isEmpty() ? QString() : answers.takeFirst();
         };
-        context.confirm = [this](const QString& question) {
+        context.ask = [this](const QString& question, bool yesByDefault) {
             questions.append(question);
-            return !confirmations.isEmpty() && confirmations.takeFirst();
+            return confirmations.isEmpty() ? yesByDefault : confirmations.takeFirst();
+        };
+        context.chooseFromList = [this](const QString&, const QList<QStringList>& rows) {
+            lists.append(rows);
+            return listAnswers.isEmpty() ? -1 : listAnswers.takeFirst();
         };
         window = std::make_unique<frmmemory>(std::move(context));
         window->Form_Load();

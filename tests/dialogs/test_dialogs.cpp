@@ -2,6 +2,7 @@
 // and answered as a user would.
 
 #include "dialogs/commondialog.h"
+#include "dialogs/folderdialog.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -107,6 +108,60 @@ private Q_SLOTS:
         QCOMPARE(seen,
                  (QStringList{u"*.ogg"_s, u"*.ogg"_s, u"Sounds (*.ogg)"_s, u"All (*)"_s, dir}));
         QCOMPARE(open.Filename, QDir::toNativeSeparators(dir + u"/a.ogg"_s));
+    }
+
+    // The folder chooser opens where it is asked to, lists the extra folders that exist after its
+    // own places, and gives back the folder the user chose.
+    void qtFolderChooserOpensOnTheStartFolderWithTheVolumes()
+    {
+        test::ProgramFolder folder;
+        const QString start = QDir(folder.path()).absoluteFilePath(u"Temp"_s);
+        const QString volume = QDir(folder.path()).absoluteFilePath(u"Modified"_s);
+        QString opened;
+        QList<QUrl> side;
+        QFileDialog::FileMode mode = QFileDialog::AnyFile;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                opened = files->directory().absolutePath();
+                side = files->sidebarUrls();
+                mode = files->fileMode();
+                static_cast<QDialog*>(files)->accept();
+            }
+        });
+        timer.start(10);
+        const QString chosen =
+            chooseExistingFolder(defaultFileDialogBackend(), nullptr, u"Load from a device"_s,
+                                 start, {volume, folder.file(u"missing"_s)});
+        QCOMPARE(opened, start);
+        QCOMPARE(mode, QFileDialog::Directory);
+        QVERIFY(side.contains(QUrl::fromLocalFile(volume)));
+        QVERIFY(!side.contains(QUrl::fromLocalFile(folder.file(u"missing"_s))));
+        QCOMPARE(chosen, QDir::toNativeSeparators(start));
+    }
+
+    void folderChooserAnswersThroughTheBackend_data()
+    {
+        QTest::addColumn<int>("apiReturn");
+        QTest::addColumn<QString>("expected");
+        QTest::addRow("accepted") << 1 << u"/media/GO"_s;
+        QTest::addRow("cancelled") << 0 << QString();
+        QTest::addRow("failed") << 0x3003 << QString();
+    }
+
+    void folderChooserAnswersThroughTheBackend()
+    {
+        QFETCH(int, apiReturn);
+        QFETCH(QString, expected);
+        FakeFiles fake;
+        fake.answer.apiReturn = apiReturn;
+        fake.answer.fileName = u"/media/GO"_s;
+        QCOMPARE(chooseExistingFolder(fake, nullptr, u"t"_s, u"/media"_s, {u"/mnt/card"_s}),
+                 QDir::toNativeSeparators(expected));
+        QCOMPARE(fake.requests.size(), 1);
+        QCOMPARE(fake.requests[0].kind, FileDialogRequest::Kind::Folder);
+        QCOMPARE(fake.requests[0].initialDir, QDir::toNativeSeparators(u"/media"_s));
+        QCOMPARE(fake.requests[0].sideBar, QStringList{u"/mnt/card"_s});
     }
 };
 

@@ -28,6 +28,10 @@ class SoundWorker;
 struct ChkListing;
 enum class DevicePicture;
 struct SlotWork;
+enum class FolderKind : int;
+namespace device {
+struct ScanResult;
+} // namespace device
 namespace convert {
 struct ModuleCalls;
 struct SlotSoundMade;
@@ -46,8 +50,11 @@ struct AppContext
     std::function<QString(const QString& caption)> chooseFolder;
     // null: Qt's list dialog; the voice chosen among `voices`, empty when cancelled
     std::function<QString(const QStringList& voices, const QString& current)> chooseVoice;
-    // null: a Yes/No message box owned by the window, No the default; true for Yes
-    std::function<bool(const QString& question)> confirm;
+    // null: a question box with Yes and No, the default answer preselected; true for Yes
+    std::function<bool(const QString& question, bool yesByDefault)> ask;
+    // null: a list dialog; the index of the row chosen among `rows` (each row its columns),
+    // -1 for none
+    std::function<int(const QString& title, const QList<QStringList>& rows)> chooseFromList;
     // empty: the sound converter module beside the program (a path without the platform's
     // prefix and suffix)
     QString converterModule;
@@ -137,7 +144,8 @@ private:
     [[nodiscard]] FileDialogBackend& fileDialogs() const;
     // The file the user picks in the open dialog that starts on `name` (a pattern, a file or
     // nothing) and offers `filter` (empty: all files); none when cancelled.
-    [[nodiscard]] std::optional<QString> chooseFileToOpen(const QString& name,
+    // The dialog opens in the folder last used for `kind`, which it remembers.
+    [[nodiscard]] std::optional<QString> chooseFileToOpen(FolderKind kind, const QString& name,
                                                           const QString& filter = QString());
     void loadNavigatorFrom(const QString& path);
     void showDevicePicture(DevicePicture picture);
@@ -159,7 +167,6 @@ private:
     // Why the .ogg file must be converted before a slot takes it (a line for the log), empty
     // when the navigator plays it as it is; none when it cannot be checked (the line is logged).
     [[nodiscard]] std::optional<QString> whyConverted(const QString& path);
-    [[nodiscard]] bool confirm(const QString& question);
     // Stores the menu texts in the settings file when they differ from those it holds.
     void keepMenuTexts();
     void removeWorkingCopies();
@@ -177,7 +184,29 @@ private:
     [[nodiscard]] QString storedVoice() const;
     // The converter, loaded on first use; a failure is logged with a beep.
     [[nodiscard]] Result<const convert::ModuleCalls*> converter();
-    [[nodiscard]] QString chooseFolder(const QString& caption);
+    [[nodiscard]] QString chooseFolder(FolderKind kind, const QString& caption);
+
+    // The device round trip (devicemenu.cpp): the context menu of both Load buttons and their
+    // path boxes, the search of a device's folder on a worker, the writes back.
+    enum class DeviceRow
+    {
+        Navigator,
+        Archive
+    };
+    void attachDeviceMenus();
+    [[nodiscard]] QMenu* deviceMenu(DeviceRow row);
+    void loadFromDevice();
+    void chooseDeviceFolder();
+    // Searches the folder on the device search worker and loads what it finds.
+    void searchDeviceFolder(const QString& folder);
+    void takeFoundFiles(const device::ScanResult& found, const QString& folder);
+    // The row's result in Modified/ and the file it was loaded from; empty when there is none.
+    [[nodiscard]] std::pair<QString, QString> deviceFilesOf(DeviceRow row) const;
+    // The result was made since the row's file was loaded, and that file is still there.
+    [[nodiscard]] bool canWriteToDevice(DeviceRow row) const;
+    void writeToDevice(DeviceRow row);
+    void restoreOnDevice(DeviceRow row);
+    [[nodiscard]] bool ask(const QString& question, bool yesByDefault);
 
     // Files dropped on the window (drops.cpp).
     struct DropTarget
@@ -199,6 +228,7 @@ private:
 
     std::unique_ptr<State> m_state;
     std::unique_ptr<SoundWorker> m_worker;
+    std::unique_ptr<SoundWorker> m_deviceSearch; // runs the search of a device's folder
     std::array<QLineEdit*, 2 * kSlotCount> m_text1{};
     std::array<QPushButton*, kSlotCount> m_command1{};
     std::array<QPushButton*, kSlotCount> m_command3{};

@@ -4,6 +4,7 @@
 #include "dialogs/filedialogbackend.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class QWidget;
@@ -27,6 +28,7 @@ struct OpenFileArgs
     QString DefaultExt;
     QWidget* Owner = nullptr; // none
     qint32 flags = 0;         // in/out; OFN_* bits
+    QStringList SideBar;      // folders the dialog's side bar lists besides its own
 };
 
 // Arguments of VBGetSaveFileName; the fields marked in/out are written back.
@@ -42,6 +44,7 @@ struct SaveFileArgs
     QString DefaultExt;
     QWidget* Owner = nullptr;
     qint32 flags = 0; // in/out
+    QStringList SideBar;
 };
 
 // The open and save dialogs behind plain calls with in/out arguments. Each use makes a fresh

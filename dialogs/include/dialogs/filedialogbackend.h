@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class QWidget;
@@ -23,7 +24,8 @@ struct FileDialogRequest
     enum class Kind
     {
         Open,
-        Save
+        Save,
+        Folder // an existing folder: initialDir is where it opens; no name, filter or flags
     };
     Kind kind = Kind::Open;
     QWidget* owner = nullptr;
@@ -36,6 +38,8 @@ struct FileDialogRequest
     QString filter;
     int filterIndex = 1; // 1-based
     quint32 flags = 0;
+    // Folders the dialog's side bar lists after its own places (the mounted removable volumes).
+    QStringList sideBar;
 };
 
 struct FileDialogAnswer
