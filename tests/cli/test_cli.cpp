@@ -139,6 +139,145 @@ QStringList optionsOf(const QString& help)
     return options;
 }
 
+// The rows of the refusal table; "@" stands for the folder of the hostile files.
+const QString kChk = u"@/a.chk"_s;
+const QString kOut = u"@/out"_s;
+const QString kBell = u"@/bell.oga"_s;
+const QStringList kRate{u"--rate"_s, u"22050"_s, u"--channels"_s, u"1"_s};
+const QString kInput = u"an input of this command"_s;
+const QString kDevice = u"it is a device, not a regular file, and is never replaced"_s;
+const QString kFifo = u"it is a FIFO, not a regular file"_s;
+const QString kTooLarge = u"bytes; a sound archive is at most 536870912 bytes"_s;
+
+void row(const char* name, const QStringList& arguments, const QString& said)
+{
+    QTest::newRow(name) << arguments << said;
+}
+
+// Conventions of the command line.
+void conventionRows()
+{
+    row("unknown command", {u"frobnicate"_s}, u"unknown command \"frobnicate\""_s);
+    row("unknown chk command", {u"chk"_s, u"frob"_s}, u"unknown chk command \"frob\""_s);
+    row("unknown device command", {u"device"_s, u"frob"_s}, u"unknown device command \"frob\""_s);
+    row("unknown option", {u"chk"_s, u"list"_s, kChk, u"--frob"_s}, u"frob"_s);
+    row("- as input", {u"chk"_s, u"list"_s, u"-"_s},
+        u"-: standard input is not read; give a file"_s);
+    row("- as output", {u"chk"_s, u"build"_s, kChk, u"-o"_s, u"-"_s},
+        u"-: standard output is not written; give a file"_s);
+    row("- as a converted sound", QStringList{u"convert"_s, kBell, u"-"_s} + kRate,
+        u"-: standard output is not written"_s);
+    row("- as the folder to extract into", {u"chk"_s, u"extract"_s, kChk, u"-"_s},
+        u"-: standard output is not written; give a folder"_s);
+    row("--like beside --rate",
+        QStringList{u"convert"_s, kBell, kOut, u"--like"_s, kChk + u":3"_s} + kRate,
+        u"give either --like or --rate and --channels"_s);
+    row("speak an empty text", {u"speak"_s, u""_s, kOut}, u"speak needs a text"_s);
+    row("speak a blank text", {u"speak"_s, u" \t "_s, kOut}, u"speak needs a text"_s);
+    row("listing refusal on standard error", {u"chk"_s, u"list"_s, u"@/x/index.txt"_s},
+        u"Cannot list"_s);
+    row("build refusal on standard error",
+        {u"chk"_s, u"build"_s, u"@/c.chk"_s, u"-o"_s, kOut, u"--slot"_s, u"30=@/bad.ogg"_s},
+        u"is not an Ogg"_s);
+    row("a build without its output", {u"chk"_s, u"build"_s, kChk}, u"chk build needs -o OUT"_s);
+    row("a build's slot past 30",
+        {u"chk"_s, u"build"_s, kChk, u"-o"_s, kOut, u"--slot"_s, u"31=x.ogg"_s},
+        u"--slot needs N=SOUND with N from 1 to 30, not \"31=x.ogg\""_s);
+    row("a menu item without its number",
+        {u"patch"_s, u"@/ttn"_s, u"-o"_s, kOut, u"--texts"_s, u"@/t.ini"_s, u"--item"_s,
+         u"Gatso"_s},
+        u"--item needs N=TEXT with N from 1 to 30, not \"Gatso\""_s);
+}
+
+// Outputs onto inputs, by every route.
+void sameFileRows()
+{
+    row("build onto its converted slot sound",
+        {u"chk"_s, u"build"_s, kChk, u"-o"_s, kBell, u"--slot"_s, u"3="_s + kBell}, kInput);
+    row("build onto its archive", {u"chk"_s, u"build"_s, kChk, u"-o"_s, u"@/x/../a.chk"_s}, kInput);
+    row("speak onto its --like archive",
+        {u"speak"_s, u"Hello"_s, kChk, u"--like"_s, kChk + u":3"_s}, kInput);
+    row("convert onto its --like archive", {u"convert"_s, kBell, kChk, u"--like"_s, kChk + u":3"_s},
+        kInput);
+    row("convert onto its sound", QStringList{u"convert"_s, kBell, kBell} + kRate, kInput);
+    row("patch onto its settings file",
+        {u"patch"_s, u"@/ttn"_s, u"-o"_s, u"@/t.ini"_s, u"--texts"_s, u"@/t.ini"_s}, kInput);
+    row("join onto its entry", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"@/x/Entry 031.bin"_s},
+        kInput);
+    row("join onto its index", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"@/x/index.txt"_s},
+        kInput);
+}
+
+// Outputs that are special files.
+void specialOutputRows()
+{
+    row("build onto a device", {u"chk"_s, u"build"_s, kChk, u"-o"_s, u"/dev/null"_s}, kDevice);
+    row("convert onto a device", QStringList{u"convert"_s, kBell, u"/dev/null"_s} + kRate, kDevice);
+    row("join onto a device", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"/dev/null"_s}, kDevice);
+    row("patch onto a device",
+        {u"patch"_s, u"@/ttn"_s, u"-o"_s, u"/dev/null"_s, u"--texts"_s, u"@/t.ini"_s}, kDevice);
+    row("convert onto a FIFO", QStringList{u"convert"_s, kBell, u"@/outfifo"_s} + kRate,
+        u"it is a FIFO, not a regular file, and is never replaced"_s);
+    row("build onto a folder", {u"chk"_s, u"build"_s, kChk, u"-o"_s, u"@/folder"_s},
+        u"it is a folder, not a file, and is never replaced"_s);
+}
+
+// Inputs that are special files: refused at once, never opened.
+void specialInputRows()
+{
+    row("archive a FIFO", {u"chk"_s, u"list"_s, u"@/fifo"_s}, kFifo);
+    row("archive a FIFO, full listing", {u"chk"_s, u"list"_s, u"@/fifo"_s, u"--all"_s}, kFifo);
+    row("archive a device", {u"chk"_s, u"extract"_s, u"/dev/zero"_s, u"@/new"_s},
+        u"it is a device, not a regular file"_s);
+    row("navigator file a FIFO", {u"identify"_s, u"@/fifo"_s}, kFifo);
+    row("navigator file a FIFO, patch",
+        {u"patch"_s, u"@/fifo"_s, u"-o"_s, kOut, u"--texts"_s, u"@/t.ini"_s}, kFifo);
+    row("slot sound a FIFO",
+        {u"chk"_s, u"build"_s, kChk, u"-o"_s, kOut, u"--slot"_s, u"3=@/fifo.ogg"_s}, kFifo);
+    row("converted slot sound a FIFO",
+        {u"chk"_s, u"build"_s, kChk, u"-o"_s, kOut, u"--slot"_s, u"3=@/fifo"_s}, kFifo);
+    row("join entry a FIFO", {u"chk"_s, u"join"_s, u"@/joinfifo"_s, u"-o"_s, kOut}, kFifo);
+    row("settings file a FIFO", {u"patch"_s, u"@/ttn"_s, u"-o"_s, kOut, u"--texts"_s, u"@/fifo"_s},
+        kFifo);
+    row("sound to convert a FIFO", QStringList{u"convert"_s, u"@/fifo"_s, kOut} + kRate, kFifo);
+    row("--like archive a FIFO", {u"convert"_s, kBell, kOut, u"--like"_s, u"@/fifo:3"_s}, kFifo);
+}
+
+// Sizes and counts, from stat and the first bytes, before anything is read whole.
+void limitRows()
+{
+    row("archive of 600 MB", {u"chk"_s, u"list"_s, u"@/huge.chk"_s, u"--all"_s}, kTooLarge);
+    row("archive of 600 MB to build",
+        {u"chk"_s, u"build"_s, u"@/huge.chk"_s, u"-o"_s, kOut, u"--slot"_s, u"3="_s + kBell},
+        kTooLarge);
+    row("extract of 70,000 entries",
+        {u"chk"_s, u"extract"_s, u"@/many.chk"_s, u"@/new"_s, u"--all"_s},
+        u"holds 70000 entries; a sound archive has at most 65536"_s);
+    row("listing of 70,000 entries", {u"chk"_s, u"list"_s, u"@/many.chk"_s, u"--all"_s},
+        u"holds 70000 entries"_s);
+    row("settings file of 2 MB",
+        {u"patch"_s, u"@/ttn"_s, u"-o"_s, kOut, u"--texts"_s, u"@/huge.ini"_s},
+        u"a settings file is at most 1048576 bytes"_s);
+    row("join entry of 600 MB", {u"chk"_s, u"join"_s, u"@/joinhuge"_s, u"-o"_s, kOut}, kTooLarge);
+    row("join entries adding up to 600 MB", {u"chk"_s, u"join"_s, u"@/joinsum"_s, u"-o"_s, kOut},
+        u"the entries would make an archive of about"_s);
+}
+
+// The archive's own refusals.
+void archiveRows()
+{
+    row("extract into a non-empty folder", {u"chk"_s, u"extract"_s, kChk, u"@/x"_s},
+        u"not empty"_s);
+    row("not an archive", {u"chk"_s, u"extract"_s, u"@/x/index.txt"_s, kOut, u"--all"_s},
+        u"not a sound archive"_s);
+    row("join without an index", {u"chk"_s, u"join"_s, u"@"_s, u"-o"_s, kOut}, u"index.txt"_s);
+    row("join of a sound too large for an entry", {u"chk"_s, u"join"_s, u"@/big"_s, u"-o"_s, kOut},
+        u"at most 131056"_s);
+    row("a slot the build of 102 entries leaves alone",
+        {u"chk"_s, u"build"_s, u"@/b.chk"_s, u"-o"_s, kOut, u"--slot"_s, u"20=@/x/Entry 030.ogg"_s},
+        u"does not replace slot 20"_s);
+}
+
 } // namespace
 
 class CliTest : public QObject
@@ -285,127 +424,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("said");
-        const QString chk = u"@/a.chk"_s;
-        const QString out = u"@/out"_s;
-        const QString bell = u"@/bell.oga"_s;
-        const auto row = [](const char* name, const QStringList& arguments, const QString& said) {
-            QTest::newRow(name) << arguments << said;
-        };
-        const QStringList rate{u"--rate"_s, u"22050"_s, u"--channels"_s, u"1"_s};
-        const QString input = u"an input of this command"_s;
-        const QString device = u"it is a device, not a regular file, and is never replaced"_s;
-        const QString fifo = u"it is a FIFO, not a regular file"_s;
-        const QString tooLarge = u"bytes; a sound archive is at most 536870912 bytes"_s;
-
-        // Conventions of the command line.
-        row("unknown command", {u"frobnicate"_s}, u"unknown command \"frobnicate\""_s);
-        row("unknown chk command", {u"chk"_s, u"frob"_s}, u"unknown chk command \"frob\""_s);
-        row("unknown device command", {u"device"_s, u"frob"_s},
-            u"unknown device command \"frob\""_s);
-        row("unknown option", {u"chk"_s, u"list"_s, chk, u"--frob"_s}, u"frob"_s);
-        row("- as input", {u"chk"_s, u"list"_s, u"-"_s},
-            u"-: standard input is not read; give a file"_s);
-        row("- as output", {u"chk"_s, u"build"_s, chk, u"-o"_s, u"-"_s},
-            u"-: standard output is not written; give a file"_s);
-        row("- as a converted sound", QStringList{u"convert"_s, bell, u"-"_s} + rate,
-            u"-: standard output is not written"_s);
-        row("- as the folder to extract into", {u"chk"_s, u"extract"_s, chk, u"-"_s},
-            u"-: standard output is not written; give a folder"_s);
-        row("--like beside --rate",
-            QStringList{u"convert"_s, bell, out, u"--like"_s, chk + u":3"_s} + rate,
-            u"give either --like or --rate and --channels"_s);
-        row("speak an empty text", {u"speak"_s, u""_s, out}, u"speak needs a text"_s);
-        row("speak a blank text", {u"speak"_s, u" \t "_s, out}, u"speak needs a text"_s);
-        row("listing refusal on standard error", {u"chk"_s, u"list"_s, u"@/x/index.txt"_s},
-            u"Cannot list"_s);
-        row("build refusal on standard error",
-            {u"chk"_s, u"build"_s, u"@/c.chk"_s, u"-o"_s, out, u"--slot"_s, u"30=@/bad.ogg"_s},
-            u"is not an Ogg"_s);
-        row("a build without its output", {u"chk"_s, u"build"_s, chk}, u"chk build needs -o OUT"_s);
-        row("a build's slot past 30",
-            {u"chk"_s, u"build"_s, chk, u"-o"_s, out, u"--slot"_s, u"31=x.ogg"_s},
-            u"--slot needs N=SOUND with N from 1 to 30, not \"31=x.ogg\""_s);
-        row("a menu item without its number",
-            {u"patch"_s, u"@/ttn"_s, u"-o"_s, out, u"--texts"_s, u"@/t.ini"_s, u"--item"_s,
-             u"Gatso"_s},
-            u"--item needs N=TEXT with N from 1 to 30, not \"Gatso\""_s);
-
-        // Outputs onto inputs, by every route.
-        row("build onto its converted slot sound",
-            {u"chk"_s, u"build"_s, chk, u"-o"_s, bell, u"--slot"_s, u"3="_s + bell}, input);
-        row("build onto its archive", {u"chk"_s, u"build"_s, chk, u"-o"_s, u"@/x/../a.chk"_s},
-            input);
-        row("speak onto its --like archive",
-            {u"speak"_s, u"Hello"_s, chk, u"--like"_s, chk + u":3"_s}, input);
-        row("convert onto its --like archive",
-            {u"convert"_s, bell, chk, u"--like"_s, chk + u":3"_s}, input);
-        row("convert onto its sound", QStringList{u"convert"_s, bell, bell} + rate, input);
-        row("patch onto its settings file",
-            {u"patch"_s, u"@/ttn"_s, u"-o"_s, u"@/t.ini"_s, u"--texts"_s, u"@/t.ini"_s}, input);
-        row("join onto its entry", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"@/x/Entry 031.bin"_s},
-            input);
-        row("join onto its index", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"@/x/index.txt"_s},
-            input);
-
-        // Outputs that are special files.
-        row("build onto a device", {u"chk"_s, u"build"_s, chk, u"-o"_s, u"/dev/null"_s}, device);
-        row("convert onto a device", QStringList{u"convert"_s, bell, u"/dev/null"_s} + rate,
-            device);
-        row("join onto a device", {u"chk"_s, u"join"_s, u"@/x"_s, u"-o"_s, u"/dev/null"_s}, device);
-        row("patch onto a device",
-            {u"patch"_s, u"@/ttn"_s, u"-o"_s, u"/dev/null"_s, u"--texts"_s, u"@/t.ini"_s}, device);
-        row("convert onto a FIFO", QStringList{u"convert"_s, bell, u"@/outfifo"_s} + rate,
-            u"it is a FIFO, not a regular file, and is never replaced"_s);
-        row("build onto a folder", {u"chk"_s, u"build"_s, chk, u"-o"_s, u"@/folder"_s},
-            u"it is a folder, not a file, and is never replaced"_s);
-
-        // Inputs that are special files: refused at once, never opened.
-        row("archive a FIFO", {u"chk"_s, u"list"_s, u"@/fifo"_s}, fifo);
-        row("archive a FIFO, full listing", {u"chk"_s, u"list"_s, u"@/fifo"_s, u"--all"_s}, fifo);
-        row("archive a device", {u"chk"_s, u"extract"_s, u"/dev/zero"_s, u"@/new"_s},
-            u"it is a device, not a regular file"_s);
-        row("navigator file a FIFO", {u"identify"_s, u"@/fifo"_s}, fifo);
-        row("navigator file a FIFO, patch",
-            {u"patch"_s, u"@/fifo"_s, u"-o"_s, out, u"--texts"_s, u"@/t.ini"_s}, fifo);
-        row("slot sound a FIFO",
-            {u"chk"_s, u"build"_s, chk, u"-o"_s, out, u"--slot"_s, u"3=@/fifo.ogg"_s}, fifo);
-        row("converted slot sound a FIFO",
-            {u"chk"_s, u"build"_s, chk, u"-o"_s, out, u"--slot"_s, u"3=@/fifo"_s}, fifo);
-        row("join entry a FIFO", {u"chk"_s, u"join"_s, u"@/joinfifo"_s, u"-o"_s, out}, fifo);
-        row("settings file a FIFO",
-            {u"patch"_s, u"@/ttn"_s, u"-o"_s, out, u"--texts"_s, u"@/fifo"_s}, fifo);
-        row("sound to convert a FIFO", QStringList{u"convert"_s, u"@/fifo"_s, out} + rate, fifo);
-        row("--like archive a FIFO", {u"convert"_s, bell, out, u"--like"_s, u"@/fifo:3"_s}, fifo);
-
-        // Sizes and counts, from stat and the first bytes, before anything is read whole.
-        row("archive of 600 MB", {u"chk"_s, u"list"_s, u"@/huge.chk"_s, u"--all"_s}, tooLarge);
-        row("archive of 600 MB to build",
-            {u"chk"_s, u"build"_s, u"@/huge.chk"_s, u"-o"_s, out, u"--slot"_s, u"3="_s + bell},
-            tooLarge);
-        row("extract of 70,000 entries",
-            {u"chk"_s, u"extract"_s, u"@/many.chk"_s, u"@/new"_s, u"--all"_s},
-            u"holds 70000 entries; a sound archive has at most 65536"_s);
-        row("listing of 70,000 entries", {u"chk"_s, u"list"_s, u"@/many.chk"_s, u"--all"_s},
-            u"holds 70000 entries"_s);
-        row("settings file of 2 MB",
-            {u"patch"_s, u"@/ttn"_s, u"-o"_s, out, u"--texts"_s, u"@/huge.ini"_s},
-            u"a settings file is at most 1048576 bytes"_s);
-        row("join entry of 600 MB", {u"chk"_s, u"join"_s, u"@/joinhuge"_s, u"-o"_s, out}, tooLarge);
-        row("join entries adding up to 600 MB", {u"chk"_s, u"join"_s, u"@/joinsum"_s, u"-o"_s, out},
-            u"the entries would make an archive of about"_s);
-
-        // The archive's own refusals.
-        row("extract into a non-empty folder", {u"chk"_s, u"extract"_s, chk, u"@/x"_s},
-            u"not empty"_s);
-        row("not an archive", {u"chk"_s, u"extract"_s, u"@/x/index.txt"_s, out, u"--all"_s},
-            u"not a sound archive"_s);
-        row("join without an index", {u"chk"_s, u"join"_s, u"@"_s, u"-o"_s, out}, u"index.txt"_s);
-        row("join of a sound too large for an entry",
-            {u"chk"_s, u"join"_s, u"@/big"_s, u"-o"_s, out}, u"at most 131056"_s);
-        row("a slot the build of 102 entries leaves alone",
-            {u"chk"_s, u"build"_s, u"@/b.chk"_s, u"-o"_s, out, u"--slot"_s,
-             u"20=@/x/Entry 030.ogg"_s},
-            u"does not replace slot 20"_s);
+        conventionRows();
+        sameFileRows();
+        specialOutputRows();
+        specialInputRows();
+        limitRows();
+        archiveRows();
     }
 
     void refusalsWriteNothing()
