@@ -395,6 +395,8 @@ int build(const Call& call)
         inputs.append(assigned.value);
     if (const Status checked = checkFiles(inputs, out); !checked)
         return refuse(call, checked.failure());
+    if (const Status limits = checkArchiveLimits(path); !limits)
+        return refuse(call, limits.failure());
     Scratch scratch(QFileInfo(out).absolutePath());
     const auto boxes = slotSounds(path, assignments.value(), scratch);
     if (!boxes)

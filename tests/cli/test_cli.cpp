@@ -250,6 +250,8 @@ void limitRows()
     row("archive of 600 MB to build",
         {u"chk"_s, u"build"_s, u"@/huge.chk"_s, u"-o"_s, kOut, u"--slot"_s, u"3="_s + kBell},
         kTooLarge);
+    row("archive of 600 MB to build as it is",
+        {u"chk"_s, u"build"_s, u"@/huge.chk"_s, u"-o"_s, kOut}, kTooLarge);
     row("extract of 70,000 entries",
         {u"chk"_s, u"extract"_s, u"@/many.chk"_s, u"@/new"_s, u"--all"_s},
         u"holds 70000 entries; a sound archive has at most 65536"_s);
@@ -430,6 +432,28 @@ private Q_SLOTS:
         specialInputRows();
         limitRows();
         archiveRows();
+    }
+
+    // Without --texts the settings file of the program folder is read, and so is never the
+    // output: a portable copy of the program whose folder holds it.
+    void patchNeverWritesOverTheDefaultSettingsFile()
+    {
+        QTemporaryDir dir;
+        const QString root = QDir::cleanPath(dir.path());
+        const QString program = root + u"/tollvik-alerts-cli"_s;
+        QVERIFY(QFile::copy(QStringLiteral(TOLLVIK_CLI), program));
+        QVERIFY(writeAll(root + u"/libbass.so"_s, QByteArray()) &&
+                writeAll(root + u"/Tollvik.ini"_s, "[MenuText]\r\nItem02=Gatso\r\n") &&
+                writeAll(root + u"/ttn"_s, makeNavigatorFile(13)));
+        const auto before = snapshot(root);
+        QProcess process;
+        process.setWorkingDirectory(root);
+        process.start(program, {u"patch"_s, u"ttn"_s, u"-o"_s, u"./Tollvik.ini"_s});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY2(process.readAllStandardError().contains("an input of this command"),
+                 "the settings file was not refused as the output");
+        QCOMPARE(snapshot(root), before);
     }
 
     void refusalsWriteNothing()
