@@ -61,10 +61,10 @@ Status readOffsets(BuildPlan& plan, const chk::OffsetTable& table, LogSink& log)
 Result<BuildPlan> readWorkingCopy(const QString& P, LogSink& log)
 {
     log.AddText(QStringLiteral("Sound file ") + P);
-    if (const Status within = chk::checkArchiveLimits(P); !within)
+    if (const Status within = checkArchiveLimits(P); !within)
         return refuseUnwritten(
             log, QStringLiteral("....The working copy cannot be built: %1").arg(within.error()));
-    Result<QByteArray> read = readWholeFile(P, chk::kArchiveSizeLimit);
+    Result<QByteArray> read = readWholeFile(P, kArchiveSizeLimit);
     if (!read)
         return refuseUnwritten(
             log, QStringLiteral("....Cannot open the working copy (%1)").arg(read.error()));

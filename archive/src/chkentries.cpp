@@ -64,9 +64,9 @@ Result<SplitArchive> readSplitArchive(const QString& path)
     const auto notAnArchive = [&path](const QString& why) {
         return fail(QStringLiteral("%1 is not a sound archive: %2").arg(path, why));
     };
-    if (const Status within = chk::checkArchiveLimits(path); !within)
+    if (const Status within = checkArchiveLimits(path); !within)
         return notAnArchive(within.error());
-    Result<QByteArray> bytes = readWholeFile(path, chk::kArchiveSizeLimit);
+    Result<QByteArray> bytes = readWholeFile(path, kArchiveSizeLimit);
     if (!bytes)
         return fail(QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
     const Result<ChkParts> parts = splitChk(bytes.value());

@@ -9,12 +9,12 @@ namespace tollvik {
 
 Result<LoadedChk> LoadBaseChk(const QString& chosenPath, const QString& programFolder, LogSink& log)
 {
-    if (const Status within = chk::checkArchiveLimits(chosenPath); !within)
+    if (const Status within = checkArchiveLimits(chosenPath); !within)
         return logged(
             log, QStringLiteral("Problem loading file %1: %2.").arg(chosenPath, within.error()));
     std::optional<chk::ChkDescription> description; // of the bytes that go into Temp/
     TempCopyRules rules;
-    rules.maxSize = chk::kArchiveSizeLimit;
+    rules.maxSize = kArchiveSizeLimit;
     rules.missingLine = QStringLiteral("Problem loading file.");
     rules.unreadableLine = [&chosenPath](const QString& why) {
         return QStringLiteral("Problem loading file %1: it cannot be read (%2).")

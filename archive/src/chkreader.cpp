@@ -114,11 +114,11 @@ Result<ChkListing> listBytes(const QString& name, QByteArrayView bytes, LogSink&
 
 Result<ChkListing> Get_Chk_info(const QString& sFileName, LogSink& log)
 {
-    if (const Status within = chk::checkArchiveLimits(sFileName); !within) {
+    if (const Status within = checkArchiveLimits(sFileName); !within) {
         log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, within.error()));
         return within.failure();
     }
-    const Result<QByteArray> bytes = readWholeFile(sFileName, chk::kArchiveSizeLimit);
+    const Result<QByteArray> bytes = readWholeFile(sFileName, kArchiveSizeLimit);
     if (!bytes) {
         const QString why = QStringLiteral("it cannot be read (%1)").arg(bytes.error());
         log.AddText(QStringLiteral("Cannot list %1: %2.").arg(sFileName, why));

@@ -49,19 +49,23 @@ QString limitRefusal(const OffsetTable& table)
     return {};
 }
 
+} // namespace tollvik::chk
+
+namespace tollvik {
+
 Status checkArchiveLimits(const QString& path)
 {
-    OffsetTable table;
+    chk::OffsetTable table;
     table.fileSize = fileLength(path);
     if (table.fileSize > kArchiveSizeLimit)
-        return fail(limitRefusal(table));
+        return fail(chk::limitRefusal(table));
     if (table.fileSize >= 4) {
         if (const Result<QByteArray> count = readRange(path, 0, 4); count)
-            table = readOffsetTable(count.value(), table.fileSize);
+            table = chk::readOffsetTable(count.value(), table.fileSize);
     }
-    if (const QString why = limitRefusal(table); !why.isEmpty())
+    if (const QString why = chk::limitRefusal(table); !why.isEmpty())
         return fail(why);
     return {};
 }
 
-} // namespace tollvik::chk
+} // namespace tollvik

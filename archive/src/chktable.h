@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/archive.h"
 #include "core/result.h"
 
 #include <QByteArray>
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace tollvik::chk {
-
-// The largest archive and the most entries any reader takes. Real archives are a few megabytes
-// with under 200 entries; these bound what a downloaded file can make the program allocate.
-constexpr qint64 kArchiveSizeLimit = 512LL * 1024 * 1024;
-constexpr qint64 kArchiveEntryLimit = 65536;
 
 // The bytes from the start of an archive to the end of the offset table of n entries: the
 // count and n + 1 offsets.
@@ -56,11 +52,5 @@ struct OffsetTable
 // Why an archive passes the limits above, giving its figure ("it is 600,000,000 bytes long; an
 // archive is at most 536,870,912 bytes"); empty when it is within them.
 [[nodiscard]] QString limitRefusal(const OffsetTable& table);
-
-// Checks an archive file's length (from stat) and its entry count (from its first four bytes)
-// against the limits before anything reads it whole; the failure's text is limitRefusal()'s.
-// A file that cannot be asked or is too short for a count passes: the read and the readers
-// word those refusals themselves.
-[[nodiscard]] Status checkArchiveLimits(const QString& path);
 
 } // namespace tollvik::chk

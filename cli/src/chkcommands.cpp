@@ -8,6 +8,8 @@
 #include "core/fileio.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -29,25 +31,39 @@ QString entryName(qsizetype entry, qsizetype count, bool ogg)
         .arg(ogg ? QStringLiteral("ogg") : QStringLiteral("bin"));
 }
 
+// One line of the full listing: the same widths for the header and for every entry.
+QString listLine(const QString& entry, const QString& offset, const QString& size,
+                 const QString& kind, const QString& seconds)
+{
+    QString line = QStringLiteral("%1 %2 %3  %4  %5")
+                       .arg(entry, 5)
+                       .arg(offset, 11)
+                       .arg(size, 10)
+                       .arg(kind, -4)
+                       .arg(seconds, 7);
+    while (line.endsWith(u' '))
+        line.chop(1);
+    return line;
+}
+
 int listAll(const Call& call, const QString& path)
 {
     const Result<SplitArchive> contents = readArchive(path);
     if (!contents)
         return refuse(call, contents.failure());
     const auto& entries = contents->entries();
-    call.out << QStringLiteral("Entry      Offset       Size  Kind  Seconds") << Qt::endl;
+    call.out << listLine(QStringLiteral("Entry"), QStringLiteral("Offset"), QStringLiteral("Size"),
+                         QStringLiteral("Kind"), QStringLiteral("Seconds"))
+             << Qt::endl;
     qint64 offset = 4 + 4 * (entries.size() + 1) + contents->gap().size();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const QByteArrayView ogg = oggOfEntry(entries[i]);
-        const Result<double> length = ogg.isEmpty() ? fail(QString()) : convert::oggSeconds(ogg);
-        const double seconds = length ? length.value() : -1;
-        call.out << QStringLiteral("%1 %2 %3  %4  %5")
-                        .arg(i + 1, 5)
-                        .arg(offset, 11)
-                        .arg(entries[i].size(), 10)
-                        .arg(ogg.isEmpty() ? QStringLiteral("data") : QStringLiteral("ogg "))
-                        .arg(seconds < 0 ? QString() : QString::number(seconds, 'f', 2))
-                        .trimmed()
+        // The length from the pages' positions: nothing is decoded.
+        const Result<double> seconds = ogg.isEmpty() ? fail(QString()) : convert::oggSeconds(ogg);
+        call.out << listLine(QString::number(i + 1), QString::number(offset),
+                             QString::number(entries[i].size()),
+                             ogg.isEmpty() ? QStringLiteral("data") : QStringLiteral("ogg"),
+                             seconds ? QString::number(seconds.value(), 'f', 2) : QString())
                  << Qt::endl;
         offset += entries[i].size();
     }
@@ -62,15 +78,24 @@ int list(const Call& call)
     if (!parsed.ok)
         return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
+    if (const Status checked = checkFiles({path}); !checked)
+        return refuse(call, checked.failure());
     if (parser.isSet(kAll))
         return listAll(call, path);
-    StreamLog log(call.out);
+    if (const Status limits = checkArchiveLimitsOf(path); !limits)
+        return refuse(call, limits.failure());
+    HeldBackLog log(call.out);
     const auto listing = Get_Chk_info(path, log);
-    return listing.ok() ? kOk : refuse(call, path + QStringLiteral(" cannot be listed"));
+    if (!listing)
+        return refuseHeld(call, log, listing.failure());
+    log.flush();
+    return kOk;
 }
 
 Result<QList<NamedFile>> slotFiles(const QString& path)
 {
+    if (const Status limits = checkArchiveLimitsOf(path); !limits)
+        return limits.failure();
     QuietLog quiet; // the slot table is wanted, not the listing's lines
     const Result<ChkListing> listing = Get_Chk_info(path, quiet);
     if (!listing)
@@ -117,6 +142,10 @@ int extract(const Call& call)
         return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
     const QString folder = parser.positionalArguments().at(1);
+    if (folder == QLatin1String("-"))
+        return refuse(call, QStringLiteral("-: standard output is not written; give a folder"));
+    if (const Status checked = checkFiles({path}); !checked)
+        return refuse(call, checked.failure());
     const Result<QList<NamedFile>> files = parser.isSet(kAll) ? entryFiles(path) : slotFiles(path);
     if (!files)
         return refuse(call, files.failure());
@@ -127,55 +156,99 @@ int extract(const Call& call)
     return kOk;
 }
 
-// An extracted folder's archive, and the files it was read from.
-struct ReadFolder
+// An extracted folder's index: the files it names, in the order of the archive.
+struct IndexedFiles
 {
-    ChkContents contents;
-    QStringList files;
+    QString index;
+    QString gap; // empty when none
+    QStringList entries;
+    [[nodiscard]] QStringList all() const
+    {
+        return QStringList{index} + (gap.isEmpty() ? QStringList() : QStringList{gap}) + entries;
+    }
 };
 
-Result<ReadFolder> readFolder(const QString& folder)
+// Far more than an index of kArchiveEntryLimit names needs.
+constexpr qint64 kIndexLimitBytes = 32LL * 1024 * 1024;
+
+Result<IndexedFiles> readIndexOf(const QString& folder, const QString& output)
 {
     const QDir dir(folder);
-    ReadFolder read;
-    const auto readFile = [&dir, &read](const QString& name) -> Result<QByteArray> {
-        read.files.append(dir.filePath(name));
-        const Result<QByteArray> bytes = readWholeFile(dir.filePath(name), kMaxArchiveBytes);
-        if (!bytes)
-            return fail(
-                QStringLiteral("cannot read %1: %2").arg(dir.filePath(name), bytes.error()));
-        return bytes;
-    };
-    const Result<QByteArray> index = readFile(kIndexName);
+    IndexedFiles files;
+    files.index = dir.filePath(kIndexName);
+    if (const Status checked = checkFiles({files.index}, output); !checked)
+        return checked.failure();
+    const Result<QByteArray> index = readWholeFile(files.index, kIndexLimitBytes);
     if (!index)
-        return index.failure();
+        return fail(QStringLiteral("cannot read %1: %2").arg(files.index, index.error()));
     const Result<IndexedFolder> listed = readIndex(index.value());
     if (!listed)
-        return fail(
-            QStringLiteral("%1 is not an index: %2").arg(dir.filePath(kIndexName), listed.error()));
-    if (!listed->gapFile.isEmpty()) {
-        Result<QByteArray> gap = readFile(listed->gapFile);
+        return fail(QStringLiteral("%1 is not an index: %2").arg(files.index, listed.error()));
+    if (listed->entryFiles.size() > kArchiveEntryLimit)
+        return fail(QStringLiteral("%1 names %2 entries; a sound archive has at most %3")
+                        .arg(files.index)
+                        .arg(listed->entryFiles.size())
+                        .arg(kArchiveEntryLimit));
+    if (!listed->gapFile.isEmpty())
+        files.gap = dir.filePath(listed->gapFile);
+    for (const QString& name : listed->entryFiles)
+        files.entries.append(dir.filePath(name));
+    return files;
+}
+
+// The sizes from stat, before any entry is read: each, and all of them with the table, within
+// what an archive may hold.
+Status checkJoinedSize(const IndexedFiles& files)
+{
+    const QLocale c(QLocale::English, QLocale::UnitedStates); // 536,870,912
+    const QString limit = c.toString(kArchiveSizeLimit);
+    qint64 total = 4 + 4 * (files.entries.size() + 1);
+    for (const QString& file : files.all().mid(1)) {
+        const qint64 size = fileLength(file);
+        if (size > kArchiveSizeLimit)
+            return fail(QStringLiteral("%1 is %2 bytes long; an archive is at most %3 bytes")
+                            .arg(file, c.toString(size), limit));
+        total += size + 16 + 3; // at most a sound entry's header and padding more
+    }
+    if (total > kArchiveSizeLimit)
+        return fail(QStringLiteral("the entries would make an archive of about %1 bytes; an "
+                                   "archive is at most %2 bytes")
+                        .arg(c.toString(total), limit));
+    return {};
+}
+
+Result<ChkContents> readEntries(const IndexedFiles& files)
+{
+    const auto readFile = [](const QString& path) -> Result<QByteArray> {
+        const Result<QByteArray> bytes = readWholeFile(path, kArchiveSizeLimit);
+        if (!bytes)
+            return fail(QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
+        return bytes;
+    };
+    ChkContents contents;
+    if (!files.gap.isEmpty()) {
+        Result<QByteArray> gap = readFile(files.gap);
         if (!gap)
             return gap.failure();
-        read.contents.gap = std::move(gap).value();
+        contents.gap = std::move(gap).value();
     }
-    for (const QString& name : listed->entryFiles) {
-        Result<QByteArray> bytes = readFile(name);
-        if (bytes && name.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive)) {
+    for (const QString& path : files.entries) {
+        Result<QByteArray> bytes = readFile(path);
+        if (bytes && path.endsWith(QLatin1String(".ogg"), Qt::CaseInsensitive)) {
             bytes = soundEntry(bytes.value());
             if (!bytes)
-                return fail(QStringLiteral("%1: %2").arg(dir.filePath(name), bytes.error()));
+                return fail(QStringLiteral("%1: %2").arg(path, bytes.error()));
             if (const Status playable = convert::checkPlayable(oggOfEntry(bytes.value()));
                 !playable)
                 return fail(QStringLiteral("%1 is not an Ogg Vorbis sound the navigator can play "
                                            "(%2)")
-                                .arg(dir.filePath(name), playable.error()));
+                                .arg(path, playable.error()));
         }
         if (!bytes)
             return bytes.failure();
-        read.contents.entries.append(std::move(bytes).value());
+        contents.entries.append(std::move(bytes).value());
     }
-    return read;
+    return contents;
 }
 
 int join(const Call& call)
@@ -188,28 +261,68 @@ int join(const Call& call)
         return parsed.exitCode();
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk join needs -o OUT"));
-    const QString folder = parser.positionalArguments().at(0);
-    const Result<ReadFolder> read = readFolder(folder);
-    if (!read)
-        return refuse(call, read.failure());
-    const Result<QByteArray> archive = joinChk(read->contents);
+    const QString out = parser.value(output);
+    const Result<IndexedFiles> files = readIndexOf(parser.positionalArguments().at(0), out);
+    if (!files)
+        return refuse(call, files.failure());
+    if (const Status checked = checkFiles(files->all(), out); !checked)
+        return refuse(call, checked.failure());
+    if (const Status sized = checkJoinedSize(files.value()); !sized)
+        return refuse(call, sized.failure());
+    const Result<ChkContents> contents = readEntries(files.value());
+    if (!contents)
+        return refuse(call, contents.failure());
+    const Result<QByteArray> archive = joinChk(contents.value());
     if (!archive)
         return refuse(call, archive.failure());
-    if (const Status written = writeOutput(parser.value(output), archive.value(), read->files);
-        !written)
+    if (const Status written = writeOutput(out, archive.value(), files->all()); !written)
         return refuse(call, written.failure());
-    call.out << QStringLiteral("%1 entries joined into %2")
-                    .arg(read->contents.entries.size())
-                    .arg(parser.value(output))
+    call.out << QStringLiteral("%1 entries joined into %2").arg(contents->entries.size()).arg(out)
              << Qt::endl;
     return kOk;
 }
 
+// The --slot N=SOUND arguments of a build, checked before anything is read.
+Result<QList<SlotAssignment>> slotAssignments(const QStringList& arguments)
+{
+    QList<SlotAssignment> assignments;
+    for (const QString& argument : arguments) {
+        const Result<SlotAssignment> assigned =
+            slotAssignment(argument, QStringLiteral("--slot"), QStringLiteral("SOUND"));
+        if (!assigned)
+            return assigned.failure();
+        assignments.append(assigned.value());
+    }
+    return assignments;
+}
+
+// A folder for the converted sounds inside the output's folder, made on first need and removed
+// with the object; one that a killed run left is removed by the next run writing there.
+class Scratch
+{
+public:
+    explicit Scratch(QString outputFolder) : m_folder(std::move(outputFolder)) {}
+    Result<QString> file(const QString& name)
+    {
+        if (!m_dir) {
+            (void)removeStaleTemporaryFiles(m_folder);
+            if (!m_dir.emplace(temporaryTemplate(m_folder)).isValid())
+                return fail(QStringLiteral("cannot make a folder for the converted sounds in "
+                                           "%1: %2")
+                                .arg(m_folder, m_dir->errorString()));
+        }
+        return m_dir->filePath(name);
+    }
+
+private:
+    QString m_folder;
+    std::optional<QTemporaryDir> m_dir;
+};
+
 // The sound boxes of a build: each --slot N=SOUND, an .ogg taken as it is, any other sound
-// converted like the archive sound it replaces, into a scratch folder made on first need.
-Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
-                                                   const QStringList& assignments,
-                                                   std::optional<QTemporaryDir>& scratch)
+// converted like the archive sound it replaces, into the scratch folder.
+Result<std::array<QString, kSlotCount>>
+slotSounds(const QString& archive, const QList<SlotAssignment>& assignments, Scratch& scratch)
 {
     std::array<QString, kSlotCount> boxes;
     for (int slot = 0; slot < kSlotCount; ++slot)
@@ -221,19 +334,15 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
         return contents.failure();
     const auto entries = static_cast<qint32>(contents->entries().size());
     std::optional<Result<SlotTargets>> targets;
-    for (const QString& assignment : assignments) {
-        const Result<SlotAssignment> assigned =
-            slotAssignment(assignment, QStringLiteral("--slot"), QStringLiteral("SOUND"));
-        if (!assigned)
-            return assigned.failure();
-        const int n = assigned->slot;
+    for (const SlotAssignment& assigned : assignments) {
+        const int n = assigned.slot;
         const qint32 entry = buildEntryOfSlot(entries, n - 1);
         if (entry == 0)
             return fail(QStringLiteral("the build of an archive of %1 entries does not replace "
                                        "slot %2")
                             .arg(entries)
                             .arg(n));
-        const QString& sound = assigned->value;
+        const QString& sound = assigned.value;
         const auto slot = std::size_t(n - 1);
         if (isExternalSound(sound)) {
             boxes[slot] = sound;
@@ -245,15 +354,15 @@ Result<std::array<QString, kSlotCount>> slotSounds(const QString& archive,
             targets = targetsOf(archive);
         if (!*targets)
             return targets->failure();
-        if (!scratch && !scratch.emplace().isValid())
-            return fail(QStringLiteral("cannot make a folder for the converted sounds: %1")
-                            .arg(scratch->errorString()));
         const auto listed = std::size_t(entry - (entries - kSlotCount));
         const Result<convert::Converted> converted =
             convert::convertFile(sound, targets->value()[listed]);
         if (!converted)
             return converted.failure();
-        boxes[slot] = scratch->filePath(QStringLiteral("slot %1.ogg").arg(n));
+        const Result<QString> file = scratch.file(QStringLiteral("slot %1.ogg").arg(n));
+        if (!file)
+            return file.failure();
+        boxes[slot] = file.value();
         if (const Status written = writeFileAtomically(boxes[slot], converted->ogg); !written)
             return written.failure();
     }
@@ -275,24 +384,31 @@ int build(const Call& call)
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("chk build needs -o OUT"));
     const QString path = parser.positionalArguments().at(0);
-    std::optional<QTemporaryDir> scratch;
-    const auto boxes = slotSounds(path, parser.values(slot), scratch);
+    const QString out = parser.value(output);
+    const Result<QList<SlotAssignment>> assignments = slotAssignments(parser.values(slot));
+    if (!assignments)
+        return refuse(call, assignments.failure());
+    QStringList inputs{path};
+    for (const SlotAssignment& assigned : assignments.value())
+        inputs.append(assigned.value);
+    if (const Status checked = checkFiles(inputs, out); !checked)
+        return refuse(call, checked.failure());
+    if (const Status limits = checkArchiveLimitsOf(path); !limits)
+        return refuse(call, limits.failure());
+    Scratch scratch(QFileInfo(out).absolutePath());
+    const auto boxes = slotSounds(path, assignments.value(), scratch);
     if (!boxes)
         return refuse(call, boxes.failure());
     BuildInput in;
     in.workingPath = path;
     in.soundBoxes = boxes.value();
     in.check = convert::soundCheckOf(&convert::checkPlayable, &convert::oggFormat);
-    StreamLog log(call.out);
+    HeldBackLog log(call.out);
     const Result<QByteArray> archive = assembleCustomChk(in, log);
     if (!archive)
-        return refuse(call, QStringLiteral("%1 cannot be built").arg(path));
-    QStringList inputs{path};
-    for (const QString& box : boxes.value()) {
-        if (isExternalSound(box))
-            inputs.append(box);
-    }
-    if (const Status written = writeOutput(parser.value(output), archive.value(), inputs); !written)
+        return refuseHeld(call, log, archive.failure());
+    log.flush();
+    if (const Status written = writeOutput(out, archive.value(), inputs); !written)
         return refuse(call, written.failure());
     call.out << QStringLiteral("Done - real new file size is %1").arg(archive->size()) << Qt::endl;
     return kOk;
@@ -312,8 +428,7 @@ int chkCommand(const Call& call)
         return build(rest);
     if (sub == QLatin1String("join"))
         return join(rest);
-    return refuse(call, QStringLiteral("usage: tollvik-alerts-cli chk list|extract|build|join ... "
-                                       "(chk SUBCOMMAND --help for its options)"));
+    return refuseUnknown(call, QStringLiteral("chk"), QStringLiteral("list|extract|build|join"));
 }
 
 } // namespace tollvik::cli

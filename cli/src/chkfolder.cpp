@@ -50,8 +50,8 @@ Status writeFolder(const QString& given, const QList<NamedFile>& files)
     const QString parent = target.absolutePath();
     if (!QFileInfo(parent).isDir())
         return fail(QStringLiteral("the folder %1 does not exist").arg(parent));
-    QTemporaryDir staging(parent + QStringLiteral("/.") + target.fileName() +
-                          QStringLiteral("-XXXXXX"));
+    (void)removeStaleTemporaryFiles(parent); // what a killed extract left
+    QTemporaryDir staging(temporaryTemplate(parent));
     if (!staging.isValid())
         return fail(QStringLiteral("cannot write into %1: %2").arg(parent, staging.errorString()));
     for (const auto& [name, bytes] : files) {

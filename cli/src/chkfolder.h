@@ -12,7 +12,8 @@ namespace tollvik::cli {
 using NamedFile = std::pair<QString, QByteArray>;
 
 // Writes the files into a new or empty folder, whole or not at all: they are written into a
-// temporary folder beside it, which then takes the folder's name.
+// temporary folder of the program's own name beside it (kTemporaryPrefix), which then takes the
+// folder's name. One that a killed run left there is removed first when older than a minute.
 [[nodiscard]] Status writeFolder(const QString& folder, const QList<NamedFile>& files);
 
 // The index that `chk join` reads: one line per entry, naming its file in the folder.

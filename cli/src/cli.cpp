@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "archive/archive.h"
 #include "command.h"
 #include "core/fileio.h"
 #include "core/layout.h"
@@ -23,6 +24,7 @@ const QString kOverview = QStringLiteral(
     "  speak TEXT OUT                    speak a text into a slot sound\n"
     "  device scan DIR                   find navigator files and sound archives in a folder\n"
     "  device put RESULT ORIGINAL        replace a file on the device safely, keeping a backup\n"
+    "  device restore ORIGINAL           put the backed-up original back on the device\n"
     "\n"
     "Run tollvik-alerts-cli COMMAND --help for the options of a command,\n"
     "tollvik-alerts-cli --version for the version.\n");
@@ -82,16 +84,58 @@ int refuse(const Call& call, const Failure& failure)
     return refuse(call, failure.error);
 }
 
+int refuseHeld(const Call& call, HeldBackLog& log, const Failure& failure)
+{
+    const QString held = log.take();
+    // The callee's refusal line holds the failure's reason; any other line held back is progress.
+    const bool heldIsRefusal = !held.isNull() && held.contains(failure.error);
+    if (!held.isNull() && !heldIsRefusal)
+        call.out << held << Qt::endl;
+    call.out.flush();
+    return refuse(call, heldIsRefusal ? held : failure.error);
+}
+
+Status checkFiles(const QStringList& inputs, const QString& output)
+{
+    for (const QString& input : inputs) {
+        if (input == QLatin1String("-"))
+            return fail(QStringLiteral("-: standard input is not read; give a file"));
+        if (const Status regular = checkRegularFile(input); !regular)
+            return fail(QStringLiteral("cannot read %1: %2").arg(input, regular.error()));
+    }
+    if (output.isEmpty())
+        return {};
+    if (output == QLatin1String("-"))
+        return fail(QStringLiteral("-: standard output is not written; give a file"));
+    if (const Status target = checkWritableTarget(output); !target)
+        return fail(QStringLiteral("cannot write %1: %2").arg(output, target.error()));
+    for (const QString& input : inputs) {
+        if (isSameFile(output, input))
+            return fail(QStringLiteral("cannot write %1: it is %2, an input of this command")
+                            .arg(output, input));
+    }
+    return {};
+}
+
 Status writeOutput(const QString& path, const QByteArray& bytes, const QStringList& inputs)
 {
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("%1 is a folder").arg(path));
+    if (const Status checked = checkFiles({}, path); !checked)
+        return checked;
     for (const QString& input : inputs) {
         if (isSameFile(path, input))
-            return fail(QStringLiteral("%1 is an input of this command").arg(path));
+            return fail(QStringLiteral("cannot write %1: it is %2, an input of this command")
+                            .arg(path, input));
     }
+    (void)removeStaleTemporaryFiles(QFileInfo(path).absolutePath());
     if (const Status written = writeFileAtomically(path, bytes); !written)
         return fail(QStringLiteral("cannot write %1: %2").arg(path, written.error()));
+    return {};
+}
+
+Status checkArchiveLimitsOf(const QString& path)
+{
+    if (const Status within = checkArchiveLimits(path); !within)
+        return fail(QStringLiteral("%1: %2").arg(path, within.error()));
     return {};
 }
 
@@ -104,7 +148,9 @@ Result<int> slotNumber(const QString& text)
     return n;
 }
 
-int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+namespace {
+
+int runCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     const QString command = arguments.value(0);
     const Call call{arguments.mid(1), out, err};
@@ -129,8 +175,43 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
         out << QStringLiteral("tollvik-alerts-cli ") << programVersion() << Qt::endl;
         return kOk;
     }
-    err << kOverview;
-    return kRefused;
+    if (command.isEmpty())
+        return refuse(call, QStringLiteral("no command given; run tollvik-alerts-cli --help for "
+                                           "the commands"));
+    return refuse(call, QStringLiteral("unknown command \"%1\"; run tollvik-alerts-cli --help for "
+                                       "the commands")
+                            .arg(command));
+}
+
+} // namespace
+
+int refuseUnknown(const Call& call, const QString& group, const QString& commands)
+{
+    if (call.arguments.value(0) == QLatin1String("--help") ||
+        call.arguments.value(0) == QLatin1String("-h")) {
+        call.out << QStringLiteral("Usage: tollvik-alerts-cli %1 %2 ...\n\nRun tollvik-alerts-cli "
+                                   "%1 COMMAND --help for the options of a command.")
+                        .arg(group, commands)
+                 << Qt::endl;
+        return kOk;
+    }
+    if (call.arguments.isEmpty())
+        return refuse(call, QStringLiteral("%1 needs a command: %2").arg(group, commands));
+    return refuse(call, QStringLiteral("unknown %1 command \"%2\"; the commands are %3")
+                            .arg(group, call.arguments.value(0), commands));
+}
+
+int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    // No exception ends the program without its line: out of memory included.
+    try {
+        return runCommand(arguments, out, err);
+    } catch (...) {
+        out.flush();
+        err << QStringLiteral("tollvik-alerts-cli: ")
+            << convert::failureOfException(std::current_exception()).error << Qt::endl;
+        return kRefused;
+    }
 }
 
 } // namespace tollvik::cli

@@ -9,30 +9,6 @@
 namespace tollvik::cli {
 namespace {
 
-// Prints each line as the next one arrives: the last line of a failed write is its refusal, which
-// goes to standard error alone.
-class HeldBackLog : public LogSink
-{
-public:
-    explicit HeldBackLog(QTextStream& stream) : m_stream(stream) {}
-    void AddText(const QString& text) override
-    {
-        flush();
-        m_held = text;
-    }
-    void flush()
-    {
-        if (!m_held.isNull())
-            m_stream << m_held << Qt::endl;
-        m_held = QString();
-    }
-    void drop() { m_held = QString(); }
-
-private:
-    QTextStream& m_stream;
-    QString m_held;
-};
-
 // A path as one field of a tab-separated line: a backslash, a tab, a line break or another
 // control character in a device's file name is written as a backslash escape.
 QString field(const QString& text)
@@ -71,10 +47,16 @@ int writeCommand(const Call& call, const QString& usage, qsizetype files, Device
         return parsed.helped ? kOk : kRefused;
     const QString root = parser.isSet(backup) ? parser.value(backup)
                                               : device::backupRootOf(programFolderOfExecutable());
+    const QStringList named = parser.positionalArguments() << root;
+    for (const QString& file : named) {
+        if (file == QLatin1String("-"))
+            return refuse(call, QStringLiteral("-: standard input and output are not used; give "
+                                               "a file"));
+    }
     HeldBackLog log(call.out);
     const Result<device::PutReport> written = write(parser.positionalArguments(), root, log);
     if (!written) {
-        log.drop();
+        (void)log.take(); // the write's last line is its refusal
         return refuse(call, written.failure());
     }
     log.flush();
@@ -88,6 +70,8 @@ int scan(const Call& call)
     if (!parsed.ok)
         return parsed.helped ? kOk : kRefused;
     const QString folder = parser.positionalArguments().at(0);
+    if (folder == QLatin1String("-"))
+        return refuse(call, QStringLiteral("-: standard input is not read; give a folder"));
     const Result<device::ScanResult> found = device::scanFolder(folder);
     if (!found)
         return refuse(call, QStringLiteral("cannot search %1: %2").arg(folder, found.error()));
@@ -133,9 +117,7 @@ int deviceCommand(const Call& call)
         return put(rest);
     if (sub == QLatin1String("restore"))
         return restore(rest);
-    return refuse(call, QStringLiteral("usage: tollvik-alerts-cli device (scan DIR | put RESULT "
-                                       "ORIGINAL [--backup DIR] | restore ORIGINAL [--backup "
-                                       "DIR])"));
+    return refuseUnknown(call, QStringLiteral("device"), QStringLiteral("scan|put|restore"));
 }
 
 } // namespace tollvik::cli

@@ -8,13 +8,23 @@
 namespace tollvik::cli {
 namespace {
 
-Result<std::array<QString, kSlotCount>> menuTexts(const QCommandLineParser& parser,
-                                                  const QCommandLineOption& texts,
-                                                  const QCommandLineOption& item)
+// The settings file the menu texts come from: --texts, or by default the settings file of the
+// window's program folder, decided the window's way.
+QString settingsFileOf(const QCommandLineParser& parser, const QCommandLineOption& texts)
 {
-    // By default the settings file of the window's program folder, decided the window's way.
-    const QString ini = parser.isSet(texts) ? parser.value(texts)
-                                            : settingsFilePath(programFolders().programFolder);
+    return parser.isSet(texts) ? parser.value(texts)
+                               : settingsFilePath(programFolders().programFolder);
+}
+
+Result<std::array<QString, kSlotCount>>
+menuTexts(const QString& ini, const QCommandLineParser& parser, const QCommandLineOption& item)
+{
+    if (const qint64 size = fileLength(ini); size > kSettingsLimitBytes)
+        return fail(QStringLiteral("the settings file %1 is %2 bytes; a settings file is at most "
+                                   "%3 bytes")
+                        .arg(ini)
+                        .arg(size)
+                        .arg(kSettingsLimitBytes));
     Result<std::array<QString, kSlotCount>> stored = readMenuTexts(ini);
     if (!stored)
         return fail(QStringLiteral("the menu texts in %1: %2").arg(ini, stored.error()));
@@ -37,6 +47,8 @@ int identifyCommand(const Call& call)
     if (!parsed.ok)
         return parsed.exitCode();
     const QString path = parser.positionalArguments().at(0);
+    if (const Status checked = checkFiles({path}); !checked)
+        return refuse(call, checked.failure());
     const Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorFileSize);
     if (!bytes)
         return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
@@ -68,22 +80,29 @@ int patchCommand(const Call& call)
         return parsed.exitCode();
     if (!parser.isSet(output))
         return refuse(call, QStringLiteral("patch needs -o OUT"));
-    const Result<std::array<QString, kSlotCount>> menu = menuTexts(parser, texts, item);
+    const QString path = parser.positionalArguments().at(0);
+    const QString out = parser.value(output);
+    const QString ini = settingsFileOf(parser, texts);
+    // The settings file is read first, and its refusal names it as the menu texts' source.
+    if (const Status regular = checkRegularFile(ini); !regular && ini != QLatin1String("-"))
+        return refuse(call, QStringLiteral("the menu texts in %1: %2").arg(ini, regular.error()));
+    const QStringList inputs{ini, path};
+    if (const Status checked = checkFiles(inputs, out); !checked)
+        return refuse(call, checked.failure());
+    const Result<std::array<QString, kSlotCount>> menu = menuTexts(ini, parser, item);
     if (!menu)
         return refuse(call, menu.failure());
-    const QString path = parser.positionalArguments().at(0);
     Result<QByteArray> bytes = readWholeFile(path, kMaxNavigatorFileSize);
     if (!bytes)
         return refuse(call, QStringLiteral("cannot read %1: %2").arg(path, bytes.error()));
-    StreamLog log(call.out);
+    HeldBackLog log(call.out);
     const Result<QByteArray> patched =
         patchNavigatorBytes(std::move(bytes).value(), menu.value(), log);
     if (!patched)
-        return refuse(call, QStringLiteral("cannot patch %1: %2").arg(path, patched.error()));
-    QStringList inputs{path};
-    if (parser.isSet(texts))
-        inputs.append(parser.value(texts));
-    if (const Status written = writeOutput(parser.value(output), patched.value(), inputs); !written)
+        return refuseHeld(call, log,
+                          fail(QStringLiteral("cannot patch %1: %2").arg(path, patched.error())));
+    log.flush();
+    if (const Status written = writeOutput(out, patched.value(), inputs); !written)
         return refuse(call, written.failure());
     call.out << QStringLiteral("....Modified TTN file written to ") << parser.value(output)
              << Qt::endl;

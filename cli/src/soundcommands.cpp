@@ -26,10 +26,22 @@ Result<convert::Target> targetLike(const QString& like)
     return targetLikeSlot(like.left(colon), slot.value());
 }
 
+// The archive that --like names, which the command then reads; none without --like.
+QStringList likeArchive(const QCommandLineParser& parser)
+{
+    if (!parser.isSet(kLike))
+        return {};
+    const QString like = parser.value(kLike);
+    return {like.left(like.lastIndexOf(u':'))};
+}
+
 // The target the options describe: --like, or --rate with --channels; `fallback` without any.
 Result<convert::Target> targetOf(const QCommandLineParser& parser,
                                  std::optional<convert::Target> fallback)
 {
+    if (parser.isSet(kLike) && (parser.isSet(kRate) || parser.isSet(kChannels)))
+        return fail(QStringLiteral("--like takes the rate and channels of the slot; give either "
+                                   "--like or --rate and --channels"));
     if (parser.isSet(kLike))
         return targetLike(parser.value(kLike));
     if (!parser.isSet(kRate) && !parser.isSet(kChannels) && fallback)
@@ -59,6 +71,8 @@ int writeConverted(const Call& call, const Result<convert::Converted>& converted
 
 Result<SlotTargets> targetsOf(const QString& archive)
 {
+    if (const Status limits = checkArchiveLimitsOf(archive); !limits)
+        return limits.failure();
     QuietLog log; // the command prints only its own lines
     const Result<ChkListing> listing = Get_Chk_info(archive, log);
     if (!listing)
@@ -83,14 +97,14 @@ int convertCommand(const Call& call)
         QStringLiteral("convert IN OUT (--like ARCHIVE:SLOT | --rate R --channels C)"), 2);
     if (!parsed.ok)
         return parsed.exitCode();
+    const QString in = parser.positionalArguments().at(0);
+    const QString out = parser.positionalArguments().at(1);
+    const QStringList inputs = QStringList{in} + likeArchive(parser);
+    if (const Status checked = checkFiles(inputs, out); !checked)
+        return refuse(call, checked.failure());
     const Result<convert::Target> target = targetOf(parser, std::nullopt);
     if (!target)
         return refuse(call, target.failure());
-    const QString in = parser.positionalArguments().at(0);
-    const QString out = parser.positionalArguments().at(1);
-    QStringList inputs{in};
-    if (parser.isSet(kLike))
-        inputs.append(parser.value(kLike).section(u':', 0, -2));
     return writeConverted(call, convert::convertFile(in, target.value()), out, inputs);
 }
 
@@ -106,19 +120,25 @@ int speakCommand(const Call& call)
         parser, call, QStringLiteral("speak TEXT OUT [--voice V] [--like ARCHIVE:SLOT]"), 2);
     if (!parsed.ok)
         return parsed.exitCode();
+    const QString text = parser.positionalArguments().at(0);
+    if (text.trimmed().isEmpty())
+        return refuse(call, QStringLiteral("speak needs a text to speak, not an empty one"));
+    const QString out = parser.positionalArguments().at(1);
+    const QStringList inputs = likeArchive(parser);
+    if (const Status checked = checkFiles(inputs, out); !checked)
+        return refuse(call, checked.failure());
     // Without a format, the voice's own: 22050 Hz, mono.
     const Result<convert::Target> target = targetOf(
         parser, convert::Target{{22050, 1}, convert::kDefaultLoudnessLufs, kMaxExternalSoundBytes});
     if (!target)
         return refuse(call, target.failure());
-    const QString text = parser.positionalArguments().at(0);
     const Result<convert::Pcm> spoken = convert::speak(text, parser.value(voice));
     if (!spoken)
         return refuse(call, spoken.failure());
     return writeConverted(
         call,
         convert::convertPcm(spoken.value(), QStringLiteral("\"%1\"").arg(text), target.value()),
-        parser.positionalArguments().at(1), {});
+        out, inputs);
 }
 
 } // namespace tollvik::cli

@@ -1,39 +1,155 @@
 #include "core/fileio.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <filesystem>
 #include <system_error>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tollvik {
 namespace {
 
-// QSaveFile::commit() does not check the flush of its write buffer: on a full disk the buffered
-// tail is lost and the shortened file still replaces the target. Save files are therefore opened
-// unbuffered, so that every write reaches the file system at once, and written in a loop: a
-// short write is followed by another one, which reports the reason (a full disk, a size limit).
-bool openSaveFile(QSaveFile& file)
+namespace fs = std::filesystem;
+
+// The reason a path of this type is no regular file, to follow it in a line.
+QString notRegularReason(fs::file_type type)
 {
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    switch (type) {
+    case fs::file_type::fifo:
+        return QStringLiteral("it is a FIFO, not a regular file");
+    case fs::file_type::character:
+    case fs::file_type::block:
+        return QStringLiteral("it is a device, not a regular file");
+    case fs::file_type::socket:
+        return QStringLiteral("it is a socket, not a regular file");
+    case fs::file_type::directory:
+        return QStringLiteral("it is a folder, not a file");
+    default:
+        return QStringLiteral("it is not a regular file");
+    }
 }
 
-Status writeAllTo(QSaveFile& file, const char* data, qint64 size)
+fs::file_type typeOf(const QString& path)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(toFsPath(path), ec); // stat(), never open()
+    return ec && status.type() != fs::file_type::not_found ? fs::file_type::unknown : status.type();
+}
+
+// A missing file goes on to open(), which words its own reason as before; anything else that is
+// not a regular file is refused here.
+Status checkBeforeOpen(const QString& path)
+{
+    const fs::file_type type = typeOf(path);
+    if (type == fs::file_type::regular || type == fs::file_type::not_found)
+        return {};
+    return fail(notRegularReason(type));
+}
+
+// Unbuffered-like writing: every write is checked, a short one followed by another, which
+// reports the reason (a full disk, a size limit).
+Status writeAllTo(QFile& file, const char* data, qint64 size)
 {
     qint64 done = 0;
     while (done < size) {
         const qint64 n = file.write(data + done, size - done);
-        if (n <= 0) {
-            const QString why = file.errorString();
-            file.cancelWriting();
-            return fail(why);
-        }
+        if (n <= 0)
+            return fail(file.errorString());
         done += n;
     }
+    if (!file.flush())
+        return fail(file.errorString());
     return {};
 }
 
+// Flushes the file's content to the disk, so that the rename never puts an empty or short file
+// in place of the old one after a power loss.
+bool syncToDisk(QFile& file)
+{
+#ifdef Q_OS_UNIX
+    return ::fsync(file.handle()) == 0;
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
+}
+
+// The permissions a replaced file keeps, or those of a file made the usual way.
+QFileDevice::Permissions permissionsFor(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return QFileInfo(path).permissions();
+    QFileDevice::Permissions usual = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                     QFileDevice::ReadGroup | QFileDevice::ReadOther;
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    usual = QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    const auto add = [&usual, mask](mode_t bit, QFileDevice::Permissions p) {
+        if ((mask & bit) == 0)
+            usual |= p;
+    };
+    add(S_IWUSR, QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    add(S_IRGRP, QFileDevice::ReadGroup);
+    add(S_IWGRP, QFileDevice::WriteGroup);
+    add(S_IROTH, QFileDevice::ReadOther);
+    add(S_IWOTH, QFileDevice::WriteOther);
+#endif
+    return usual;
+}
+
+bool isTemporaryName(const QString& name)
+{
+    return name.size() == kTemporaryPrefix.size() + 6 && name.startsWith(kTemporaryPrefix);
+}
+
 } // namespace
+
+Status checkRegularFile(const QString& path)
+{
+    const fs::file_type type = typeOf(path);
+    if (type == fs::file_type::regular)
+        return {};
+    if (type == fs::file_type::not_found)
+        return fail(QStringLiteral("it does not exist"));
+    return fail(notRegularReason(type));
+}
+
+Status checkWritableTarget(const QString& path)
+{
+    const fs::file_type type = typeOf(path);
+    if (type == fs::file_type::regular || type == fs::file_type::not_found)
+        return {};
+    return fail(notRegularReason(type) + QStringLiteral(", and is never replaced"));
+}
+
+QString temporaryTemplate(const QString& folder)
+{
+    return QDir(folder).filePath(kTemporaryPrefix + QStringLiteral("XXXXXX"));
+}
+
+int removeStaleTemporaryFiles(const QString& folder)
+{
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
+    int removed = 0;
+    const QFileInfoList found = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo& info : found) {
+        if (!isTemporaryName(info.fileName()) || info.lastModified().toUTC() >= before)
+            continue;
+        std::error_code ec;
+        if (fs::remove_all(toFsPath(info.absoluteFilePath()), ec) > 0 && !ec)
+            ++removed;
+    }
+    return removed;
+}
 
 std::filesystem::path toFsPath(const QString& path)
 {
@@ -56,6 +172,8 @@ Result<QByteArray> readWholeFile(const QString& path, qint64 maxSize)
 
 Status readWholeFileInto(const QString& path, QByteArray& buffer, qint64 maxSize)
 {
+    if (const Status regular = checkBeforeOpen(path); !regular)
+        return regular;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
@@ -72,6 +190,8 @@ Status readWholeFileInto(const QString& path, QByteArray& buffer, qint64 maxSize
 
 Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)
 {
+    if (const Status regular = checkBeforeOpen(path); !regular)
+        return regular.failure();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
@@ -90,15 +210,31 @@ Result<QByteArray> readRange(const QString& path, qint64 offset, qint64 length)
     return data;
 }
 
-Status writeFileAtomically(const QString& path, QByteArrayView data)
+Status writeFileAtomically(const QString& given, QByteArrayView data)
 {
-    QSaveFile file(path);
-    if (!openSaveFile(file))
+    if (const Status target = checkWritableTarget(given); !target)
+        return target;
+    // A symbolic link stays, and the file it names is replaced.
+    const QFileInfo link(given);
+    const QString path =
+        link.isSymLink() && !link.canonicalFilePath().isEmpty() ? link.canonicalFilePath() : given;
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists())
+        return fail(QStringLiteral("the folder %1 does not exist").arg(target.absolutePath()));
+    QTemporaryFile file(temporaryTemplate(target.absolutePath()));
+    if (!file.open())
         return fail(file.errorString());
     if (Status written = writeAllTo(file, data.data(), data.size()); !written)
         return written;
-    if (!file.commit())
-        return fail(file.errorString());
+    if (!syncToDisk(file))
+        return fail(QStringLiteral("the file could not be flushed to the disk"));
+    (void)file.setPermissions(permissionsFor(path)); // a private file loses nothing
+    file.close();
+    std::error_code ec;
+    fs::rename(toFsPath(file.fileName()), toFsPath(path), ec);
+    if (ec)
+        return fail(QString::fromLocal8Bit(ec.message()));
+    file.setAutoRemove(false);
     return {};
 }
 

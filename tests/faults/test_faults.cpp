@@ -3,6 +3,7 @@
 // leaves every file as it was; a killed writer leaves each file complete, old or new.
 #include "archive/archive.h"
 #include "chkfactory.h"
+#include "core/fileio.h"
 #include "faultkit.h"
 #include "navigatorfiles.h"
 #include "patcher/patcher.h"
@@ -12,8 +13,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
+#include <filesystem>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -121,6 +125,65 @@ struct Scene
     NavigatorState nav;
     RecordingLog prepareLog;
 };
+
+// The names in a folder, hidden ones included.
+QStringList namesIn(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                               QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
+}
+
+// The names a user looks at: everything but the program's own temporary files and folders.
+QStringList visibleNames(const QString& folder)
+{
+    QStringList names = namesIn(folder);
+    names.removeIf([](const QString& name) { return name.startsWith(kTemporaryPrefix); });
+    return names;
+}
+
+// Makes what a killed run left look two minutes old, as the next run would find it later.
+void ageTemporaryFiles(const QString& folder)
+{
+    for (const QString& name : namesIn(folder)) {
+        if (!name.startsWith(kTemporaryPrefix))
+            continue;
+        const auto path = toFsPath(QDir(folder).filePath(name));
+        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) -
+                                                   std::chrono::minutes(2));
+    }
+}
+
+struct CliRun
+{
+    int code = -1;
+    QString err;
+};
+
+CliRun runCli(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TOLLVIK_CLI), arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Starts the program and kills it with SIGKILL after `delayMicroseconds`; true when it was
+// killed before it ended.
+bool runCliAndKill(const QStringList& arguments, qint64 delayMicroseconds)
+{
+    QProcess process;
+    process.start(QStringLiteral(TOLLVIK_CLI), arguments);
+    if (!process.waitForStarted())
+        return false;
+    QThread::usleep(static_cast<unsigned long>(delayMicroseconds));
+    const bool running = process.state() == QProcess::Running;
+    process.kill();
+    process.waitForFinished();
+    return running && process.exitStatus() == QProcess::CrashExit;
+}
 
 bool replaceByFile(const QString& folder)
 {
@@ -255,6 +318,9 @@ private Q_SLOTS:
         timer.start();
         runAndKill(work, 10'000'000);
         const qint64 typical = std::max<qint64>(timer.nsecsElapsed() / 1000, 1);
+        QMap<QString, QStringList> visible;
+        for (const QString& folder : {scene.folder.modified(), scene.folder.temp()})
+            visible.insert(folder, visibleNames(folder));
         QRandomGenerator random(20261207);
         int killed = 0;
         for (int run = 0; run < 25; ++run) {
@@ -267,10 +333,79 @@ private Q_SLOTS:
             const auto texts = readMenuTexts(ini);
             QVERIFY(texts &&
                     (texts.value() == menuTexts(false) || texts.value() == menuTexts(true)));
+            // What the killed writer left is of the program's own name, hidden, and cleaned by
+            // the next start once it is stale.
+            for (const QString& folder : {scene.folder.modified(), scene.folder.temp()}) {
+                QCOMPARE(visibleNames(folder), visible.value(folder));
+                ageTemporaryFiles(folder);
+                (void)removeStaleTemporaryFiles(folder);
+                QCOMPARE(namesIn(folder), visibleNames(folder));
+            }
             // A restarted program goes on over whatever the killed one left.
             work();
             QCOMPARE(readAll(output), newOutput);
         }
+        QVERIFY(killed > 0);
+    }
+
+    // The command line killed at a random point of a build that converts a slot sound and of a
+    // full extract: where the user looks there is the old state or the complete result, never
+    // a part; what it left is hidden and of its own name, and the next run removes it.
+    void killedCommandLineLeavesNothingWhereAUserLooks_data()
+    {
+        QTest::addColumn<bool>("build");
+        QTest::newRow("chk build with a converted slot") << true;
+        QTest::newRow("chk extract --all") << false;
+    }
+
+    void killedCommandLineLeavesNothingWhereAUserLooks()
+    {
+        QFETCH(bool, build);
+        ProgramFolder folder;
+        const QString work = QDir::cleanPath(folder.file(u"work"_s));
+        const QString chk = work + u"/voice.chk"_s;
+        const QString sound = work + u"/horn.oga"_s; // not .ogg: it is converted
+        Scene scene(60, 4 * 1024);
+        QVERIFY(writeAll(chk, scene.archive.bytes()) &&
+                writeAll(sound, makeOggSine(500.0, 0.5, 44100, 2)));
+        const QString result = work + (build ? u"/new.chk"_s : u"/voice"_s);
+        const QStringList arguments =
+            build ? QStringList{u"chk"_s,    u"build"_s,     chk, u"-o"_s, result,
+                                u"--slot"_s, u"3="_s + sound}
+                  : QStringList{u"chk"_s, u"extract"_s, chk, result, u"--all"_s};
+        const QStringList inputs = namesIn(work);
+        QStringList withResult = QStringList(inputs) << QFileInfo(result).fileName();
+        withResult.sort();
+        QElapsedTimer timer;
+        timer.start();
+        const CliRun first = runCli(arguments);
+        QVERIFY2(first.code == 0, qPrintable(first.err));
+        const qint64 typical = std::max<qint64>(timer.nsecsElapsed() / 1000, 1);
+        const auto contentOf = [build](const QString& path) {
+            return build ? QMap<QString, QByteArray>{{QString(), readAll(path)}} : filesUnder(path);
+        };
+        const auto complete = contentOf(result);
+        QRandomGenerator random(20261208);
+        int killed = 0;
+        int leftBehind = 0;
+        for (int run = 0; run < 10; ++run) {
+            QVERIFY(QDir(result).removeRecursively() || QFile::remove(result) ||
+                    !QFileInfo::exists(result));
+            killed += runCliAndKill(arguments, random.bounded(typical + typical / 5 + 1));
+            const QStringList seen = visibleNames(work);
+            leftBehind += seen.size() != namesIn(work).size();
+            QVERIFY2(seen == inputs || seen == withResult, qPrintable(seen.join(u", "_s)));
+            if (seen != inputs) // the result is there only when complete
+                QCOMPARE(contentOf(result), complete);
+            QVERIFY(QDir(result).removeRecursively() || QFile::remove(result) ||
+                    !QFileInfo::exists(result));
+            ageTemporaryFiles(work);
+            const CliRun again = runCli(arguments);
+            QVERIFY2(again.code == 0, qPrintable(again.err));
+            QCOMPARE(namesIn(work), withResult);
+            QCOMPARE(contentOf(result), complete);
+        }
+        qInfo("%d of 10 runs killed, %d of them leaving temporary files", killed, leftBehind);
         QVERIFY(killed > 0);
     }
 };

@@ -21,6 +21,16 @@ namespace tollvik {
 constexpr qint64 kMaxExternalSoundBytes = 131056;
 // Every offset of an archive is a 32-bit signed number, so no archive is longer than this.
 constexpr qint64 kMaxArchiveBytes = 0x7FFFFFFF;
+// The largest archive and the most entries any reader takes. Real archives are a few megabytes
+// with under 200 entries; these bound what a downloaded file can make the program allocate.
+constexpr qint64 kArchiveSizeLimit = 512LL * 1024 * 1024;
+constexpr qint64 kArchiveEntryLimit = 65536;
+
+// Checks an archive file's length (from stat) and its entry count (from its first four bytes)
+// against the limits before anything reads it whole ("it holds 65,537 entries; an archive holds
+// at most 65,536"). A file that cannot be asked or is too short for a count passes: the read and
+// the readers word those refusals themselves.
+[[nodiscard]] Status checkArchiveLimits(const QString& path);
 
 // Where a slot's sound lies in the listed working copy.
 struct SlotSound
