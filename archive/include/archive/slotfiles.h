@@ -53,7 +53,8 @@ void removeConvertedSounds(const QString& programFolder);
                                      const QString& folder);
 // Saves the sound each slot plays (its external file, or its archive sound) into `folder` as
 // "Sound 01.ogg" .. "Sound 30.ogg". Refuses before writing when a sound cannot be read or an
-// export would land on a file it reads (the working copy, another slot's sound); a slot's own
+// export would land on a file it reads (the working copy, another slot's sound) or on something
+// that is not a regular file (a folder, a FIFO, a device, a dangling link); a slot's own
 // file, already there, is left as it is.
 [[nodiscard]] Status exportAllSounds(const ListedArchive& archive,
                                      const std::array<QString, kSlotCount>& soundBoxes,
