@@ -198,6 +198,9 @@ Status exportAllSounds(const ListedArchive& archive,
         const QString path = RPP(folder) + exportFileName(slot);
         if (isSameFile(path, archive.workingPath))
             return fail(QStringLiteral("%1 is the working copy of the sound archive").arg(path));
+        // Only regular files are replaced: a folder, a FIFO, a device or a dangling link stays.
+        if (const QFileInfo info(path); (info.exists() || info.isSymLink()) && !info.isFile())
+            return fail(QStringLiteral("%1 is in the way and is not a file").arg(path));
         for (int other = 0; other < kSlotCount; ++other) {
             if (other != slot && isSameFile(path, soundBoxes[static_cast<std::size_t>(other)]))
                 return fail(QStringLiteral("%1 is the sound of slot %2").arg(path).arg(other + 1));

@@ -67,22 +67,15 @@ Pcm withGain(const Pcm& pcm, double gainDb)
     return out;
 }
 
-struct Measured
-{
-    double lufs = 0.0;
-    double peak = 0.0;
-};
-
-Result<Measured> measureOgg(const QByteArray& ogg, StopFlag stop)
+Result<Levels> measureOgg(const QByteArray& ogg, StopFlag stop)
 {
     const Result<Pcm> decoded = decodeMemory(ogg, QStringLiteral("The converted sound"), stop);
     if (!decoded)
         return decoded.failure();
-    const Result<double> lufs = loudness(decoded.value());
-    const Result<double> peak = truePeak(decoded.value());
-    if (!lufs || !peak)
+    const Result<Levels> measured = levels(decoded.value());
+    if (!measured)
         return fail(QStringLiteral("The converted sound cannot be measured."));
-    return Measured{lufs.value(), peak.value()};
+    return measured;
 }
 
 // Levels and fits the sound, then measures the result; made again quieter while its true peak
@@ -90,16 +83,15 @@ Result<Measured> measureOgg(const QByteArray& ogg, StopFlag stop)
 Result<Converted> levelAndFit(const Pcm& shaped, const QString& name, double seconds,
                               const Target& target, StopFlag stop)
 {
-    const Result<double> lufs = loudness(shaped);
-    const Result<double> peak = truePeak(shaped);
-    if (!lufs || !peak)
+    const Result<Levels> source = levels(shaped);
+    if (!source)
         return fail(QStringLiteral("%1 cannot be measured.").arg(name));
-    if (!(lufs.value() >= kSilenceLufs))
+    if (!(source->lufs >= kSilenceLufs))
         return fail(QStringLiteral("%1 is silent: its loudness is below %2 LUFS.")
                         .arg(name)
                         .arg(kSilenceLufs, 0, 'f', 0));
-    const double wanted = target.loudnessLufs - lufs.value();
-    double room = kPeakCeilingDbfs - peak.value() - kPeakMarginDb;
+    const double wanted = target.loudnessLufs - source->lufs;
+    double room = kPeakCeilingDbfs - source->truePeakDbtp - kPeakMarginDb;
     for (int tries = 0; tries < kPeakTries; ++tries) {
         const double gain = std::min(wanted, room);
         Result<detail::QualityFit> fit =
@@ -108,23 +100,23 @@ Result<Converted> levelAndFit(const Pcm& shaped, const QString& name, double sec
             return fit.failure();
         if (!fit->best)
             return refuseTooLong(shaped, name, seconds, false, target.maxBytes, stop);
-        const Result<Measured> result = measureOgg(fit->best->ogg, stop);
+        const Result<Levels> result = measureOgg(fit->best->ogg, stop);
         if (!result)
             return result.failure();
-        if (result->peak <= kPeakCeilingDbfs) {
+        if (result->truePeakDbtp <= kPeakCeilingDbfs) {
             Converted out;
             out.sourceName = name;
             out.ogg = std::move(fit->best->ogg);
             out.sampleRate = shaped.sampleRate;
             out.channels = shaped.channels;
             out.quality = fit->quality;
-            out.loudnessChangeDb = result->lufs - lufs.value();
+            out.loudnessChangeDb = result->lufs - source->lufs;
             out.loudnessLufs = result->lufs;
-            out.truePeakDbtp = result->peak;
+            out.truePeakDbtp = result->truePeakDbtp;
             out.peakLimited = wanted > room;
             return out;
         }
-        room = gain - (result->peak - kPeakCeilingDbfs) - kPeakMarginDb;
+        room = gain - (result->truePeakDbtp - kPeakCeilingDbfs) - kPeakMarginDb;
     }
     return fail(QStringLiteral("%1 cannot be kept below a true peak of %2 dBTP.")
                     .arg(name)

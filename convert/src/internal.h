@@ -87,6 +87,15 @@ private:
     std::unique_ptr<State> m_state;
 };
 
+// Integrated loudness (LUFS) and true peak (dBTP) of a sound, measured in one pass: the true
+// peak's oversampling costs more than the rest of the conversion's measuring.
+struct Levels
+{
+    double lufs = 0.0;
+    double truePeakDbtp = 0.0;
+};
+[[nodiscard]] Result<Levels> levels(const Pcm& pcm);
+
 } // namespace tollvik::convert
 
 namespace tollvik::convert::detail {

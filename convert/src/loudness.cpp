@@ -117,40 +117,36 @@ Result<double> Meter::truePeak() const
     return toDb(m_state->peak);
 }
 
-namespace {
-
-Result<std::pair<double, double>> measure(const Pcm& pcm)
+Result<Levels> levels(const Pcm& pcm)
 {
     if (pcm.channels <= 0 || pcm.sampleRate <= 0)
         return fail(QStringLiteral("A sound without channels or rate has no loudness."));
     if (pcm.frames() == 0)
-        return std::pair{-std::numeric_limits<double>::infinity(),
-                         -std::numeric_limits<double>::infinity()};
+        return Levels{-std::numeric_limits<double>::infinity(),
+                      -std::numeric_limits<double>::infinity()};
     Meter meter;
     if (const Status added = meter.add(pcm.samples.data(), pcm.frames(), pcm.format()); !added)
         return added.failure();
     const Result<double> lufs = meter.loudness();
     if (!lufs)
         return lufs.failure();
-    return std::pair{lufs.value(), meter.truePeak().value()};
+    return Levels{lufs.value(), meter.truePeak().value()};
 }
-
-} // namespace
 
 Result<double> loudness(const Pcm& pcm)
 {
-    const auto measured = measure(pcm);
+    const Result<Levels> measured = levels(pcm);
     if (!measured)
         return measured.failure();
-    return measured->first;
+    return measured->lufs;
 }
 
 Result<double> truePeak(const Pcm& pcm)
 {
-    const auto measured = measure(pcm);
+    const Result<Levels> measured = levels(pcm);
     if (!measured)
         return measured.failure();
-    return measured->second;
+    return measured->truePeakDbtp;
 }
 
 // Measured as it is decoded: no sound is kept but the first half second.

@@ -2,13 +2,16 @@
 // factory lays out itself, and the refusals of the load, the build and the export.
 #include "archive/archive.h"
 #include "archive/entries.h"
+#include "archive/slotfiles.h"
 #include "chkfactory.h"
 #include "convert/module.h"
 #include "soundfiles.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace tollvik;
 using namespace tollvik::test;
@@ -324,6 +327,45 @@ private Q_SLOTS:
         QCOMPARE(log.lines.value(verifying + 1) == line, !line.isEmpty());
         QCOMPARE(log.lines.filter("the sound it replaces").size(), line.isEmpty() ? 0 : 1);
         QVERIFY(log.lines.contains("....Including " + path + " for Sound 04"));
+    }
+    // Exporting all sounds replaces regular files only: a folder, a FIFO or a link to nowhere
+    // in the way is refused before anything is written, and stays what it was.
+    void exportAllRefusesWhatIsNotAFile_data()
+    {
+        QTest::addColumn<QString>("inTheWay");
+        QTest::newRow("a FIFO") << u"fifo"_s;
+        QTest::newRow("a folder") << u"folder"_s;
+        QTest::newRow("a link to nowhere") << u"dangling"_s;
+    }
+
+    void exportAllRefusesWhatIsNotAFile()
+    {
+        QFETCH(QString, inTheWay);
+        const ChkArchive archive = makeChk(40);
+        Fixture f(archive.bytes());
+        RecordingLog log;
+        const Result<ChkListing> listed = Get_Chk_info(f.in.workingPath, log);
+        QVERIFY(listed);
+        const QString out = f.folder.file(u"out"_s);
+        QVERIFY(QDir().mkpath(out));
+        const QString blocked = out + u"/"_s + convert::exportFileName(7);
+        if (inTheWay == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(blocked).constData(), 0600), 0);
+        else if (inTheWay == u"folder"_s)
+            QVERIFY(QDir().mkdir(blocked));
+        else
+            QVERIFY(QFile::link(out + u"/nowhere"_s, blocked));
+        const convert::ListedArchive listedArchive{f.folder.path(), f.in.workingPath,
+                                                   listed->table};
+        const Status exported = convert::exportAllSounds(listedArchive, f.in.soundBoxes, out);
+        QVERIFY(!exported);
+        QVERIFY2(exported.error().contains(blocked), qPrintable(exported.error()));
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 QStringList{convert::exportFileName(7)});
+        const QFileInfo after(blocked);
+        QVERIFY(inTheWay == u"folder"_s ? after.isDir()
+                : inTheWay == u"fifo"_s ? !after.isFile() && after.exists()
+                                        : after.isSymLink() && !after.exists());
     }
 };
 

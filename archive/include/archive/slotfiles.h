@@ -46,15 +46,16 @@ void removeConvertedSounds(const QString& programFolder);
 // The files matched to slots, by name; of several files for one slot the first in name order.
 [[nodiscard]] QMap<int, QString> matchSlots(QStringList paths);
 
-// Saves the sound each slot plays (its external file, or its archive sound) into `folder` as
-// "Sound 01.ogg" .. "Sound 30.ogg". Refuses before writing when a sound cannot be read or an
-// export would land on a file it reads (the working copy, another slot's sound); a slot's own
-// file, already there, is left as it is.
 // The names exportAllSounds() gives; and how many of those already lie in `folder` and would
 // be replaced (a slot's own file, left as it is, does not count).
 [[nodiscard]] QString exportFileName(int slot);
 [[nodiscard]] int exportFilesPresent(const std::array<QString, kSlotCount>& soundBoxes,
                                      const QString& folder);
+// Saves the sound each slot plays (its external file, or its archive sound) into `folder` as
+// "Sound 01.ogg" .. "Sound 30.ogg". Refuses before writing when a sound cannot be read or an
+// export would land on a file it reads (the working copy, another slot's sound) or on something
+// that is not a regular file (a folder, a FIFO, a device, a dangling link); a slot's own
+// file, already there, is left as it is.
 [[nodiscard]] Status exportAllSounds(const ListedArchive& archive,
                                      const std::array<QString, kSlotCount>& soundBoxes,
                                      const QString& folder);
