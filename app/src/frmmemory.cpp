@@ -3,6 +3,7 @@
 #include "app/module2.h"
 #include "archive/slotfiles.h"
 #include "artwork.h"
+#include "core/fileio.h"
 #include "core/paths.h"
 #include "settings/ini.h"
 #include "soundworker.h"
@@ -177,8 +178,11 @@ void frmmemory::ensureWorkingFolders()
     for (const QString& name : {QStringLiteral("Temp"), QStringLiteral("Modified")}) {
         const QString folder = programFolder() + name;
         const QFileInfo info(folder);
-        if (info.isDir())
+        if (info.isDir()) {
+            // What a write cut short by a kill left; the file layer's own names only.
+            (void)removeStaleTemporaryFiles(folder);
             continue;
+        }
         if (info.exists()) {
             AddText(QStringLiteral("The working folder %1 is a file, not a folder: "
                                    "remove it so that the program can use the folder.")

@@ -4,6 +4,9 @@
 #include "navigatorfiles.h"
 #include "windowfixture.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -180,6 +183,33 @@ private Q_SLOTS:
         f.open();
         QCOMPARE(f.window->Text1(19)->text(), kept ? typed : QString());
         QCOMPARE(f.window->Text1(2)->text(), kept ? QString() : u"Gatso 30"_s);
+        f.close();
+    }
+
+    // A write cut short by a kill leaves its temporary file beside the result; the next start
+    // removes those of the file layer that are stale, and nothing else.
+    void startUpRemovesWhatAKilledWriteLeft()
+    {
+        WindowFixture f;
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-120);
+        const QStringList stale{f.folder.temp(u".tollvik-alerts-partial-a1B2c3"_s),
+                                f.folder.modified(u".tollvik-alerts-partial-Zz0099"_s)};
+        const QStringList kept{f.folder.temp(u".tollvik-alerts-partial-long-one"_s),
+                               f.folder.modified(u"notes.txt"_s),
+                               f.folder.modified(u".tollvik-alerts-partial-fresh1"_s)};
+        for (const QString& path : stale + kept) {
+            QVERIFY(test::writeAll(path, "partial"));
+            if (path.endsWith(u"fresh1"_s))
+                continue;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        f.open();
+        for (const QString& path : stale)
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        for (const QString& path : kept)
+            QVERIFY2(QFileInfo::exists(path), qPrintable(path));
         f.close();
     }
 
