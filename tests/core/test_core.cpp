@@ -4,8 +4,6 @@
 #include "core/paths.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 #include <filesystem>
 #include <sys/socket.h>
@@ -18,53 +16,32 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Special
-{
-    Fifo,
-    Device,
-    Socket,
-    Folder
-};
-
-// Makes the special file at `path` (a device: a link to /dev/null, which every route follows).
-bool makeSpecial(Special kind, const QString& path)
+// Makes the special file at `path`: "fifo", "device" (a link to /dev/null, which every route
+// follows), "socket" or "folder".
+bool makeSpecial(const QString& kind, const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    switch (kind) {
-    case Special::Fifo:
+    if (kind == u"fifo"_s)
         return ::mkfifo(native.constData(), 0600) == 0;
-    case Special::Device:
+    if (kind == u"device"_s)
         return QFile::link(u"/dev/null"_s, path);
-    case Special::Socket: {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (fd < 0 || std::size_t(native.size()) >= sizeof(address.sun_path))
-            return false;
-        std::copy(native.begin(), native.end(), address.sun_path);
-        const bool bound =
-            ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd); // the socket file stays
-        return bound;
-    }
-    case Special::Folder:
+    if (kind == u"folder"_s)
         return QDir().mkdir(path);
-    }
-    return false;
+    sockaddr_un address{AF_UNIX, {}};
+    std::copy(native.begin(), native.end(), address.sun_path); // a short path: it fits
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound =
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd); // the socket file stays
+    return bound;
 }
 
-// The type of what is at the path, by stat.
-std::filesystem::file_type typeAt(const QString& path)
+QStringList namesIn(const QString& folder)
 {
-    return std::filesystem::status(toFsPath(path)).type();
-}
-
-// Sets the last-write time of a file or folder `seconds` back.
-void age(const QString& path, int seconds)
-{
-    const auto p = toFsPath(path);
-    std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) -
-                                            std::chrono::seconds(seconds));
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                               QDir::Hidden | QDir::System);
+    names.sort();
+    return names;
 }
 
 } // namespace
@@ -78,8 +55,7 @@ private Q_SLOTS:
     {
         test::ProgramFolder folder;
         QVERIFY(test::writeAll(folder.file(u".hidden"_s), "x"));
-        QVERIFY(!FileExists(folder.file(u".hidden"_s)));
-        QVERIFY(!FileExists(folder.temp()));
+        QVERIFY(!FileExists(folder.file(u".hidden"_s)) && !FileExists(folder.temp()));
     }
 
     void readRangeRefusesRangesOutsideTheFile_data()
@@ -101,9 +77,8 @@ private Q_SLOTS:
         QFETCH(qint64, length);
         QFETCH(bool, ok);
         test::ProgramFolder folder;
-        const QString path = folder.file(u"ten.bin"_s);
-        QVERIFY(test::writeAll(path, "0123456789"));
-        const auto out = readRange(path, offset, length);
+        QVERIFY(test::writeAll(folder.file(u"ten.bin"_s), "0123456789"));
+        const auto out = readRange(folder.file(u"ten.bin"_s), offset, length);
         QCOMPARE(out.ok(), ok);
         if (ok)
             QCOMPARE(out.value(), QByteArray("0123456789").mid(offset, length));
@@ -113,92 +88,76 @@ private Q_SLOTS:
     // a FIFO would block, a device would be replaced or fed. Each stays what it was.
     void specialFilesAreNeitherReadNorReplaced_data()
     {
-        QTest::addColumn<Special>("kind");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("said");
-        QTest::newRow("FIFO") << Special::Fifo << u"it is a FIFO, not a regular file"_s;
-        QTest::newRow("device") << Special::Device << u"it is a device, not a regular file"_s;
-        QTest::newRow("socket") << Special::Socket << u"it is a socket, not a regular file"_s;
-        QTest::newRow("folder") << Special::Folder << u"it is a folder, not a file"_s;
+        for (const char* kind : {"FIFO", "device", "socket"})
+            QTest::newRow(kind) << QString::fromLatin1(kind).toLower()
+                                << u"it is a %1, not a regular file"_s.arg(QLatin1String(kind));
+        QTest::newRow("folder") << u"folder"_s << u"it is a folder, not a file"_s;
     }
 
     void specialFilesAreNeitherReadNorReplaced()
     {
-        QFETCH(Special, kind);
+        QFETCH(QString, kind);
         QFETCH(QString, said);
         // A short path: a socket's name is limited to about 100 bytes.
         QTemporaryDir dir(QDir::tempPath() + u"/tc-XXXXXX"_s);
         const QString path = dir.filePath(u"s"_s);
         QVERIFY(makeSpecial(kind, path));
-        const auto type = typeAt(path);
-
+        const auto type = std::filesystem::status(toFsPath(path)).type();
         QCOMPARE(checkRegularFile(path).error(), said);
         QCOMPARE(readWholeFile(path).error(), said);
         QCOMPARE(readRange(path, 0, 1).error(), said);
         QVERIFY(checkWritableTarget(path).error().startsWith(said));
         QVERIFY(writeFileAtomically(path, "replaced").error().startsWith(said));
-        QCOMPARE(typeAt(path), type);
-        QCOMPARE(
-            QDir(dir.path())
-                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
-            QStringList{u"s"_s}); // no temporary file left beside it
+        QCOMPARE(std::filesystem::status(toFsPath(path)).type(), type);
+        QCOMPARE(namesIn(dir.path()), QStringList{u"s"_s}); // no temporary file left beside it
     }
 
     void regularFilesAreReadAndReplacedThroughALink()
     {
         test::ProgramFolder folder;
-        const QString file = folder.file(u"a.bin"_s);
-        QVERIFY(test::writeAll(file, "old"));
+        const QString file = folder.file(u"a.bin"_s), link = folder.file(u"link"_s);
+        QVERIFY(test::writeAll(file, "old") && QFile::link(file, link));
         QCOMPARE(checkRegularFile(folder.file(u"missing"_s)).error(), u"it does not exist"_s);
         QVERIFY(checkWritableTarget(folder.file(u"missing"_s)).ok());
-        QVERIFY(QFile::link(file, folder.file(u"link"_s)));
-        QVERIFY(writeFileAtomically(folder.file(u"link"_s), "new").ok());
-        QVERIFY(QFileInfo(folder.file(u"link"_s)).isSymLink()); // the link stays, its file is new
+        QVERIFY(writeFileAtomically(link, "new").ok());
+        QVERIFY(QFileInfo(link).isSymLink()); // the link stays, its file is new
         QCOMPARE(test::readAll(file), QByteArray("new"));
-        QCOMPARE(readWholeFile(folder.file(u"link"_s)).value(), QByteArray("new"));
+        QCOMPARE(readWholeFile(link).value(), QByteArray("new"));
     }
 
     // What a killed writer leaves is named plainly ours; the next run removes it once it is
-    // older than a minute, and nothing else, however alike.
+    // older than a minute, and nothing else, however alike. A write leaves only its target.
     void staleTemporaryFilesAreRemovedAndNothingElse()
     {
         test::ProgramFolder folder;
-        const QString dir = folder.modified();
-        const QString prefix = QString(kTemporaryPrefix);
+        const QString dir = folder.modified(), prefix = QString(kTemporaryPrefix);
         const QStringList stale{prefix + u"a1B2c3"_s, prefix + u"folder"_s};
-        const QStringList kept{prefix + u"fresh1"_s, prefix + u"toolong"_s, u"Data.chk"_s,
-                               u"x"_s + prefix + u"a1B2c3"_s, u"user.tollvik-alerts-partial"_s};
+        QStringList kept{prefix + u"fresh1"_s, prefix + u"toolong"_s, u"Data.chk"_s,
+                         u"x"_s + prefix + u"a1B2c3"_s, u"user.tollvik-alerts-partial"_s};
         for (const QString& name : stale + kept) {
-            if (name.endsWith(u"folder"_s))
-                QVERIFY(test::writeAll(dir + name + u"/inside.ogg"_s, "x"));
-            else
-                QVERIFY(test::writeAll(dir + name, "x"));
+            const QString path = dir + name + (name.endsWith(u"folder"_s) ? u"/in.ogg"_s : u""_s);
+            QVERIFY(test::writeAll(path, "x"));
+            const auto p = toFsPath(dir + name);
             if (name != prefix + u"fresh1"_s)
-                age(dir + name, 120);
+                std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) -
+                                                        std::chrono::minutes(2));
         }
         QCOMPARE(removeStaleTemporaryFiles(dir), 2);
-        QDir listing(dir);
-        QStringList left =
-            listing.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        QStringList expected = kept;
-        left.sort();
-        expected.sort();
-        QCOMPARE(left, expected);
-
-        // A write leaves only its target, whatever it replaced.
+        kept.sort();
+        QCOMPARE(namesIn(dir), kept);
         QVERIFY(writeFileAtomically(dir + u"Data.chk"_s, "new").ok());
-        QCOMPARE(listing.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
-                 expected.size());
+        QCOMPARE(namesIn(dir), kept);
     }
 
     void sameFileByAnyRouteAndAnyCharacters()
     {
         test::ProgramFolder folder;
         const QString path = folder.temp(QString::fromUcs4(U"Sp\u00e9cial \U0001F600 \u4e2d.bin"));
-        QVERIFY(test::writeAll(path, "keep"));
-        const QString roundabout =
-            folder.path() + u"Modified/../Temp/./"_s + QFileInfo(path).fileName();
-        QVERIFY(isSameFile(path, roundabout));
-        QVERIFY(QFile::link(path, folder.file(u"link.bin"_s)));
+        QVERIFY(test::writeAll(path, "keep") && QFile::link(path, folder.file(u"link.bin"_s)));
+        QVERIFY(isSameFile(path,
+                           folder.path() + u"Modified/../Temp/./"_s + QFileInfo(path).fileName()));
         QVERIFY(isSameFile(folder.file(u"link.bin"_s), path));
         QVERIFY(!isSameFile(path, folder.file(u"missing"_s)));
     }
