@@ -81,8 +81,6 @@ private Q_SLOTS:
             << tone(3, 48000, 1) << flac << SoundFormat{44100, 2} << 0.1 << "" << none;
         QTest::newRow("Ogg, quieter")
             << tone(3, 22050, 1) << ogg << SoundFormat{11025, 1} << 0.05 << "" << none;
-        QTest::newRow("held back by the peaks")
-            << tone(3, 16000, 1) << kWav << mono << 0.9 << "" << none;
         QTest::newRow("inter-sample peaks held back")
             << test::overshootingBursts(3, 22050) << kWav << mono << 0.9 << "" << none;
         QTest::newRow("chained streams, whole")
@@ -93,14 +91,7 @@ private Q_SLOTS:
                                 << "x is silent" << none;
         QTest::newRow("60 s of noise: the rate is kept, so it does not fit")
             << tone(60, 22050, 1) << kWav << mono << 0.1 << tooLong.arg("1:00") << none;
-        QTest::newRow("5:00") << tone(300, 8000, 1) << kWav << mono << 0.1 << tooLong.arg("5:00")
-                              << none;
-        QTest::newRow("11:00") << tone(660, 1000, 1) << kWav << mono << 0.1 << tooLong.arg("11:00")
-                               << none;
         // Hostile headers: refused before decoding, within the address-space limit.
-        QTest::newRow("WAV stating 1 Hz")
-            << Pcm{} << 0 << SoundFormat{48000, 2} << 0.1 << bounds.arg("1 Hz stereo")
-            << test::wavStating(1, 2, 50);
         QTest::newRow("WAV stating 1,073,785,924 Hz")
             << Pcm{} << 0 << mono << 0.1 << bounds.arg("1,073,785,924 Hz mono")
             << test::wavStating(1073785924, 1, 50);
@@ -257,14 +248,7 @@ private Q_SLOTS:
         const QByteArray valid = test::makeOggSine(440, 1.0, 22050, 1);
         QByteArray damaged = valid;
         damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 0x55);
-        QTemporaryDir dir;
         QTest::newRow("valid") << valid << "";
-        QTest::newRow("Opus") << test::oggOpus(dir.filePath(u"o.opus"_s))
-                              << "it holds an Opus stream";
-        QTest::newRow("truncated") << valid.left(valid.size() * 2 / 3) << "it is cut short";
-        QTest::newRow("15 bytes of OggS") << QByteArray("OggS\0\x02"
-                                                        "123456789")
-                                          << "it is cut short";
         QTest::newRow("chained") << chained() << "it holds 2 chained streams";
         QTest::newRow("a byte changed") << damaged << "it is damaged at byte ";
         QTest::newRow("WAV") << test::wavStating(8000, 1, 100) << "it is not an Ogg file";
