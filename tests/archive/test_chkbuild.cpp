@@ -27,16 +27,6 @@ SoundCheck converterCheck()
     return convert::soundCheckOf(&convert::checkPlayable, &convert::oggFormat);
 }
 
-// A check that takes every sound, for the layout rows whose sounds are bytes of a given size.
-SoundCheck acceptingCheck()
-{
-    SoundCheck check;
-    check.playable = [](QByteArrayView) {
-        return Status{};
-    };
-    return check;
-}
-
 // The chosen archive nav/data.chk, a working copy Temp/data.chk as the load leaves it, and the
 // window's sound and menu boxes.
 struct Fixture
@@ -50,7 +40,9 @@ struct Fixture
             in.soundBoxes[k] = QString::asprintf("Sound %02d", k + 1);
             in.menuTexts[k] = u"Item %1"_s.arg(k + 1);
         }
-        in.check = acceptingCheck();
+        in.check.playable = [](QByteArrayView) {
+            return Status{};
+        };
         writeAll(in.workingPath, archive);
         writeAll(folder.file("nav/data.chk"), archive);
     }
@@ -164,23 +156,15 @@ private Q_SLOTS:
             putBe32(b, pos, value);
             return b;
         };
-        ChkArchive big = makeChk(32);
-        big.entries[0] = fillerEntry(1, 1234000 - big.offsetOf(33) + int(big.entries[0].size()));
-        QByteArray mismatch = big.bytes(); // 1,234,000 bytes whose end offset says 1,234,567
-        putBe32(mismatch, 4 * 33, 1234567);
         const auto row = [](const char* name, const QByteArray& archive, const QByteArray& sound,
-                            const char* load, const char* build, const char* exportTo = "") {
-            QTest::newRow(name) << archive << sound << QString(load) << QString(build)
-                                << QString(exportTo);
+                            const char* load, const QString& build, const char* exportTo = "") {
+            QTest::newRow(name) << archive << sound << QString(load) << build << QString(exportTo);
         };
         const char* problem = "Problem loading file";
         row("truncated header", good.left(3), ogg, problem, "too short");
         row("31 entries", makeChk(31).bytes(), ogg, "", "holds 31 entries");
-        row("count past the end", broken(0, 60000), ogg, problem, "table of 60000 entries");
         row("overflowing offset", broken(80, qint32(0x80000010)), ogg, problem, "Entry 19 starts");
-        row("entry inside the offset table", broken(4, 100), ogg, "", "offset 100, inside the");
         row("oversized length", broken(makeChk(40).offsetOf(10) + 12, 100000), ogg, problem, "");
-        row("size mismatch", mismatch, ogg, "", "mismatch! Reported:12D687 Actual:1234000");
         row("external sound too large", good, oggOfSize(131057), "", "can hold at most 131056");
         row("external sound not Ogg", good, QByteArray(9, 'v'), "", "is not an Ogg sound");
         row("external sound empty", good, "", "", "is empty");
@@ -189,18 +173,17 @@ private Q_SLOTS:
         const QString scratch = QDir::temp().filePath(u"tollvik-chkbuild-opus.ogg"_s);
         const QByteArray opus = oggOpus(scratch);
         QFile::remove(scratch);
-        const QByteArray fake = QByteArray("OggS").append(11, '\x01');
+        const QString cannot = "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator "
+                               "can play (";
         row("external sound Opus", good, opus, "",
-            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it holds "
-            "an Opus stream). Use \"Import and convert a sound\u2026\" to convert it.");
+            cannot + "it holds an Opus stream). Use \"Import and convert a sound\u2026\" to "
+                     "convert it.");
         row("external sound cut short", good, ogg.left(ogg.size() * 2 / 3), "",
-            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it is cut "
-            "short)");
-        row("external sound of 15 bytes after OggS", good, fake, "",
-            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (");
+            cannot + "it is cut short)");
+        row("external sound of 15 bytes after OggS", good, QByteArray("OggS").append(11, '\x01'),
+            "", cannot);
         row("external sound of 2 chained streams", good, ogg + oggSounds()[2], "",
-            "....Sound 06: slot5.ogg is not an Ogg Vorbis sound the navigator can play (it holds "
-            "2 chained streams)");
+            cannot + "it holds 2 chained streams)");
         row("export from a shrunk working copy", good.chopped(200), ogg, "", "mismatch", "x.ogg");
         row("loading or exporting onto the working copy", good, ogg, "Connot load", "",
             "Temp/../Temp/data.chk");
@@ -249,16 +232,8 @@ private Q_SLOTS:
         QTest::newRow("512 MB and a byte") << 536870913LL << 40
                                            << "it is 536,870,913 bytes long; an archive is at most "
                                               "536,870,912 bytes";
-        QTest::newRow("2 GiB, an offset's limit")
-            << 2147483647LL << 40
-            << "it is 2,147,483,647 bytes long; an archive is at most "
-               "536,870,912 bytes";
         QTest::newRow("65,537 entries")
             << 4096LL << 65537 << "it holds 65,537 entries; an archive holds at most 65,536";
-        QTest::newRow("2^31 - 1 entries")
-            << 4096LL << 0x7FFFFFFF
-            << "it holds 2,147,483,647 entries; an archive holds at most "
-               "65,536";
     }
     void limitsRefuseBeforeReading()
     {
@@ -274,14 +249,11 @@ private Q_SLOTS:
             QVERIFY(file.resize(size)); // sparse: nothing past the count is stored
         }
         RecordingLog log;
-        QVERIFY(!Get_Chk_info(chosen, log));
-        QCOMPARE(log.lines, QStringList(u"Cannot list %1: %2."_s.arg(chosen, why)));
-        log.lines.clear();
-        QVERIFY(!LoadBaseChk(chosen, f.folder.path(), log));
-        QCOMPARE(log.lines, QStringList(u"Problem loading file %1: %2."_s.arg(chosen, why)));
-        log.lines.clear();
+        QVERIFY(!Get_Chk_info(chosen, log) && !LoadBaseChk(chosen, f.folder.path(), log));
         QVERIFY(!data_chk_reload(f.in, log));
-        QCOMPARE(log.lines, QStringList({"Sound file " + f.in.workingPath,
+        QCOMPARE(log.lines, QStringList({u"Cannot list %1: %2."_s.arg(chosen, why),
+                                         u"Problem loading file %1: %2."_s.arg(chosen, why),
+                                         "Sound file " + f.in.workingPath,
                                          "....The working copy cannot be built: " + why +
                                              "; nothing was written."}));
         const Result<SplitArchive> split = readSplitArchive(chosen);
@@ -291,41 +263,27 @@ private Q_SLOTS:
     }
 
     // A sound of another rate or channel count than the one it replaces is built in, with a
-    // line saying so; the command line, which has no menu texts, names the slot after "for".
-    void otherFormatIsBuiltInWithALine_data()
-    {
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("the slot's own format") << 22050 << 1 << "";
-        QTest::newRow("44,100 Hz stereo")
-            << 44100 << 2
-            << "....Sound 04: slot3.ogg is 44,100 Hz stereo, the sound it replaces 22,050 Hz "
-               "mono; it is built in as it is.";
-        QTest::newRow("8,000 Hz mono")
-            << 8000 << 1
-            << "....Sound 04: slot3.ogg is 8,000 Hz mono, the sound it replaces 22,050 Hz mono; "
-               "it is built in as it is.";
-    }
+    // line saying so (one of the slot's own format gets none); the command line, which has no
+    // menu texts, names the slot after "for".
     void otherFormatIsBuiltInWithALine()
     {
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(QString, line);
         ChkArchive expected = makeChk(40);
         Fixture f(expected.bytes());
         f.in.check = converterCheck();
         f.in.menuTexts = {};
-        const QByteArray sound = makeOggSine(660.0, 0.4, rate, channels);
-        const QString path = f.external(3, sound);
+        const QByteArray stereo = makeOggSine(660.0, 0.4, 44100, 2), own = makeOggSine(550.0, 0.3);
+        const QString path = f.external(3, stereo);
+        f.external(4, own);
         RecordingLog log;
         const Result<QByteArray> built = assembleCustomChk(f.in, log);
         QVERIFY2(built, qPrintable(log.lines.join('\n')));
-        expected.entries[10 + 3 - 1] = slotEntry(sound);
+        expected.entries[12] = slotEntry(stereo);
+        expected.entries[13] = slotEntry(own);
         QCOMPARE(built.value(), expected.bytes());
-        const qsizetype verifying = log.lines.indexOf("....Verifying " + path);
-        QCOMPARE(log.lines.value(verifying + 1) == line, !line.isEmpty());
-        QCOMPARE(log.lines.filter("the sound it replaces").size(), line.isEmpty() ? 0 : 1);
+        const QString line = "....Sound 04: slot3.ogg is 44,100 Hz stereo, the sound it replaces "
+                             "22,050 Hz mono; it is built in as it is.";
+        QCOMPARE(log.lines.filter("the sound it replaces"), QStringList(line));
+        QCOMPARE(log.lines.value(log.lines.indexOf("....Verifying " + path) + 1), line);
         QVERIFY(log.lines.contains("....Including " + path + " for Sound 04"));
     }
     // Exporting all sounds replaces regular files only: a folder, a FIFO or a link to nowhere

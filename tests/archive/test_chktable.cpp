@@ -32,48 +32,37 @@ private Q_SLOTS:
             return b;
         };
         const qint32 end = chk.offsetOf(41);
-        QTest::newRow("good") << good << ""
-                              << ""
-                              << "";
-        QTest::newRow("empty") << QByteArray() << "the file is empty"
-                               << "too short to hold an entry count"
-                               << "the file is only 0 bytes long";
-        QTest::newRow("count only, negative") << be32s({-2}) << "entry count is 2^31 or more"
-                                              << "holds -2 entries"
-                                              << "entry count is 2^31 or more";
+        const auto row = [](const char* name, const QByteArray& archive, const QString& listing,
+                            const QString& build, const QString& split) {
+            QTest::newRow(name) << archive << listing << build << split;
+        };
+        const QString past = u"offset table of 40 entries runs past the end"_s;
+        const QString many = u"it holds 65,537 entries; an archive holds at most 65,536"_s;
+        row("good", good, {}, {}, {});
+        row("empty", {}, "the file is empty", "too short to hold an entry count",
+            "the file is only 0 bytes long");
+        row("count only, negative", be32s({-2}), "entry count is 2^31 or more", "holds -2 entries",
+            "entry count is 2^31 or more");
         // The table of 40 entries needs 168 bytes; one short of them is past the end.
-        QTest::newRow("table one byte short")
-            << good.left(167) << "offset table of 40 entries runs past the end of the file of 167"
-            << "offset table of 40 entries runs past the end"
-            << "offset table of 40 entries runs past the end";
-        QTest::newRow("end short of the length")
-            << at(41, end - 1) << ""
-            << "mismatch! Reported:" + QString::number(end - 1, 16).toUpper()
-            << u"its end offset %1 is not its length %2"_s.arg(end - 1).arg(end);
-        QTest::newRow("entry 2 starts past the end")
-            << at(2, end + 8) << ""
-            << u"Entry 2 starts at offset %1, after the start"_s.arg(end + 8)
-            << u"offset 2 of the table (%1) lies outside"_s.arg(end + 8);
-        QTest::newRow("entry 3 starts before entry 2")
-            << at(3, chk.offsetOf(2) - 4) << ""
-            << u"Entry 2 starts at offset %1, after the start"_s.arg(chk.offsetOf(2))
-            << u"offset 3 of the table (%1) lies outside"_s.arg(chk.offsetOf(2) - 4);
-        QTest::newRow("entry 1 inside the table")
-            << at(1, 164) << ""
-            << "Entry 1 starts at offset 164, inside the offset table"
-            << "offset 1 of the table (164) lies outside";
+        row("table one byte short", good.left(167), past + " of the file of 167", past, past);
+        row("end short of the length", at(41, end - 1), {},
+            "mismatch! Reported:" + QString::number(end - 1, 16).toUpper(),
+            u"its end offset %1 is not its length %2"_s.arg(end - 1).arg(end));
+        row("entry 2 starts past the end", at(2, end + 8), {},
+            u"Entry 2 starts at offset %1, after the start"_s.arg(end + 8),
+            u"offset 2 of the table (%1) lies outside"_s.arg(end + 8));
+        row("entry 3 starts before entry 2", at(3, chk.offsetOf(2) - 4), {},
+            u"Entry 2 starts at offset %1, after the start"_s.arg(chk.offsetOf(2)),
+            u"offset 3 of the table (%1) lies outside"_s.arg(chk.offsetOf(2) - 4));
+        row("entry 1 inside the table", at(1, 164), {},
+            "Entry 1 starts at offset 164, inside the offset table",
+            "offset 1 of the table (164) lies outside");
         // The readers' limit on entries, at and one past it; the count is read before the table.
-        QTest::newRow("65,536 entries") << makeChk(65536).bytes() << ""
-                                        << ""
-                                        << "";
-        QTest::newRow("65,537 entries")
-            << be32s({65537}) << "it holds 65,537 entries; an archive holds at most 65,536"
-            << "cannot be built: it holds 65,537 entries; an archive holds at most 65,536"
-            << "it holds 65,537 entries; an archive holds at most 65,536";
-        QTest::newRow("slot entry 10 past the end")
-            << at(10, end + 4) << u"slot 1 (entry 10) starts at offset %1"_s.arg(end + 4)
-            << "Entry 10 starts"
-            << "offset 10 of the table";
+        row("65,536 entries", makeChk(65536).bytes(), {}, {}, {});
+        row("65,537 entries", be32s({65537}), many, "cannot be built: " + many, many);
+        row("slot entry 10 past the end", at(10, end + 4),
+            u"slot 1 (entry 10) starts at offset %1"_s.arg(end + 4), "Entry 10 starts",
+            "offset 10 of the table");
     }
     void eachReaderAppliesItsOwnRule()
     {

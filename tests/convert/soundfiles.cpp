@@ -1,5 +1,7 @@
 #include "soundfiles.h"
 
+#include "testsupport.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <cmath>
@@ -77,25 +79,20 @@ QByteArray withFirstPageChecksum(QByteArray ogg)
 QByteArray wavStating(quint32 rate, int channels, int frames)
 {
     const auto le = [](quint32 v, int bytes) {
-        QByteArray out(bytes, 0);
-        for (int i = 0; i < bytes; ++i)
-            out[i] = char(v >> (8 * i));
-        return out;
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char*>(&v), bytes);
     };
-    const quint32 data = quint32(frames * channels * 2);
-    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-           le(quint32(channels), 2) + le(rate, 4) + le(rate * quint32(channels) * 2, 4) +
-           le(quint32(channels) * 2, 2) + le(16, 2) + "data" + le(data, 4) +
+    const quint32 data = quint32(frames * channels * 2), ch = quint32(channels);
+    return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(ch, 2) + le(rate, 4) +
+           le(rate * ch * 2, 4) + le(ch * 2, 2) + le(16, 2) + "data" + le(data, 4) +
            QByteArray(int(data), 0);
 }
 
 QByteArray oggOpus(const QString& scratchPath)
 {
-    const convert::Pcm tone = toneInNoise(0.5, 48000, 1);
-    if (!writeSoundFile(scratchPath, tone, SF_FORMAT_OGG | SF_FORMAT_OPUS))
-        return {};
-    QFile file(scratchPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const bool ok =
+        writeSoundFile(scratchPath, toneInNoise(0.5, 48000, 1), SF_FORMAT_OGG | SF_FORMAT_OPUS);
+    return ok ? readAll(scratchPath) : QByteArray();
 }
 
 #if defined(__SANITIZE_ADDRESS__)
