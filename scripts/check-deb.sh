@@ -45,7 +45,7 @@ completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
     _completion_loader tollvik-alerts-cli
     COMP_WORDS=(tollvik-alerts-cli chk ""); COMP_CWORD=2; COMP_LINE="tollvik-alerts-cli chk "
     COMP_POINT=${#COMP_LINE}; _tollvik_alerts_cli; echo "${COMPREPLY[*]}"' 2>&1)
-[ "$completed" = "list extract build join" ] || fail "bash completion of chk gives '$completed'"
+[ "$completed" = "list extract build join --help" ] || fail "bash completion of chk gives '$completed'"
 
 # A generated archive: joined, listed, extracted and joined again to the same bytes.
 mkdir "$work/in"
