@@ -150,6 +150,7 @@ private Q_SLOTS:
         QCOMPARE(f.lists.size(), voices == 2 ? 1 : 0);
         QCOMPARE(w.Command7()->isVisible(), navigator);
         QCOMPARE(w.Command5()->isVisible(), archive);
+        QVERIFY(!trigger(w.Load1(), kRestore)); // no backup yet
         if (navigator)
             QCOMPARE(w.Label1()->text(), QString::fromLatin1(expectedBuild(kBuild).caption));
         if (archive)
