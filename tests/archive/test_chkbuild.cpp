@@ -286,44 +286,32 @@ private Q_SLOTS:
         QCOMPARE(log.lines.value(log.lines.indexOf("....Verifying " + path) + 1), line);
         QVERIFY(log.lines.contains("....Including " + path + " for Sound 04"));
     }
-    // Exporting all sounds replaces regular files only: a folder, a FIFO or a link to nowhere
-    // in the way is refused before anything is written, and stays what it was.
-    void exportAllRefusesWhatIsNotAFile_data()
-    {
-        QTest::addColumn<QString>("inTheWay");
-        QTest::newRow("a FIFO") << u"fifo"_s;
-        QTest::newRow("a folder") << u"folder"_s;
-        QTest::newRow("a link to nowhere") << u"dangling"_s;
-    }
-
+    // Exporting all sounds replaces regular files only: a FIFO, a folder or a link to nowhere in
+    // the way is refused before anything is written, and stays what it was.
     void exportAllRefusesWhatIsNotAFile()
     {
-        QFETCH(QString, inTheWay);
-        const ChkArchive archive = makeChk(40);
-        Fixture f(archive.bytes());
+        Fixture f(makeChk(40).bytes());
         RecordingLog log;
         const Result<ChkListing> listed = Get_Chk_info(f.in.workingPath, log);
         QVERIFY(listed);
-        const QString out = f.folder.file(u"out"_s);
-        QVERIFY(QDir().mkpath(out));
-        const QString blocked = out + u"/"_s + convert::exportFileName(7);
-        if (inTheWay == u"fifo"_s)
-            QCOMPARE(::mkfifo(QFile::encodeName(blocked).constData(), 0600), 0);
-        else if (inTheWay == u"folder"_s)
-            QVERIFY(QDir().mkdir(blocked));
-        else
-            QVERIFY(QFile::link(out + u"/nowhere"_s, blocked));
-        const convert::ListedArchive listedArchive{f.folder.path(), f.in.workingPath,
-                                                   listed->table};
-        const Status exported = convert::exportAllSounds(listedArchive, f.in.soundBoxes, out);
-        QVERIFY(!exported);
-        QVERIFY2(exported.error().contains(blocked), qPrintable(exported.error()));
-        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
-                 QStringList{convert::exportFileName(7)});
-        const QFileInfo after(blocked);
-        QVERIFY(inTheWay == u"folder"_s ? after.isDir()
-                : inTheWay == u"fifo"_s ? !after.isFile() && after.exists()
-                                        : after.isSymLink() && !after.exists());
+        const convert::ListedArchive archive{f.folder.path(), f.in.workingPath, listed->table};
+        for (int kind = 0; kind < 3; ++kind) {
+            const QString out = f.folder.file(u"out%1"_s.arg(kind)),
+                          name = convert::exportFileName(7);
+            const QString blocked = out + u'/' + name;
+            QVERIFY(QDir().mkpath(out) &&
+                    (kind == 0   ? ::mkfifo(QFile::encodeName(blocked).constData(), 0600) == 0
+                     : kind == 1 ? QDir().mkdir(blocked)
+                                 : QFile::link(out + u"/nowhere"_s, blocked)));
+            const Status exported = convert::exportAllSounds(archive, f.in.soundBoxes, out);
+            QVERIFY2(!exported && exported.error().contains(blocked), qPrintable(exported.error()));
+            QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                     QStringList{name});
+            const QFileInfo after(blocked);
+            QVERIFY(kind == 1   ? after.isDir()
+                    : kind == 0 ? !after.isFile() && after.exists()
+                                : after.isSymLink() && !after.exists());
+        }
     }
 };
 
