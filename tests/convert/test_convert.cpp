@@ -282,8 +282,13 @@ private Q_SLOTS:
                                            {u"xx-yy"_s, QString()},
                                            {u" "_s, QString()}})
             QCOMPARE(findVoice(list, given), found);
-        if (!voices())
+        const Result<QList<Voice>> installed = voices();
+        if (!installed)
             QSKIP("espeak-ng cannot start here");
+        QVERIFY(std::is_sorted(installed->begin(), installed->end(),
+                               [](const Voice& a, const Voice& b) {
+                                   return QString::localeAwareCompare(a.name, b.name) < 0;
+                               }));
         const Result<Pcm> spoken = speak(u"Speed camera ahead"_s);
         QVERIFY2(spoken && spoken->format() == (SoundFormat{22050, 1}) &&
                      peakDb(spoken.value()) > -20,
