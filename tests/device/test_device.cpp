@@ -278,30 +278,56 @@ private Q_SLOTS:
         QCOMPARE(after.value(u"voices/data0.chk"_s), changed(voice, 'P'));
     }
 
-    void refusalsChangeNothing_data()
+    // A refused or failed write on a FAT device: the original stays (untouched or put back)
+    // unless the put-back failed too, nothing of ours is left beside it, and a backup is whole
+    // (the copy and its record) or not there at all.
+    void aWriteThatFailsChangesNothing_data()
     {
         QTest::addColumn<QString>("fault");
-        QTest::addColumn<qint64>("imageBytes");
-        QTest::newRow("a read-only mount") << u"read-only"_s << kImageBytes;
-        QTest::newRow("a device without the space") << u"full"_s << qint64(1440 * 1024);
-        QTest::newRow("an original that vanished") << u"vanished"_s << kImageBytes;
-        QTest::newRow("the result is the original") << u"same"_s << kImageBytes;
-        QTest::newRow("the result is a FIFO") << u"fifo"_s << kImageBytes;
-        QTest::newRow("the original is a folder") << u"folder"_s << kImageBytes;
+        QTest::addColumn<QList<Failing>>("failing");
+        QTest::addColumn<int>("backups");
+        QTest::addColumn<QString>("lastLine");
+        const QString putBack = u"The original was put back from "_s;
+        const QString notPutBack = u"The original could not be put back ("_s;
+        const QString part = u"voices/data.chk.tollvik-part"_s, voices = u"mnt/voices"_s;
+        const QString original = voices + u"/data.chk"_s;
+        const auto row = [](const char* name, const QString& fault, QList<Failing> failing,
+                            int backups, const QString& last) {
+            QTest::newRow(name) << fault << failing << backups << last;
+        };
+        for (const char* fault : {"read-only", "full", "vanished", "same", "fifo", "folder"})
+            row(fault, QLatin1String(fault), {}, 0, kUnchanged);
+        row("the read-back after the rename", {}, {{Step::Compare, original}}, 1, putBack);
+        row("the folder flush after the rename", {}, {{Step::Sync, voices}}, 1, putBack);
+        row("the read-back and the put-back", {}, {{Step::Compare, original, 2}}, 1, notPutBack);
+        row("the folder flush and the put-back", {}, {{Step::Sync, voices, 2}}, 1, notPutBack);
+        row("the read-back, then the write of the put-back", {},
+            {{Step::Compare, original}, {Step::Write, part, 2, 2}}, 1,
+            u"could not be put back (No space left on device); it is kept in "_s);
+        row("writing the temporary file", {}, {{Step::Write, part}}, 1, kUnchanged);
+        row("the rename over the original", {}, {{Step::Rename, part}}, 1, kUnchanged);
+        row("copying the backup", {}, {{Step::Write, u"/data.chk.tollvik-part"_s}}, 0, kUnchanged);
+        row("writing the record of the backup", {},
+            {{Step::Write, u"/Backup/[-0-9 ]+\\.tollvik-part"_s}}, 0, kUnchanged);
+        row("the read-back of the backup", {}, {{Step::Compare, u"/data.chk"_s}}, 0, kUnchanged);
+        row("flushing the backup folder", {}, {{Step::Sync, u"Backup"_s}}, 0, kUnchanged);
     }
 
-    void refusalsChangeNothing()
+    void aWriteThatFailsChangesNothing()
     {
         REQUIRE_FAT();
         QFETCH(QString, fault);
-        QFETCH(qint64, imageBytes);
-        FatImage fat(imageBytes);
-        QVERIFY(fat.made() && fat.mount());
+        QFETCH(QList<Failing>, failing);
+        QFETCH(int, backups);
+        QFETCH(QString, lastLine);
         // The small image holds an archive of 900 KB, and has not the room for a second.
+        FatImage fat(fault == u"full"_s ? 1440 * 1024 : kImageBytes);
+        QVERIFY(fat.made() && fat.mount());
         QByteArray archive = makeChk(31).bytes() + QByteArray(900000, 'x');
         putBe32(archive, 4 + 4 * 31, qint32(archive.size()));
-        QString target = fat.file(u"data.chk"_s);
-        QVERIFY(writeAll(target, archive) && QDir(fat.root()).mkpath(u"voices"_s));
+        QString target = fat.file(u"voices/data.chk"_s);
+        QVERIFY(writeAll(target, archive) &&
+                writeAll(fat.file(u"voices/other.chk"_s), archive.left(9)));
         ProgramFolder program;
         QString result = program.modified(u"data.chk"_s);
         QVERIFY(fault == u"fifo"_s ? mkfifo(result) : writeAll(result, changed(archive, 'R')));
@@ -314,138 +340,62 @@ private Q_SLOTS:
         if (fault == u"read-only"_s)
             QVERIFY(fat.unmount() && fat.mount(false));
         const auto before = filesUnder(fat.root());
+        const QString root = device::backupRootOf(program.path());
+        FailingIo io(failing);
         RecordingLog log;
-        const QString backups = device::backupRootOf(program.path());
-        QVERIFY(!device::putOnDevice(result, target, backups, log).ok());
-        QVERIFY2(log.lines.constLast().endsWith(kUnchanged), qPrintable(log.lines.join(u'\n')));
-        QCOMPARE(filesUnder(fat.root()), before);
-        QVERIFY(!QDir(backups).exists()); // refused before the backup, which is not needed
+        QVERIFY(!device::putOnDevice(result, target, root, log, io).ok());
+        QVERIFY2(log.lines.constLast().contains(lastLine), qPrintable(log.lines.join(u'\n')));
+        QCOMPARE(log.lines.filter(QRegularExpression(u"^Cannot"_s)).size(), 1);
+        auto after = filesUnder(fat.root());
+        if (lastLine.contains(u"could not be put back"_s) &&
+            after[u"voices/data.chk"_s] == readAll(result))
+            after[u"voices/data.chk"_s] = archive;
+        QCOMPARE(after, before);
+        const QStringList folders = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), backups);
+        if (backups == 1) {
+            QCOMPARE(QDir(root + u'/' + folders.first()).entryList(QDir::Files),
+                     (QStringList{u"data.chk"_s, device::backupRecordNameFor(u"data.chk"_s)}));
+            QCOMPARE(readAll(device::newestBackup(target, root)), archive);
+        }
         QVERIFY(fat.unmount());
         QCOMPARE(fat.fsckFaults(), QString());
     }
 
-    void aFailedStepLeavesOrPutsBackTheOriginal_data()
-    {
-        QTest::addColumn<QList<Failing>>("failing");
-        QTest::addColumn<int>("backupsLeft");
-        QTest::addColumn<QString>("lastLine");
-        const QString putBack = u"The original was put back from "_s;
-        const QString notPutBack = u"The original could not be put back ("_s;
-        const QString part = u"voices/data.chk.tollvik-part"_s, dev = u"dev/voices"_s;
-        const auto row = [](const char* name, QList<Failing> failing, int backups,
-                            const QString& last) {
-            QTest::newRow(name) << failing << backups << last;
-        };
-        row("the read-back after the rename", {{Step::Compare, dev + u"/data.chk"_s}}, 1, putBack);
-        row("the folder flush after the rename", {{Step::Sync, dev}}, 1, putBack);
-        row("the read-back and the put-back", {{Step::Compare, dev + u"/data.chk"_s, 2}}, 1,
-            notPutBack);
-        row("the folder flush and the put-back", {{Step::Sync, dev, 2}}, 1, notPutBack);
-        row("the read-back, then the write of the put-back",
-            {{Step::Compare, dev + u"/data.chk"_s}, {Step::Write, part, 2, 2}}, 1,
-            u"could not be put back (No space left on device); it is kept in "_s);
-        row("writing the temporary file", {{Step::Write, part}}, 1, kUnchanged);
-        row("the rename over the original", {{Step::Rename, part}}, 1, kUnchanged);
-        row("copying the backup", {{Step::Write, u"/data.chk.tollvik-part"_s}}, 0, kUnchanged);
-        row("writing the record of the backup",
-            {{Step::Write, u"/Backup/[-0-9 ]+\\.tollvik-part"_s}}, 0, kUnchanged);
-        row("the read-back of the backup", {{Step::Compare, u"/data.chk"_s}}, 0, kUnchanged);
-        row("flushing the backup folder", {{Step::Sync, u"Backup"_s}}, 0, kUnchanged);
-    }
-
-    void aFailedStepLeavesOrPutsBackTheOriginal()
-    {
-        QFETCH(QList<Failing>, failing);
-        QFETCH(int, backupsLeft);
-        QFETCH(QString, lastLine);
-        QTemporaryDir dir;
-        const QString original = dir.filePath(u"dev/voices/data.chk"_s),
-                      result = dir.filePath(u"result"_s);
-        const QString backups = dir.filePath(u"Backup"_s);
-        const QByteArray before = makeChk(31).bytes();
-        QVERIFY(writeAll(original, before) &&
-                writeAll(dir.filePath(u"dev/voices/other.chk"_s), before));
-        QVERIFY(writeAll(result, changed(before, 'R')));
-        FailingIo io(failing);
-        RecordingLog log;
-        QVERIFY(!device::putOnDevice(result, original, backups, log, io).ok());
-        QVERIFY2(log.lines.constLast().contains(lastLine), qPrintable(log.lines.join(u'\n')));
-        QCOMPARE(log.lines.filter(QRegularExpression(u"^Cannot"_s)).size(), 1);
-        // The original is on the device (untouched or put back) or the result is, whole, and
-        // nothing of ours beside it; a backup is whole (the copy and its record) or not there.
-        const QByteArray now = readAll(original);
-        QVERIFY(now == before ||
-                (lastLine.contains(u"could not be put back"_s) && now == changed(before, 'R')));
-        QCOMPARE(QDir(dir.filePath(u"dev/voices"_s)).entryList(QDir::Files),
-                 (QStringList{u"data.chk"_s, u"other.chk"_s}));
-        const QStringList folders = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QCOMPARE(folders.size(), backupsLeft);
-        if (backupsLeft == 1) {
-            const QString folder = backups + u'/' + folders.first();
-            QCOMPARE(QDir(folder).entryList(QDir::Files),
-                     (QStringList{u"data.chk"_s, device::backupRecordNameFor(u"data.chk"_s)}));
-            QCOMPARE(readAll(device::newestBackup(original, backups)), before);
-        }
-    }
-
-    // Names a device may hold: each is written and restored through its backup's record, or,
-    // when our temporary name would be longer than a file system allows, refused untouched.
-    void oddNamesAreWrittenAndRestored_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("a line break at the end") << u"data.chk\n"_s << true;
-        QTest::newRow("a tab, a backslash, spaces, other scripts")
-            << u"da\tta\\ голос 声音 .chk"_s << true;
-        QTest::newRow("a name like our own temporary file") << u"a.tollvik-part"_s << true;
-        QTest::newRow("a name like a backup's record") << u"a.tollvik-origin"_s << true;
-        QTest::newRow("240 bytes") << QString(236, u'n') + u".chk"_s << true;
-        QTest::newRow("255 bytes, no room for our suffix")
-            << QString(251, u'n') + u".chk"_s << false;
-    }
-
-    void oddNamesAreWrittenAndRestored()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, written);
-        QTemporaryDir dir;
-        const QString original = dir.filePath(u"dev/"_s + name),
-                      backups = dir.filePath(u"Backup"_s);
-        const QByteArray before = makeChk(31).bytes();
-        QVERIFY(writeAll(original, before) &&
-                writeAll(dir.filePath(u"result"_s), changed(before, 'R')));
-        RecordingLog log;
-        QCOMPARE(device::putOnDevice(dir.filePath(u"result"_s), original, backups, log).ok(),
-                 written);
-        QCOMPARE(QDir(dir.filePath(u"dev"_s)).entryList(QDir::Files), QStringList{name});
-        QCOMPARE(readAll(original), written ? changed(before, 'R') : before);
-        QCOMPARE(QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
-                 written ? 1 : 0);
-        QVERIFY(!written || device::restoreOriginal(original, backups, log).ok());
-        QCOMPARE(readAll(original), before);
-    }
-
-    // Two devices hold a "ttn" each: a restore takes the newest backup of exactly the path it
-    // restores, whatever else of that name was written since, and keeps it when unsure.
+    // Two devices hold a file of that name each: a restore takes the newest backup of exactly
+    // the path it restores, whatever else of that name was written since, and keeps it when
+    // unsure. Each name a device may hold is found again through its backup's record.
     void aRestoreTakesTheBackupOfThatPath_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("restored");
-        QTest::newRow("the other file of that name was written since") << u"both"_s << true;
-        QTest::newRow("a newer backup, older ones left") << u"twice"_s << true;
-        QTest::newRow("only the other file of that name has a backup") << u"other"_s << false;
-        QTest::newRow("a backup without a record") << u"no record"_s << false;
-        QTest::newRow("a record that is a FIFO") << u"fifo record"_s << false;
-        QTest::newRow("a record of the path with another case") << u"case record"_s << false;
-        QTest::newRow("a read-back that fails: the backup stays") << u"read-back"_s << false;
+        const auto row = [](const char* what, const QString& name, const char* setup,
+                            bool restored) {
+            QTest::newRow(what) << name << QString::fromLatin1(setup) << restored;
+        };
+        row("the other file of that name was written since", u"ttn"_s, "both", true);
+        row("a newer backup, older ones left", u"ttn"_s, "twice", true);
+        row("only the other file of that name has a backup", u"ttn"_s, "other", false);
+        row("a backup without a record", u"ttn"_s, "no record", false);
+        row("a record that is a FIFO", u"ttn"_s, "fifo record", false);
+        row("a record of the path with another case", u"ttn"_s, "case record", false);
+        row("a read-back that fails: the backup stays", u"ttn"_s, "read-back", false);
+        row("a line break at the end", u"data.chk\n"_s, "both", true);
+        row("a tab, a backslash, other scripts", u"da\tta\\ голос 声音 .chk"_s, "both", true);
+        row("a name like our own temporary file", u"a.tollvik-part"_s, "both", true);
+        row("a name like a backup's record", u"a.tollvik-origin"_s, "both", true);
+        row("240 bytes", QString(236, u'n') + u".chk"_s, "both", true);
     }
 
     void aRestoreTakesTheBackupOfThatPath()
     {
+        QFETCH(QString, name);
         QFETCH(QString, setup);
         QFETCH(bool, restored);
         QTemporaryDir dir;
-        const QString mine = dir.filePath(u"GO 1/ttn"_s), other = dir.filePath(u"GO 2/ttn"_s);
+        const QString mine = dir.filePath(u"GO 1/"_s + name),
+                      other = dir.filePath(u"GO 2/"_s + name);
         const QString result = dir.filePath(u"result"_s), backups = dir.filePath(u"Backup"_s);
         const QByteArray before = makeChk(31).bytes();
         QVERIFY(writeAll(mine, before) && writeAll(other, makeChk(32).bytes()) &&
@@ -456,8 +406,8 @@ private Q_SLOTS:
             QVERIFY(writeAll(result, changed(before, mark)) &&
                     device::putOnDevice(result, mine, backups, log).ok());
         QVERIFY(device::putOnDevice(result, other, backups, log).ok()); // the newest of the name
-        const QString record =
-            QFileInfo(device::newestBackup(mine, backups)).path() + u"/ttn.tollvik-origin"_s;
+        const QString record = QFileInfo(device::newestBackup(mine, backups)).path() + u'/' +
+                               device::backupRecordNameFor(name);
         QVERIFY(!setup.endsWith(u"record"_s) || QFile::remove(record));
         QVERIFY(setup != u"fifo record"_s || mkfifo(record));
         QVERIFY(setup != u"case record"_s || writeAll(record, mine.toUpper().toUtf8() + '\n'));
@@ -466,7 +416,7 @@ private Q_SLOTS:
         log.lines.clear();
         QCOMPARE(device::restoreOriginal(mine, backups, log, io).ok(), restored);
         QCOMPARE(readAll(other), otherNow);
-        QCOMPARE(QDir(dir.filePath(u"GO 1"_s)).entryList(QDir::Files), QStringList{u"ttn"_s});
+        QCOMPARE(QDir(dir.filePath(u"GO 1"_s)).entryList(QDir::Files), QStringList{name});
         if (setup == u"read-back"_s) {
             QVERIFY2(log.lines.constLast().endsWith(u"is kept; restore it again."_s),
                      qPrintable(log.lines.join(u'\n')));
