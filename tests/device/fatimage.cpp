@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,17 +26,6 @@ bool run(const char* name, const QStringList& arguments, QString* output = nullp
     if (output)
         *output = QString::fromLocal8Bit(process.readAll());
     return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// A mount point is mounted when it lies on another device than its parent folder.
-bool isMounted(const QString& path)
-{
-    struct stat here
-    {
-    }, parent{};
-    return ::stat(QFile::encodeName(path).constData(), &here) == 0 &&
-           ::stat(QFile::encodeName(path + u"/.."_s).constData(), &parent) == 0 &&
-           here.st_dev != parent.st_dev;
 }
 
 } // namespace
@@ -78,7 +66,9 @@ bool FatImage::mount(bool writable)
     m_fuse->start(tool("fusefat"),
                   {u"-f"_s, u"-o"_s, writable ? u"rw+"_s : u"ro"_s, m_image, m_mount});
     for (int i = 0; i < 200 && m_fuse->state() != QProcess::NotRunning; ++i, QThread::msleep(10)) {
-        if (isMounted(m_mount))
+        QFile mounts(u"/proc/self/mounts"_s);
+        if (mounts.open(QIODevice::ReadOnly) &&
+            mounts.readAll().contains(' ' + QFile::encodeName(m_mount) + ' '))
             return true;
     }
     m_fuse.reset();
