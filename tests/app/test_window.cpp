@@ -94,17 +94,24 @@ private Q_SLOTS:
         QCOMPARE(w.Text1(34)->text(), radarPath);
         QVERIFY(!w.Command4(4)->isVisible() && w.Command3(4)->isVisible());
         QCOMPARE(test::logLines(w).constLast(), u"Load "_s + radarPath + u" to position 5"_s);
-        // A second import opens on the chosen file.
+        // A second import opens on the chosen file, another slot's in its folder; the export
+        // starts in the program folder until a sound was exported elsewhere.
         f.click(w.Command3(4), QString());
         QCOMPARE(f.dialogs.requests.last().fileName, radarPath);
+        w.Text1(35)->setFocus();
+        f.click(w.Command3(5), QString());
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"sounds/*.ogg"_s));
 
         // Export slot 0 over a longer file.
         w.Text1(0)->setFocus();
-        const QString exported = f.folder.file(u"Sound 01.ogg"_s);
+        const QString exported = f.folder.file(u"out/Sound 01.ogg"_s);
         QVERIFY(test::writeAll(exported, QByteArray(400000, 'x')));
         f.click(w.Command4(0), exported);
         QCOMPARE(f.dialogs.requests.last().kind, FileDialogRequest::Kind::Save);
-        QCOMPARE(f.dialogs.requests.last().fileName, exported);
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"Sound 01.ogg"_s));
+        w.Text1(1)->setFocus();
+        f.click(w.Command4(1), QString());
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"out/Sound 02.ogg"_s));
         const QByteArray sound0 =
             archive.entries[169].mid(16, test::be32(archive.entries[169], 12));
         QCOMPARE(test::readAll(exported), sound0);
