@@ -32,8 +32,7 @@ private Q_SLOTS:
         f.open();
         frmmemory& w = *f.window;
 
-        f.dialogs.answers << chosen;
-        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        f.click(w.Load1(), chosen);
         QCOMPARE(f.dialogs.requests[0].owner, &w);
         QCOMPARE(w.Label1()->text(), u"TomTom GO 5.4 loaded."_s);
         QVERIFY(w.Label1()->isVisible() && w.Image2()->isVisible() && !w.Image3()->isVisible());
@@ -57,8 +56,7 @@ private Q_SLOTS:
         QVERIFY(ini.contains("\r\nItem03=\r\n"));
 
         // A refused load keeps everything: the same file by another route.
-        f.dialogs.answers << f.folder.path() + u"Modified/../Temp/ttn"_s;
-        QTest::mouseClick(w.Load1(), Qt::LeftButton);
+        f.click(w.Load1(), f.folder.path() + u"Modified/../Temp/ttn"_s);
         QCOMPARE(f.beeps, 1);
         QCOMPARE(test::logLines(w).constLast(),
                  u"Connot load file from the working Temp directory!"_s);
@@ -70,15 +68,13 @@ private Q_SLOTS:
         WindowFixture f;
         const test::ChkArchive archive = test::makeChk(200);
         const QString chosen = f.folder.file(u"device/data.chk"_s);
-        QVERIFY(test::writeAll(chosen, archive.bytes()));
         const QByteArray radar = test::makeOggSine(880.0, 0.3);
         const QString radarPath = f.folder.file(u"sounds/radar.ogg"_s);
         QVERIFY(test::writeAll(radarPath, radar));
         f.open();
         frmmemory& w = *f.window;
 
-        f.dialogs.answers << chosen;
-        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        f.loadArchive(archive.bytes(), u"device/data.chk"_s);
         QCOMPARE(f.dialogs.requests.last().fileName, u"*.chk"_s);
         const QString working = f.folder.temp(u"data.chk"_s);
         QCOMPARE(w.Text2()->text(), working);
@@ -93,25 +89,29 @@ private Q_SLOTS:
         w.Text1(34)->setFocus();
         QCOMPARE(test::highlightedSlot(w), 4);
         QVERIFY(!w.Command1(0)->isVisible());
-        f.dialogs.answers << radarPath;
-        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        f.click(w.Command3(4), radarPath);
         QCOMPARE(f.dialogs.requests.last().fileName, f.folder.path() + u"*.ogg"_s);
         QCOMPARE(w.Text1(34)->text(), radarPath);
         QVERIFY(!w.Command4(4)->isVisible() && w.Command3(4)->isVisible());
         QCOMPARE(test::logLines(w).constLast(), u"Load "_s + radarPath + u" to position 5"_s);
-        // A second import opens on the chosen file.
-        f.dialogs.answers << QString();
-        QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+        // A second import opens on the chosen file, another slot's in its folder; the export
+        // starts in the program folder until a sound was exported elsewhere.
+        f.click(w.Command3(4), QString());
         QCOMPARE(f.dialogs.requests.last().fileName, radarPath);
+        w.Text1(35)->setFocus();
+        f.click(w.Command3(5), QString());
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"sounds/*.ogg"_s));
 
         // Export slot 0 over a longer file.
         w.Text1(0)->setFocus();
-        const QString exported = f.folder.file(u"Sound 01.ogg"_s);
+        const QString exported = f.folder.file(u"out/Sound 01.ogg"_s);
         QVERIFY(test::writeAll(exported, QByteArray(400000, 'x')));
-        f.dialogs.answers << exported;
-        QTest::mouseClick(w.Command4(0), Qt::LeftButton);
+        f.click(w.Command4(0), exported);
         QCOMPARE(f.dialogs.requests.last().kind, FileDialogRequest::Kind::Save);
-        QCOMPARE(f.dialogs.requests.last().fileName, exported);
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"Sound 01.ogg"_s));
+        w.Text1(1)->setFocus();
+        f.click(w.Command4(1), QString());
+        QCOMPARE(f.dialogs.requests.last().fileName, f.folder.file(u"out/Sound 02.ogg"_s));
         const QByteArray sound0 =
             archive.entries[169].mid(16, test::be32(archive.entries[169], 12));
         QCOMPARE(test::readAll(exported), sound0);
@@ -124,8 +124,7 @@ private Q_SLOTS:
         QCOMPARE(w.Text1(34)->text(), u"Sound 05"_s);
         QVERIFY(test::logLines(w).contains(u"....Including "_s + radarPath + u" for Gatso 50"_s));
         // Loading the working copy itself is refused with a beep; the archive stays listed.
-        f.dialogs.answers << working;
-        QTest::mouseClick(w.Load2(), Qt::LeftButton);
+        f.click(w.Load2(), working);
         QCOMPARE(f.beeps, 1);
         f.close();
         // Shutdown removes the archive working copy data.chk, whatever its letter case.
@@ -206,7 +205,6 @@ private Q_SLOTS:
         focusIn(4, Qt::TabFocusReason);
         QCOMPARE(w.Label3(0)->text(), QString());
         QCOMPARE(test::highlightedSlot(w), 4);
-
         // The boxes' panels are drawn once and copied: the very pixels Fusion itself draws, for
         // the box with the focus and the highlighted slot as well.
         w.Text1(34)->setFocus();

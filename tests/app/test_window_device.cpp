@@ -7,11 +7,8 @@
 #include "navigatorfiles.h"
 #include "windowfixture.h"
 
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -46,22 +43,6 @@ struct DeviceFiles
     }
 };
 
-// Opens the row's context menu as a right click does and triggers the item when it is enabled;
-// true when it was.
-bool trigger(QWidget* widget, const QString& text)
-{
-    Q_EMIT widget->customContextMenuRequested(QPoint(1, 1));
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    QAction* found = nullptr;
-    for (QAction* action : menu ? menu->actions() : QList<QAction*>())
-        found = action->text() == text && action->isEnabled() ? action : found;
-    if (menu)
-        menu->close();
-    if (found)
-        found->trigger();
-    return found != nullptr;
-}
-
 // Loads from `folder` through the menu and waits for the search to end.
 bool loadFromDevice(WindowFixture& f, QWidget* widget, const QString& folder)
 {
@@ -70,20 +51,6 @@ bool loadFromDevice(WindowFixture& f, QWidget* widget, const QString& folder)
     return trigger(widget, kLoad) && QTest::qWaitFor([&] {
                return logLines(*f.window).size() > lines && !QApplication::overrideCursor();
            });
-}
-
-// Every file below `root`, by its path below root, with its bytes.
-QMap<QString, QByteArray> treeOf(const QString& root, bool withSettings = true)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readAll(path));
-    }
-    if (!withSettings)
-        files.remove(u"Tollvik.ini"_s);
-    return files;
 }
 
 // A new menu text saved into the navigator file, a new sound for slot 4 built into the archive.
@@ -95,8 +62,7 @@ void saveAndBuild(WindowFixture& f)
     w.Text1(3)->setText(u"Camera 40"_s);
     QTest::mouseClick(w.Command7(), Qt::LeftButton);
     w.Text1(34)->setFocus();
-    f.dialogs.answers << sound;
-    QTest::mouseClick(w.Command3(4), Qt::LeftButton);
+    f.click(w.Command3(4), sound);
     QTest::mouseClick(w.Command5(), Qt::LeftButton);
 }
 
@@ -133,12 +99,7 @@ private Q_SLOTS:
         frmmemory& w = *f.window;
         const QStringList before = logLines(w);
         if (dropped) {
-            QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(device.path())});
-            QDragEnterEvent enter({2, 2}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.Text3(), &enter);
-            QDropEvent drop({2, 2}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(w.Text3(), &drop);
+            drop(w.Text3(), device.path());
             QVERIFY(QTest::qWaitFor([&] { return w.Command5()->isVisible(); }));
         } else {
             QVERIFY(loadFromDevice(f, w.Load2(), device.path()));
@@ -199,8 +160,10 @@ private Q_SLOTS:
         QMap<QString, QByteArray> expected{{u"ttn"_s, patched},
                                            {u"voices/data0.chk"_s, files.voice},
                                            {u"voices/Dutch/data1.chk"_s, built},
-                                           {u"voices/readme.txt"_s, "not an archive"}};
-        QCOMPARE(treeOf(fat.root()), expected); // and no temporary file left
+                                           {u"voices/readme.txt"_s, "not an archive"},
+                                           {u"voices"_s, "<folder>"},
+                                           {u"voices/Dutch"_s, "<folder>"}};
+        QCOMPARE(filesUnder(fat.root()), expected); // and no temporary file left
         const QString backups = device::backupRootOf(f.folder.path());
         QCOMPARE(readAll(device::newestBackup(fat.file(u"ttn"_s), backups)), files.navigator);
         QCOMPARE(readAll(device::newestBackup(fat.file(u"voices/Dutch/data1.chk"_s), backups)),
@@ -248,14 +211,14 @@ private Q_SLOTS:
             QVERIFY(fat.unmount() && fat.mount(false));
         if (fault == u"vanished"_s)
             QVERIFY(QFile::remove(fat.file(u"ttn"_s)));
-        const QMap<QString, QByteArray> device = treeOf(fat.root());
-        const QStringList program = treeOf(f.folder.path(), false).keys();
+        const QMap<QString, QByteArray> device = filesUnder(fat.root());
+        const QStringList program = filesUnder(f.folder.path()).keys();
 
         const bool offered = trigger(w.Text3(), kWrite);
         QCOMPARE(offered, fault == u"read-only"_s); // the others are not offered
         QCOMPARE(f.beeps, offered ? 1 : 0);
-        QCOMPARE(treeOf(fat.root()), device);
-        QCOMPARE(treeOf(f.folder.path(), false).keys(), program); // no backup left behind
+        QCOMPARE(filesUnder(fat.root()), device);
+        QCOMPARE(filesUnder(f.folder.path()).keys(), program); // no backup left behind
         f.close();
         QVERIFY(fat.unmount());
         QCOMPARE(fat.fsckFaults(), QString());
@@ -276,8 +239,7 @@ private Q_SLOTS:
         const QString ini = f.folder.file(u"Tollvik.ini"_s);
         const QByteArray firstStart = readAll(ini);
         const auto load = [&](QPushButton* button, const QString& answer) {
-            f.dialogs.answers << answer;
-            QTest::mouseClick(button, Qt::LeftButton);
+            f.click(button, answer);
             return f.dialogs.requests.constLast().initialDir;
         };
         QCOMPARE(load(w.Load1(), QString()), QString()); // cancelled: nothing remembered
@@ -301,35 +263,6 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(ini).lastModified() != past);
         QCOMPARE(load(w.Load1(), QString()), elsewhere.path() + u"/b"_s);
         QCOMPARE(f.dialogs.requests.constLast().sideBar, device::deviceVolumes());
-        f.close();
-    }
-
-    // A slot's "..." and "S" start in the program folder until a file of their kind has been
-    // chosen elsewhere; a name the box already holds is kept.
-    void slotDialogsMoveIntoTheFolderLastUsed()
-    {
-        QTemporaryDir elsewhere;
-        const QString chk = elsewhere.path() + u"/data.chk"_s;
-        const QString radar = elsewhere.path() + u"/in/radar.ogg"_s;
-        const QString exported = elsewhere.path() + u"/out/Sound 01.ogg"_s;
-        QVERIFY(writeAll(chk, makeChk(200).bytes()) && writeAll(radar, makeOggSine(880.0, 0.3)));
-        QVERIFY(QDir().mkpath(elsewhere.path() + u"/out"_s));
-        WindowFixture f;
-        f.open();
-        frmmemory& w = *f.window;
-        f.dialogs.answers << chk;
-        QTest::mouseClick(w.Load2(), Qt::LeftButton);
-        const auto ask = [&](int slot, bool save, const QString& answer) {
-            w.Text1(kSlotCount + slot)->setFocus();
-            f.dialogs.answers << answer;
-            QTest::mouseClick(save ? w.Command4(slot) : w.Command3(slot), Qt::LeftButton);
-            return f.dialogs.requests.constLast().fileName;
-        };
-        QCOMPARE(ask(0, true, exported), f.folder.file(u"Sound 01.ogg"_s));
-        QCOMPARE(ask(0, true, QString()), exported);
-        QCOMPARE(ask(1, false, radar), f.folder.path() + u"*.ogg"_s);
-        QCOMPARE(ask(2, false, QString()), elsewhere.path() + u"/in/*.ogg"_s);
-        QCOMPARE(ask(1, false, QString()), radar); // slot 1's box holds the file
         f.close();
     }
 };

@@ -20,30 +20,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A drop as the window system delivers it: the drag enters, then the file is dropped.
-void drop(QWidget* target, const QString& path)
-{
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-// Triggers an item of the menu a right click on the slot's sound box opens.
-void trigger(frmmemory& window, int slot, const QString& text)
-{
-    Q_EMIT window.Text1(slot + kSlotCount)->customContextMenuRequested(QPoint(1, 1));
-    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    QVERIFY(menu != nullptr);
-    for (QAction* action : menu->actions()) {
-        if (action->text() == text)
-            action->trigger();
-    }
-    delete menu;
-}
-
 // A slot sound as the navigator takes it: the slot's rate and channels, small enough.
 void verifySlotSound(const QString& path)
 {
@@ -63,11 +39,14 @@ bool writeWav(const QString& path, double seconds, int rate, int channels)
 // Opens the window and lists a generated archive of 40 entries in it.
 void openWithArchive(WindowFixture& f)
 {
-    const QString chk = f.folder.file(u"device/voice.chk"_s);
-    QVERIFY(writeAll(chk, makeChk(40).bytes()));
     f.open();
-    drop(f.window->Text2(), chk);
-    QCOMPARE(f.window->Text2()->text(), f.folder.temp(u"voice.chk"_s));
+    f.loadArchive(makeChk(40).bytes());
+}
+
+// Triggers an item of the menu a right click on the slot's sound box opens.
+void trigger(frmmemory& window, int slot, const QString& text)
+{
+    QVERIFY(test::trigger(window.Text1(slot + kSlotCount), text));
 }
 
 // Waits for the sound worker's job to end: the busy cursor goes with it.
@@ -91,6 +70,9 @@ private Q_SLOTS:
         const QString folder = f.folder.file(u"sounds/set"_s);
         QVERIFY(writeAll(chk, archive.bytes()) && QDir().mkpath(folder));
         QVERIFY(writeWav(wav, 1.5, 44100, 2) && writeWav(folder + u"/07 bell.wav"_s, 1, 48000, 1));
+        // A dropped folder's .ogg files are checked too: one too big to take as it is.
+        QVERIFY(writeAll(folder + u"/08 big.ogg"_s,
+                         makeOggSine(600, 0.3) + QByteArray(kMaxExternalSoundBytes, 0)));
         // Without the converter's module (this runs before it is first loaded) the window stays,
         // with a line, and writes nothing.
         f.converterModule = f.folder.file(u"nowhere/tollvik-convert"_s);
@@ -123,8 +105,9 @@ private Q_SLOTS:
         drop(&w, folder);
         WAIT_FOR_JOB();
         QCOMPARE(w.Text1(36)->text(), f.folder.temp(u"07 bell.ogg"_s));
-        trigger(w, 4, u"Use the archive's sound again"_s);
-        QCOMPARE(w.Text1(34)->text(), u"Sound 05"_s);
+        QCOMPARE(w.Text1(37)->text(), f.folder.temp(u"08 big.ogg"_s));
+        trigger(w, 6, u"Use the archive's sound again"_s);
+        QCOMPARE(w.Text1(36)->text(), u"Sound 07"_s);
         const QString exported = f.folder.file(u"exported"_s);
         f.answers << exported;
         QVERIFY(QDir().mkpath(exported));
@@ -134,11 +117,10 @@ private Q_SLOTS:
         // The build takes the converted sound into slot 1's entry like any external .ogg.
         QTest::mouseClick(w.Command5(), Qt::LeftButton);
         ChkArchive expected = archive;
-        expected.entries[archive.count() - 30] = slotEntry(readAll(converted));
+        expected.entries[10] = slotEntry(readAll(converted));
         QCOMPARE(readAll(f.folder.modified(u"voice.chk"_s))
-                     .mid(expected.offsetOf(archive.count() - 29),
-                          expected.entries[archive.count() - 30].size()),
-                 expected.entries[archive.count() - 30]);
+                     .mid(expected.offsetOf(11), expected.entries[10].size()),
+                 expected.entries[10]);
         f.close();
         // Shutdown removes the converted sounds and the working copy, whatever its name.
         QCOMPARE(QDir(f.folder.temp()).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -148,43 +130,36 @@ private Q_SLOTS:
     void droppedOggFilesAreChecked_data()
     {
         QTest::addColumn<QByteArray>("ogg");
-        QTest::addColumn<bool>("onGrid");  // dropped in a folder on the grid, as "04 x.ogg"
         QTest::addColumn<QString>("box");  // "as is", "converted" or "refused"
         QTest::addColumn<QString>("line"); // the start of a log line the drop leaves
         const QByteArray opus = oggOpus(QDir::temp().filePath(u"tollvik-window-opus.opus"_s));
         const QByteArray sine = makeOggSine(600, 0.3);
-        QTest::newRow("playable") << sine << false << "as is"
+        QTest::newRow("playable") << sine << "as is"
                                   << "Load ";
-        QTest::newRow("playable, in a folder") << sine << true << "as is"
-                                               << "Load ";
-        QTest::newRow("Opus") << opus << false << "converted"
+        QTest::newRow("Opus") << opus << "converted"
                               << "x.ogg is not an Ogg Vorbis sound the navigator can play (it "
                                  "holds an Opus stream)";
-        QTest::newRow("Opus, in a folder") << opus << true << "converted"
-                                           << "Converted ";
         QTest::newRow("15 bytes of OggS") << QByteArray("OggS\0\x02"
-                                                        "123456789")
-                                          << false << "refused"
+                                                        "123456789",
+                                                        15)
+                                          << "refused"
                                           << "x.ogg is not an Ogg Vorbis";
         QTest::newRow("too big to take as it is")
-            << sine + QByteArray(kMaxExternalSoundBytes, 0) << false << "converted"
+            << sine + QByteArray(kMaxExternalSoundBytes, 0) << "converted"
             << "x.ogg is larger than a slot holds";
     }
     void droppedOggFilesAreChecked()
     {
         QFETCH(QByteArray, ogg);
-        QFETCH(bool, onGrid);
         QFETCH(QString, box);
         QFETCH(QString, line);
         QVERIFY(!ogg.isEmpty());
         WindowFixture f;
         openWithArchive(f);
         frmmemory& w = *f.window;
-        const QString folder = f.folder.file(u"sounds"_s);
-        const QString path = folder + (onGrid ? u"/04 x.ogg"_s : u"/x.ogg"_s);
+        const QString path = f.folder.file(u"sounds/x.ogg"_s);
         QVERIFY(writeAll(path, ogg));
-        const int beeps = f.beeps;
-        drop(onGrid ? static_cast<QWidget*>(&w) : w.Text1(33), onGrid ? folder : path);
+        drop(w.Text1(33), path);
         WAIT_FOR_JOB();
         const QString expected = box == "as is"_L1       ? path
                                  : box == "converted"_L1 ? f.folder.temp(u"04 x.ogg"_s)
@@ -193,7 +168,7 @@ private Q_SLOTS:
         QVERIFY2(
             std::ranges::any_of(logLines(w), [&](const QString& l) { return l.startsWith(line); }),
             qPrintable(logLines(w).join(u'\n')));
-        QCOMPARE(f.beeps - beeps, box == "refused"_L1 ? 1 : 0);
+        QCOMPARE(f.beeps, box == "refused"_L1 ? 1 : 0);
         if (box == "converted"_L1)
             verifySlotSound(expected);
         QCOMPARE(readAll(path), ogg);
@@ -283,9 +258,8 @@ private Q_SLOTS:
         openWithArchive(f);
         frmmemory& w = *f.window;
         if (slot3Plays >= 0) {
-            f.dialogs.answers << folder + u'/' + present[slot3Plays];
             w.Text1(3)->setFocus();
-            QTest::mouseClick(w.Command3(3), Qt::LeftButton);
+            f.click(w.Command3(3), folder + u'/' + present[slot3Plays]);
         }
         // The settings file remembers the chosen folder; no other file may change.
         auto before = filesUnder(f.folder.path());

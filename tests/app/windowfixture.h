@@ -7,14 +7,19 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QList>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
 #include <memory>
 
 namespace tollvik::test {
 
-// A dialog backend that answers from a queue: a path accepts, an empty string cancels.
+// A dialog backend that answers from a queue: a path accepts, an empty string or none cancels.
 class ScriptedDialogs : public FileDialogBackend
 {
 public:
@@ -22,13 +27,8 @@ public:
     {
         requests.append(request);
         FileDialogAnswer answer;
-        if (answers.isEmpty() || answers.constFirst().isEmpty()) {
-            if (!answers.isEmpty())
-                answers.removeFirst();
-            return answer;
-        }
-        answer.apiReturn = 1;
-        answer.fileName = answers.takeFirst();
+        answer.fileName = answers.isEmpty() ? QString() : answers.takeFirst();
+        answer.apiReturn = answer.fileName.isEmpty() ? 0 : 1;
         answer.fileTitle = answer.fileName.section(QLatin1Char('/'), -1);
         answer.filterIndex = request.filterIndex;
         return answer;
@@ -41,10 +41,7 @@ public:
 // The lines of the window's progress log, as it shows them.
 inline QStringList logLines(const frmmemory& window)
 {
-    QStringList lines = window.Text4()->toPlainText().split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
+    return window.Text4()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 // The slot whose menu box shows the highlight colours; -1 for none.
@@ -57,6 +54,33 @@ inline int highlightedSlot(const frmmemory& window)
             return slot;
     }
     return -1;
+}
+
+// A drop as the window system delivers it: the drag enters, then the file is dropped.
+inline void drop(QWidget* target, const QString& path)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// Opens the widget's context menu as a right click does and triggers the item when it is
+// enabled; true when it was.
+inline bool trigger(QWidget* widget, const QString& text)
+{
+    Q_EMIT widget->customContextMenuRequested(QPoint(1, 1));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QAction* found = nullptr;
+    for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+        found = action->text() == text && action->isEnabled() ? action : found;
+    if (menu)
+        menu->close(); // deleted later, with its actions
+    if (found)
+        found->trigger();
+    return found != nullptr;
 }
 
 // A real main window on a temporary program folder, loaded and shown offscreen.
@@ -104,6 +128,22 @@ struct WindowFixture
         window->show();
         QApplication::setActiveWindow(window.get());
         QApplication::processEvents();
+    }
+
+    // Clicks the button with `answer` queued for the file dialog it opens.
+    void click(QPushButton* button, const QString& answer)
+    {
+        dialogs.answers << answer;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // Writes `bytes` as `path` below the program folder and loads it with the archive's Load.
+    void loadArchive(const QByteArray& bytes,
+                     const QString& path = QStringLiteral("device/voice.chk"))
+    {
+        QVERIFY(writeAll(folder.file(path), bytes));
+        click(window->Load2(), folder.file(path));
+        QVERIFY(window->Command5()->isVisible());
     }
 
     void close()
