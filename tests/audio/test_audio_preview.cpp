@@ -63,48 +63,28 @@ struct ChannelCall
     const char* name;
     bool (*fails)(const BassApi& api, tvb_handle handle);
 };
+bool attributesFail(const BassApi& a, tvb_handle h)
+{
+    tvb_dword frequency = 7, volume = 7;
+    std::int32_t pan = 7;
+    return a.BASS_ChannelGetAttributes(h, &frequency, &volume, &pan) == 0 && frequency == 7 &&
+           volume == 7 && pan == 7;
+}
+// clang-format off
+#define CALL(name, failed) {#name, [](const BassApi& a, tvb_handle h) { return failed; }}
 const std::array<ChannelCall, 9> kChannelCalls = {{
-    {"StreamFree",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_StreamFree(h), true;
-     }},
-    {"MusicFree",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_MusicFree(h), true;
-     }},
-    {"ChannelPlay",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_ChannelPlay(h, 1) == 0;
-     }},
-    {"StreamGetLength",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_StreamGetLength(h) == ~tvb_qword{0};
-     }},
-    {"MusicGetLength",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_MusicGetLength(h, 1) == ~tvb_qword{0};
-     }},
-    {"ChannelBytes2Seconds",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_ChannelBytes2Seconds(h, 4, 0) == -1.0f;
-     }},
-    {"ChannelGetPosition",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_ChannelGetPosition(h) == ~tvb_qword{0};
-     }},
-    {"ChannelGetAttributes",
-     [](const BassApi& a, tvb_handle h) {
-         tvb_dword frequency = 7, volume = 7;
-         std::int32_t pan = 7;
-         return a.BASS_ChannelGetAttributes(h, &frequency, &volume, &pan) == 0 && frequency == 7 &&
-                volume == 7 && pan == 7;
-     }},
-    // The handle is checked before the missing record.
-    {"ChannelGetInfo",
-     [](const BassApi& a, tvb_handle h) {
-         return a.BASS_ChannelGetInfo(h, nullptr) == 0;
-     }},
+    CALL(StreamFree, (a.BASS_StreamFree(h), true)),
+    CALL(MusicFree, (a.BASS_MusicFree(h), true)),
+    CALL(ChannelPlay, a.BASS_ChannelPlay(h, 1) == 0),
+    CALL(StreamGetLength, ~a.BASS_StreamGetLength(h) == 0),
+    CALL(MusicGetLength, ~a.BASS_MusicGetLength(h, 1) == 0),
+    CALL(ChannelBytes2Seconds, a.BASS_ChannelBytes2Seconds(h, 4, 0) == -1.0f),
+    CALL(ChannelGetPosition, ~a.BASS_ChannelGetPosition(h) == 0),
+    CALL(ChannelGetAttributes, attributesFail(a, h)),
+    CALL(ChannelGetInfo, a.BASS_ChannelGetInfo(h, nullptr) == 0), // the handle before the record
 }};
+#undef CALL
+// clang-format on
 
 } // namespace
 
