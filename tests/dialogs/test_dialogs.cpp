@@ -39,57 +39,80 @@ class DialogsTest : public QObject
 
 private Q_SLOTS:
     // What the file dialog is asked for and what the caller gets back. The caller passes flags
-    // 0x60 (hook and template), which never reach the dialog.
+    // 0x60 (hook and template), which never reach the dialog. The folder chooser asks for a
+    // folder where it starts, with the extra places.
     void fileDialogAnswerComesBack_data()
     {
-        QTest::addColumn<bool>("saving");
+        QTest::addColumn<int>("kind"); // 0 open, 1 save, 2 folder
         QTest::addColumn<QString>("name");
         QTest::addColumn<FileDialogAnswer>("answer");
         QTest::addColumn<int>("refusal"); // -1: accepted
         const FileDialogAnswer chosen{1, 0, u"/home/u/DATA.CHK"_s, u"DATA.CHK"_s, 1, 0x1000};
         const FileDialogAnswer tooLong{1, 0, u'/' + QString(259, u'x'), u"x"_s, 1, 0};
+        const FileDialogAnswer failing{2, 0x3002, u"/media/GO"_s, {}, 0, 0};
         const int failed = int(Refusal::Failed), cancelled = int(Refusal::Cancelled);
-        QTest::newRow("save") << true << u"/p/Sound 01.ogg"_s << chosen << -1;
-        QTest::newRow("cancelled") << false << u"*.chk"_s << FileDialogAnswer{} << cancelled;
-        QTest::newRow("fails") << true << u"*"_s << FileDialogAnswer{2, 0x3002, {}, {}, 0, 0}
-                               << failed;
-        QTest::newRow("chosen name outgrows the buffer") << false << u"*"_s << tooLong << failed;
-        QTest::newRow("name too long: no dialog") << true << QString(261, u'x') << chosen << failed;
+        QTest::newRow("save") << 1 << u"/p/Sound 01.ogg"_s << chosen << -1;
+        QTest::newRow("cancelled") << 0 << u"*.chk"_s << FileDialogAnswer{} << cancelled;
+        QTest::newRow("fails") << 1 << u"*"_s << failing << failed;
+        QTest::newRow("chosen name outgrows the buffer") << 0 << u"*"_s << tooLong << failed;
+        QTest::newRow("name too long: no dialog") << 1 << QString(261, u'x') << chosen << failed;
+        QTest::newRow("folder") << 2 << u"/media"_s << chosen << -1;
+        QTest::newRow("folder cancelled")
+            << 2 << u"/media"_s << FileDialogAnswer{0, 0, u"/media/GO"_s, {}, 0, 0} << cancelled;
+        QTest::newRow("folder fails") << 2 << u"/media"_s << failing << failed;
     }
     void fileDialogAnswerComesBack()
     {
-        QFETCH(bool, saving);
+        QFETCH(int, kind);
         QFETCH(QString, name);
         QFETCH(FileDialogAnswer, answer);
+        QFETCH(int, refusal);
         FakeFiles backend;
         backend.answer = answer;
+        if (kind == 2) {
+            QCOMPARE(chooseExistingFolder(backend, nullptr, u"t"_s, name, {u"/mnt/card"_s}),
+                     refusal < 0 ? QDir::toNativeSeparators(answer.fileName) : QString());
+            const FileDialogRequest r = backend.requests.value(0);
+            QVERIFY(backend.requests.size() == 1 && r.kind == FileDialogRequest::Kind::Folder &&
+                    r.initialDir == QDir::toNativeSeparators(name) &&
+                    r.sideBar == QStringList{u"/mnt/card"_s});
+            return;
+        }
         cCommonDialog dialog(backend);
         OpenFileArgs open;
         SaveFileArgs save;
         open.Filename = save.Filename = name;
         open.flags = save.flags = 0x60;
         const Status result =
-            saving ? dialog.VBGetSaveFileName(save) : dialog.VBGetOpenFileName(open);
-        QTEST(result.ok() ? -1 : int(result.refusal()), "refusal");
-        QCOMPARE(saving ? save.Filename : open.Filename, result ? answer.fileName : QString());
+            kind ? dialog.VBGetSaveFileName(save) : dialog.VBGetOpenFileName(open);
+        QCOMPARE(result.ok() ? -1 : int(result.refusal()), refusal);
+        QCOMPARE(kind ? save.Filename : open.Filename, result ? answer.fileName : QString());
         QCOMPARE(backend.requests.size(), name.size() > 260 ? 0 : 1);
         // Names must exist to be opened; saving over a file asks first.
         for (const FileDialogRequest& request : backend.requests)
-            QVERIFY(request.flags == (saving ? 0x6u : 0x1000u) && request.fileName == name);
+            QVERIFY(request.flags == (kind ? 0x6u : 0x1000u) && request.fileName == name);
     }
 
-    // The real file dialog, shown offscreen and answered as a user would. The name given (in the
-    // program folder) starts it: its pattern filters the list; the filter "Sounds|*.ogg|All:*.*"
-    // is offered after it; accepting gives the full path.
-    void qtFileDialogAnswersAsAUserWould()
+    // The real dialogs, shown offscreen and answered as a user would. The name given (in the
+    // program folder) starts the file dialog: its pattern filters the list; the filter
+    // "Sounds|*.ogg|All:*.*" is offered after it; accepting gives the full path. The folder
+    // chooser opens where it is asked to, lists the extra folders that exist after its own
+    // places, and gives back the folder the user chose.
+    void qtDialogsAnswerAsAUserWould()
     {
         test::ProgramFolder folder;
         QVERIFY(test::writeAll(folder.file(u"a.ogg"_s), "x"));
+        const QString dir = QDir(folder.path()).absolutePath(), start = dir + u"/Temp"_s;
         QStringList seen;
+        QList<QUrl> side;
         QTimer timer; // until the dialog shows
         connect(&timer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            if (files && files->fileMode() == QFileDialog::Directory) {
+                seen << files->directory().absolutePath();
+                side = files->sidebarUrls();
+            } else if (files) {
                 seen << files->findChild<QLineEdit*>(u"fileNameEdit"_s)->text()
                      << files->findChild<QFileSystemModel*>()->nameFilters()
                      << files->nameFilters().mid(files->nameFilters().size() - 2)
@@ -104,64 +127,14 @@ private Q_SLOTS:
         open.Filename = folder.path() + u"*.ogg"_s;
         open.Filter = u"Sounds|*.ogg|All:*.*"_s;
         QVERIFY(cCommonDialog().VBGetOpenFileName(open));
-        const QString dir = QDir(folder.path()).absolutePath();
-        QCOMPARE(seen,
-                 (QStringList{u"*.ogg"_s, u"*.ogg"_s, u"Sounds (*.ogg)"_s, u"All (*)"_s, dir}));
         QCOMPARE(open.Filename, QDir::toNativeSeparators(dir + u"/a.ogg"_s));
-    }
-
-    // The folder chooser opens where it is asked to, lists the extra folders that exist after its
-    // own places, and gives back the folder the user chose.
-    void qtFolderChooserOpensOnTheStartFolderWithTheVolumes()
-    {
-        test::ProgramFolder folder;
-        const QString start = QDir(folder.path()).absoluteFilePath(u"Temp"_s);
-        const QString volume = QDir(folder.path()).absoluteFilePath(u"Modified"_s);
-        QString opened;
-        QList<QUrl> side;
-        QFileDialog::FileMode mode = QFileDialog::AnyFile;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, [&] {
-            if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                opened = files->directory().absolutePath();
-                side = files->sidebarUrls();
-                mode = files->fileMode();
-                static_cast<QDialog*>(files)->accept();
-            }
-        });
-        timer.start(10);
-        const QString chosen =
-            chooseExistingFolder(defaultFileDialogBackend(), nullptr, u"Load from a device"_s,
-                                 start, {volume, folder.file(u"missing"_s)});
-        QCOMPARE(opened, start);
-        QCOMPARE(mode, QFileDialog::Directory);
-        QVERIFY(side.contains(QUrl::fromLocalFile(volume)));
-        QVERIFY(!side.contains(QUrl::fromLocalFile(folder.file(u"missing"_s))));
-        QCOMPARE(chosen, QDir::toNativeSeparators(start));
-    }
-
-    void folderChooserAnswersThroughTheBackend_data()
-    {
-        QTest::addColumn<int>("apiReturn");
-        QTest::addColumn<QString>("expected");
-        QTest::addRow("accepted") << 1 << u"/media/GO"_s;
-        QTest::addRow("cancelled") << 0 << QString();
-        QTest::addRow("failed") << 0x3003 << QString();
-    }
-
-    void folderChooserAnswersThroughTheBackend()
-    {
-        QFETCH(int, apiReturn);
-        QFETCH(QString, expected);
-        FakeFiles fake;
-        fake.answer.apiReturn = apiReturn;
-        fake.answer.fileName = u"/media/GO"_s;
-        QCOMPARE(chooseExistingFolder(fake, nullptr, u"t"_s, u"/media"_s, {u"/mnt/card"_s}),
-                 QDir::toNativeSeparators(expected));
-        QCOMPARE(fake.requests.size(), 1);
-        QCOMPARE(fake.requests[0].kind, FileDialogRequest::Kind::Folder);
-        QCOMPARE(fake.requests[0].initialDir, QDir::toNativeSeparators(u"/media"_s));
-        QCOMPARE(fake.requests[0].sideBar, QStringList{u"/mnt/card"_s});
+        QCOMPARE(chooseExistingFolder(defaultFileDialogBackend(), nullptr, u"Load from a device"_s,
+                                      start, {dir + u"/Modified"_s, dir + u"/missing"_s}),
+                 QDir::toNativeSeparators(start));
+        QCOMPARE(seen, (QStringList{u"*.ogg"_s, u"*.ogg"_s, u"Sounds (*.ogg)"_s, u"All (*)"_s, dir,
+                                    start}));
+        QVERIFY(side.contains(QUrl::fromLocalFile(dir + u"/Modified"_s)));
+        QVERIFY(!side.contains(QUrl::fromLocalFile(dir + u"/missing"_s)));
     }
 };
 

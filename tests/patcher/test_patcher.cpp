@@ -18,29 +18,17 @@ namespace {
 
 // While it lives, no file this process writes grows past `bytes`: a longer write fails as it
 // would on a full disk, and leaves its target as it was.
-class FileSizeLimit
+struct FileSizeLimit
 {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    explicit FileSizeLimit(rlim_t bytes) : ok(getrlimit(RLIMIT_FSIZE, &previous) == 0)
     {
-        m_ok = getrlimit(RLIMIT_FSIZE, &m_previous) == 0;
-        const rlimit limit{bytes, m_previous.rlim_max};
-        m_ok = m_ok && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the test
+        const rlimit limit{bytes, previous.rlim_max};
+        ok = ok && setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
-    ~FileSizeLimit()
-    {
-        if (m_ok)
-            (void)setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    [[nodiscard]] bool ok() const { return m_ok; }
-
-private:
-    rlimit m_previous{};
-    void (*m_handler)(int) = SIG_DFL;
-    bool m_ok = false;
+    ~FileSizeLimit() { (void)(ok && setrlimit(RLIMIT_FSIZE, &previous) == 0); }
+    rlimit previous{};
+    bool ok;
 };
 
 // A program folder where the user's navigator file is loaded.
@@ -229,7 +217,7 @@ private Q_SLOTS:
         // The settings file is small enough to be written; the navigator file is not.
         std::optional<FileSizeLimit> limit;
         if (kind.endsWith(u"write"))
-            QVERIFY(limit.emplace(64 * 1024).ok() && f.original.size() > 64 * 1024);
+            QVERIFY(limit.emplace(64 * 1024).ok && f.original.size() > 64 * 1024);
         texts[11] = kind == u"character" ? u"Turn \u2192 here"_s : u"New"_s;
         const auto before = filesUnder(f.folder.path());
         const NavigatorState state = f.state;

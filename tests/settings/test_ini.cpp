@@ -2,6 +2,7 @@
 #include "testsupport.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -34,46 +35,21 @@ QStringList defaultTexts()
     return texts;
 }
 
-// Counts the times a file of the name appears in the folder, created or renamed into place,
-// while the counter lives: each atomic write of that file makes it appear once.
-class WriteCounter
+// The times a file named `name` appeared (created or renamed into place) in the folder that the
+// inotify descriptor watches: each atomic write of that file makes it appear once.
+int appearances(int fd, const QByteArray& name)
 {
-public:
-    WriteCounter(const QString& folder, const QString& name)
-        : m_fd(inotify_init1(IN_NONBLOCK)), m_name(QFile::encodeName(name))
-    {
-        m_ok = m_fd >= 0 && inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
-                                              IN_CREATE | IN_MOVED_TO) >= 0;
-    }
-    ~WriteCounter()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    WriteCounter(const WriteCounter&) = delete;
-    WriteCounter& operator=(const WriteCounter&) = delete;
-    [[nodiscard]] bool ok() const { return m_ok; }
-    // The writes since the last call.
-    int writes()
-    {
-        int count = 0;
-        alignas(inotify_event) char buffer[4096];
-        ssize_t n = 0;
-        while ((n = read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                count += event->len > 0 && m_name == event->name ? 1 : 0;
-                at += ssize_t(sizeof(inotify_event) + event->len);
-            }
+    int count = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n = 0; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+        for (const char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            count += event->len > 0 && name == event->name ? 1 : 0;
+            at += sizeof(inotify_event) + event->len;
         }
-        return count;
     }
-
-private:
-    int m_fd = -1;
-    QByteArray m_name;
-    bool m_ok = false;
-};
+    return count;
+}
 
 // A settings file in a fresh program folder, holding `before` unless that is kAbsent.
 struct Ini
@@ -185,11 +161,13 @@ private Q_SLOTS:
             return;
         }
         // One rewrite: all texts are stored or none.
-        WriteCounter writes(ini.folder.path(), u"Tollvik.ini"_s);
-        QVERIFY(writes.ok());
+        const int fd = inotify_init1(IN_NONBLOCK);
+        const auto closeFd = qScopeGuard([fd] { (void)(fd < 0 || close(fd)); });
+        QVERIFY(fd >= 0 && inotify_add_watch(fd, QFile::encodeName(ini.folder.path()).constData(),
+                                             IN_CREATE | IN_MOVED_TO) >= 0);
         const Result<IniUndo> undo = PutINIData(ini.folder.path(), texts, log);
         QVERIFY(undo.ok());
-        QCOMPARE(writes.writes(), 1);
+        QCOMPARE(appearances(fd, "Tollvik.ini"), 1);
         QCOMPARE(readAll(ini.path), readAll(reference.path));
         QVERIFY(undo->restore(log).ok());
         QCOMPARE(ini.content(), before);
