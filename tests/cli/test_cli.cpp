@@ -227,6 +227,23 @@ private Q_SLOTS:
         QCOMPARE(unknown.err.split(u'\n', Qt::SkipEmptyParts).size(), 3);
     }
 
+    // The build replaces the given slot and its log names the slot.
+    void buildReplacesTheGivenSlot()
+    {
+        ProgramFolder folder;
+        const ChkArchive archive = makeChk(40);
+        const QString chk = folder.file(u"voice.chk"_s), sound = folder.file(u"bell.ogg"_s);
+        const QByteArray bell = makeOggSine(900.0, 0.2);
+        QVERIFY(writeAll(chk, archive.bytes()) && writeAll(sound, bell));
+        const Run run =
+            cli({u"chk"_s, u"build"_s, chk, u"-o"_s, chk + u'2', u"--slot"_s, u"30="_s + sound});
+        ChkArchive expected = archive;
+        expected.entries[archive.count() - 2] = slotEntry(bell);
+        QCOMPARE(readAll(chk + u'2'), expected.bytes());
+        QVERIFY2(run.out.contains(u"....Including "_s + sound + u" for Sound 30\n"_s),
+                 qPrintable(run.out));
+    }
+
     // Every refusal: exit 2, one line on standard error that says what and why (and the
     // reason nowhere else), and every file as it was: no output onto an input, a special file
     // or "-", no special file read, no giant read before its size is checked.
@@ -236,16 +253,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("said");
         // Conventions of the command line.
         row("unknown command", "frobnicate", "unknown command \"frobnicate\"");
+        row("unknown chk command", "chk frob", "unknown chk command \"frob\"");
         row("unknown option", "chk list @/a.chk --frob", "frob");
         row("- as input", "chk list -", "-: standard input is not read; give a file");
         row("- as output", "chk build @/a.chk -o -",
             "-: standard output is not written; give a file");
+        row("- as the folder to extract into", "chk extract @/a.chk -",
+            "-: standard output is not written; give a folder");
         row("--like beside --rate",
             "convert @/bell.oga @/out --like @/a.chk:3 --rate 22050 --channels 1",
             "give either --like or --rate and --channels");
         row("speak an empty text", "speak '' @/out", "speak needs a text");
+        row("speak a blank text", "speak \" \t \" @/out", "speak needs a text");
         row("listing refusal", "chk list @/short.chk", "Cannot list");
         row("build refusal", "chk build @/c.chk -o @/out --slot 30=@/bad.ogg", "is not an Ogg");
+        row("a build without its output", "chk build @/a.chk", "chk build needs -o OUT");
         row("a build's slot past 30", "chk build @/a.chk -o @/out --slot 31=x.ogg",
             "--slot needs N=SOUND with N from 1 to 30, not \"31=x.ogg\"");
         // Outputs onto inputs, by every route.
@@ -253,8 +275,13 @@ private Q_SLOTS:
             kInput);
         row("build onto its archive", "chk build @/a.chk -o @/x/../a.chk", kInput);
         row("speak onto its --like archive", "speak Hello @/a.chk --like @/a.chk:3", kInput);
+        row("convert onto its --like archive", "convert @/bell.oga @/a.chk --like @/a.chk:3",
+            kInput);
+        row("convert onto its sound", "convert @/bell.oga @/bell.oga --rate 22050 --channels 1",
+            kInput);
         row("patch onto its settings file", "patch @/ttn -o @/t.ini --texts @/t.ini", kInput);
         row("join onto its entry", "chk join @/x -o \"@/x/Entry 031.bin\"", kInput);
+        row("join onto its index", "chk join @/x -o @/x/index.txt", kInput);
         // Outputs that are special files.
         row("build onto a device", "chk build @/a.chk -o /dev/null", kDevice);
         row("convert onto a FIFO", "convert @/bell.oga @/outfifo --rate 22050 --channels 1",
@@ -271,8 +298,10 @@ private Q_SLOTS:
         row("sound to convert a FIFO", "convert @/fifo @/out --rate 22050 --channels 1", kFifo);
         // Sizes and counts, from stat and the first bytes, before anything is read whole.
         row("archive of 600 MB", "chk list @/huge.chk --all", kTooLarge);
+        row("archive of 600 MB to build as it is", "chk build @/huge.chk -o @/out", kTooLarge);
         row("extract of 70,000 entries", "chk extract @/many.chk @/new --all",
             "holds 70,000 entries; an archive holds at most 65,536");
+        row("listing of 70,000 entries", "chk list @/many.chk --all", "holds 70,000 entries");
         row("settings file of 2 MB", "patch @/ttn -o @/out --texts @/huge.ini",
             "a settings file is at most 1048576 bytes");
         row("join entry of 600 MB", "chk join @/joinhuge -o @/out", kTooLarge);

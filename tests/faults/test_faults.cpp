@@ -257,6 +257,33 @@ private Q_SLOTS:
         QCOMPARE(filesUnder(scene.folder.path()), before);
     }
 
+    // The settings file and the working copy's refresh are side steps: when they fail, the
+    // output is still complete and the log says what was not done.
+    void sideStepFailuresStillGiveTheOutput_data()
+    {
+        QTest::addColumn<bool>("settingsUnwritable");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("settings file is a folder") << true << u"Tollvik.ini"_s;
+        QTest::newRow("chosen file changed") << false << u"working copy is kept"_s;
+    }
+
+    void sideStepFailuresStillGiveTheOutput()
+    {
+        QFETCH(bool, settingsUnwritable);
+        QFETCH(QString, said);
+        Scene scene;
+        QVERIFY2(scene.prepare(), qPrintable(scene.prepareLog.lines.join(u'\n')));
+        const QString ini = settingsFilePath(scene.folder.path());
+        QVERIFY(settingsUnwritable ? QFile::remove(ini) && QDir().mkdir(ini)
+                                   : writeAll(scene.chosenTtn, makeFillerFile()));
+        RecordingLog log;
+        QVERIFY(scene.run(u"save"_s, log));
+        QVERIFY2(log.lines.join(u'\n').contains(said), qPrintable(log.lines.join(u'\n')));
+        QCOMPARE(readAll(scene.folder.modified(u"TomTom.exe"_s)),
+                 expectedPatch(scene.ttn, expectedBuild(4), menuTexts(true)));
+        QCOMPARE(readAll(scene.folder.temp(u"TomTom.exe"_s)), scene.ttn);
+    }
+
     // The window's file layer killed at a random point of a build or save: each file is
     // complete, old or new; what the killed writer left is hidden, of the program's own name,
     // and cleaned by the next start once it is stale; a restarted program goes on over it.
