@@ -54,19 +54,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(data)); // deciding writes nothing
     }
 
-    void installedFolderIsMadeOnFirstStart()
-    {
-        QTemporaryDir root;
-        const QString data = root.filePath(u"home/.local/share/tollvik-alerts/"_s);
-        const ProgramFolders folders{Layout::Installed, data, root.filePath(u"lib/"_s)};
-        QVERIFY(prepareProgramFolder(folders).ok());
-        QVERIFY(QFileInfo(data + u"Temp"_s).isDir() && QFileInfo(data + u"Modified"_s).isDir());
-        // A second start finds it and leaves what is in it.
-        QVERIFY(test::writeAll(data + u"Tollvik.ini"_s, "kept"));
-        QVERIFY(prepareProgramFolder(folders).ok());
-        QCOMPARE(test::readAll(data + u"Tollvik.ini"_s), QByteArray("kept"));
-    }
-
     // A portable folder is never changed at start-up; one that cannot hold the working folders,
     // and an installed one that cannot be made, give the one message, naming folder and reason.
     void unusableFolderGivesTheOneMessage_data()

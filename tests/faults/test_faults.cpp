@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <fcntl.h>
 #include <filesystem>
@@ -54,23 +55,6 @@ void enterPrivateMountNamespace()
     g_mounts = mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-// A tmpfs of `bytes` over the existing folder, undone with the object.
-struct ScopedTmpfs
-{
-    ScopedTmpfs(const QString& folder, qint64 bytes)
-        : path(QFile::encodeName(folder)),
-          ok(mount("tmpfs", path.constData(), "tmpfs", 0,
-                   ("size=" + QByteArray::number(bytes)).constData()) == 0)
-    {}
-    ~ScopedTmpfs()
-    {
-        if (ok)
-            umount2(path.constData(), MNT_DETACH);
-    }
-    QByteArray path;
-    bool ok;
-};
-
 // Fills the file system of `folder` with a file until a write fails, the last partial page too.
 void fillDisk(const QString& folder)
 {
@@ -110,15 +94,13 @@ bool runAndKill(const std::function<void()>& work, qint64 delayMicroseconds)
 std::function<void()> cliProcess(const QStringList& arguments)
 {
     return [arguments] {
-        QList<QByteArray> bytes{QByteArrayLiteral(TOLLVIK_CLI)};
+        std::vector<QByteArray> bytes{QByteArrayLiteral(TOLLVIK_CLI)};
         for (const QString& argument : arguments)
-            bytes.append(QFile::encodeName(argument));
-        std::vector<char*> argv;
-        for (QByteArray& b : bytes)
-            argv.push_back(b.data());
-        argv.push_back(nullptr);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
+            bytes.push_back(QFile::encodeName(argument));
+        std::vector<char*> argv(bytes.size() + 1, nullptr);
+        std::transform(bytes.begin(), bytes.end(), argv.begin(),
+                       [](QByteArray& b) { return b.data(); });
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
         execv(argv[0], argv.data());
     };
 }
@@ -153,6 +135,7 @@ struct Scene
                saveModifiedNavigator(nav, menuTexts(false), folder.path(), log).ok();
     }
 
+    // The build of the archive with slot 1 holding the sound (a real Ogg sound) or not.
     BuildInput input(bool withSound) const
     {
         BuildInput in{folder.path(), folder.temp(u"voice.chk"_s), u"voice.chk"_s, {}, {}, {}};
@@ -160,7 +143,7 @@ struct Scene
             in.soundBoxes[std::size_t(slot)] = withSound && slot == 1 ? sound : slotLabel(slot);
         in.check.playable = [](QByteArrayView) {
             return Status{};
-        }; // a real Ogg sound
+        };
         return in;
     }
 
@@ -174,18 +157,6 @@ struct Scene
         if (op == u"archive load"_s)
             return LoadBaseChk(otherChk, folder.path(), log).ok();
         return loadNavigatorFile(otherTtn, folder.path(), nav, log).ok();
-    }
-
-    // What a save with the second texts and a build with the sound in slot 1 write.
-    QByteArray savedNavigator() const
-    {
-        return expectedPatch(ttn, expectedBuild(4), menuTexts(true));
-    }
-    QByteArray builtArchive() const
-    {
-        ChkArchive built = archive;
-        built.entries[built.count() - 30] = slotEntry(soundBytes);
-        return built.bytes();
     }
 
     ProgramFolder folder;
@@ -263,9 +234,13 @@ private Q_SLOTS:
             fault.startsWith(u"Temp"_s) ? scene.folder.temp() : scene.folder.modified();
         if (full && !g_mounts)
             QSKIP("no mount namespace here for a small tmpfs");
-        std::optional<ScopedTmpfs> tmpfs;
-        if (full)
-            QVERIFY(tmpfs.emplace(target, 8 << 20).ok);
+        const QByteArray mountPoint = QFile::encodeName(target);
+        if (full) // a tmpfs of 8 MB over the folder, undone at the end
+            QVERIFY(mount("tmpfs", mountPoint, "tmpfs", 0, "size=8388608") == 0);
+        const auto unmount = qScopeGuard([&] {
+            if (full)
+                umount2(mountPoint, MNT_DETACH);
+        });
         QVERIFY2(scene.prepare(), qPrintable(scene.prepareLog.lines.join(u'\n')));
         if (full)
             fillDisk(target);
@@ -304,7 +279,8 @@ private Q_SLOTS:
         RecordingLog log;
         QVERIFY(scene.run(u"save"_s, log));
         QVERIFY2(log.lines.join(u'\n').contains(said), qPrintable(log.lines.join(u'\n')));
-        QCOMPARE(readAll(scene.folder.modified(u"TomTom.exe"_s)), scene.savedNavigator());
+        QCOMPARE(readAll(scene.folder.modified(u"TomTom.exe"_s)),
+                 expectedPatch(scene.ttn, expectedBuild(4), menuTexts(true)));
         QCOMPARE(readAll(scene.folder.temp(u"TomTom.exe"_s)), scene.ttn);
     }
 
@@ -329,7 +305,10 @@ private Q_SLOTS:
         const QString ini = settingsFilePath(scene.folder.path());
         const QByteArray oldOutput = readAll(output), oldWorking = readAll(working);
         const QByteArray oldIni = readAll(ini);
-        const QByteArray newOutput = build ? scene.builtArchive() : scene.savedNavigator();
+        ChkArchive built = scene.archive; // with the sound in slot 1, or the second texts
+        built.entries[built.count() - 30] = slotEntry(scene.soundBytes);
+        const QByteArray newOutput =
+            build ? built.bytes() : expectedPatch(scene.ttn, expectedBuild(4), menuTexts(true));
         const QByteArray newWorking = build ? newOutput : oldWorking;
         const NavigatorState loaded = scene.nav;
         const auto work = [&] {
