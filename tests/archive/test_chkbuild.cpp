@@ -65,7 +65,7 @@ class TestChkBuild : public QObject
 
 private Q_SLOTS:
     // The hostile rows below must fail rather than take the machine.
-    void initTestCase() { limitAddressSpace(); }
+    void initTestCase() { QVERIFY(limitAddressSpace()); }
 
     // The load replaces an earlier working copy, logs its hints and the listing; the build
     // writes the factory's archive, logs every step and reloads.

@@ -8,7 +8,6 @@
 #include <numbers>
 #include <ogg/ogg.h>
 #include <sndfile.h>
-#include <sys/resource.h>
 #include <vorbis/vorbisfile.h>
 
 namespace tollvik::test {
@@ -93,22 +92,6 @@ QByteArray oggOpus(const QString& scratchPath)
     const bool ok =
         writeSoundFile(scratchPath, toneInNoise(0.5, 48000, 1), SF_FORMAT_OGG | SF_FORMAT_OPUS);
     return ok ? readAll(scratchPath) : QByteArray();
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TOLLVIK_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TOLLVIK_ASAN 1
-#endif
-#endif
-
-void limitAddressSpace()
-{
-#ifndef TOLLVIK_ASAN
-    const rlimit limit{1L << 30, 1L << 30};
-    setrlimit(RLIMIT_AS, &limit);
-#endif
 }
 
 } // namespace tollvik::test

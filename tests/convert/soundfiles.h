@@ -30,9 +30,4 @@ namespace tollvik::test {
 // An Ogg Opus stream, written with libsndfile.
 [[nodiscard]] QByteArray oggOpus(const QString& scratchPath);
 
-// Applies the address-space limit of the hostile inputs' tests to this process (1 GB), except
-// in AddressSanitizer builds, whose shadow memory needs far more: there it asks the sanitizer
-// for a resident-memory limit instead (see soundfiles.cpp).
-void limitAddressSpace();
-
 } // namespace tollvik::test

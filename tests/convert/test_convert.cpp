@@ -56,7 +56,7 @@ class ConvertTest : public QObject
 
 private Q_SLOTS:
     // Hostile inputs fail here instead of taking the machine.
-    void initTestCase() { test::limitAddressSpace(); }
+    void initTestCase() { QVERIFY(test::limitAddressSpace()); }
 
     // The archive's sounds are 1 kHz sines of peak A: 20 log10(A) - 3.01 LUFS on one channel,
     // 3.01 LU more on two. Refusals leave every file as it was.

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/resource.h>
 
 namespace tollvik::test {
 
@@ -39,6 +40,16 @@ QMap<QString, QByteArray> filesUnder(const QString& folder)
                      entry.isDir() ? QByteArray("<folder>") : readAll(entry.filePath()));
     }
     return files;
+}
+
+bool limitAddressSpace()
+{
+#ifndef TOLLVIK_ASAN
+    const rlimit limit{1L << 30, 1L << 30};
+    return setrlimit(RLIMIT_AS, &limit) == 0;
+#else
+    return true;
+#endif
 }
 
 } // namespace tollvik::test

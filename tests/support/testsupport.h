@@ -9,6 +9,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Set in AddressSanitizer builds, whose shadow memory an address-space limit breaks.
+#if defined(__SANITIZE_ADDRESS__)
+#define TOLLVIK_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLLVIK_ASAN 1
+#endif
+#endif
+
 namespace tollvik::test {
 
 // A log sink that keeps every line, for comparing logs exactly.
@@ -51,5 +60,10 @@ bool writeAll(const QString& path, const QByteArray& data);
 [[nodiscard]] QByteArray makeOggSine(double frequencyHz = 440.0, double seconds = 0.5,
                                      int sampleRate = 22050, int channels = 1,
                                      double amplitude = 0.5);
+
+// Applies the address-space limit of the hostile inputs' tests to this process (1 GB), which
+// the programs it starts inherit; not in AddressSanitizer builds, which ask the sanitizer for a
+// resident-memory limit instead.
+[[nodiscard]] bool limitAddressSpace(); // false when it cannot be set
 
 } // namespace tollvik::test
